@@ -1,0 +1,86 @@
+#include "app/Logging.h"
+
+#include <cstdlib>
+#include <chrono>
+#include <memory>
+#include <sys/stat.h>
+
+#include <spdlog/sinks/null_sink.h>
+#include <spdlog/sinks/rotating_file_sink.h>
+#include <spdlog/spdlog.h>
+
+bool IsDebugLogRequested(const std::string& strCommandLine)
+{
+    return strCommandLine.find("--log=DEBUG") != std::string::npos;
+}
+
+std::string LogFallbackDirectory()
+{
+    std::string strBase;
+    if (const char* pState = std::getenv("XDG_STATE_HOME"); pState && *pState)
+        strBase = pState;
+    else if (const char* pHome = std::getenv("HOME"); pHome && *pHome)
+        strBase = std::string(pHome) + "/.local/state";
+    else
+        return std::string();
+    return strBase + "/qvl-utility";
+}
+
+namespace {
+
+void MakeDirectories(const std::string& strPath)
+{
+    for (size_t pos = 1; pos <= strPath.size(); ++pos) {
+        if (pos == strPath.size() || strPath[pos] == '/')
+            ::mkdir(strPath.substr(0, pos).c_str(), 0700);
+    }
+}
+
+std::shared_ptr<spdlog::logger> TryCreate(const std::string& strPath)
+{
+    try {
+        spdlog::drop("logger");
+        return spdlog::rotating_logger_mt("logger", strPath, kLogMaxFileSize, kLogMaxFiles, false);
+    } catch (const spdlog::spdlog_ex&) {
+        return nullptr;
+    }
+}
+
+} // namespace
+
+std::string SetupLogging(const std::string& strCommandLine)
+{
+    std::string strPath = kLogFileName;
+    auto pLogger = TryCreate(strPath);
+    if (!pLogger) {
+        const std::string strDir = LogFallbackDirectory();
+        if (!strDir.empty()) {
+            MakeDirectories(strDir);
+            strPath = strDir + "/" + kLogFileName;
+            pLogger = TryCreate(strPath);
+        }
+    }
+    if (!pLogger) {
+        strPath.clear();
+        spdlog::drop("logger");
+        pLogger = std::make_shared<spdlog::logger>("logger", std::make_shared<spdlog::sinks::null_sink_mt>());
+        spdlog::register_logger(pLogger);
+    }
+    spdlog::set_default_logger(pLogger);
+    spdlog::set_level(IsDebugLogRequested(strCommandLine) ? spdlog::level::debug : spdlog::level::info);
+    spdlog::flush_on(spdlog::level::err);
+    spdlog::flush_every(std::chrono::seconds(3));
+    spdlog::info("QVLUtility Ver.{} Start..", kVersionText);
+    return strPath;
+}
+
+std::string JoinCommandLine(int argc, char** argv)
+{
+    std::string strLine;
+    for (int i = 0; i < argc; ++i) {
+        if (i)
+            strLine += ' ';
+        strLine += argv[i];
+    }
+    return strLine;
+}

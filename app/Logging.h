@@ -1,0 +1,30 @@
+#pragma once
+// The process-wide logger: one spdlog logger named "logger" writing to a
+// size-rotating file, installed as spdlog's default logger. Display-free.
+
+#include <string>
+
+constexpr const char* kLogFileName = "Orra_QVL_Utility_log.txt";
+constexpr size_t kLogMaxFileSize = 5242880;
+constexpr size_t kLogMaxFiles = 3;
+constexpr const char* kVersionText = "2.0.7.0";
+
+// True when the whole command line holds "--log=DEBUG" (case-sensitive,
+// anywhere, also inside another argument).
+bool IsDebugLogRequested(const std::string& strCommandLine);
+
+// Creates the logger, makes it the default, sets the level from the command
+// line, flushes on error and every 3 seconds, and logs the start line.
+// The file is created in the current directory; when that fails, in the
+// per-user state directory ($XDG_STATE_HOME/qvl-utility, or
+// ~/.local/state/qvl-utility); when that fails too, the logger discards every
+// line so the program still runs. Returns the path of the file in use, empty
+// when lines are discarded.
+std::string SetupLogging(const std::string& strCommandLine);
+
+// The directory SetupLogging falls back to when the current one is not
+// writable.
+std::string LogFallbackDirectory();
+
+// The whole command line of the process, arguments joined by blanks.
+std::string JoinCommandLine(int argc, char** argv);

@@ -1,0 +1,141 @@
+#pragma once
+// The display-free half of the main window: the link to the unit (port
+// discovery, serial port, receive thread), the protocol and its transactions,
+// the settings records and the preset sections. CQVLUtilityDlg derives from it
+// and glues it to the form; tests drive it directly.
+//
+// Threads: the user-interface thread runs everything but the receive loop.
+// The receive thread appends to m_strRecvData and runs ParseRecvData, which
+// stores into the records and m_DeviceInfo. Every member marked "guarded" is
+// touched only while m_mtxShared is held, and that lock is held briefly and
+// never while waiting or doing I/O.
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "editor/Records.h"
+#include "protocol/QvlEvent.h"
+
+// Outcome of one request/reply exchange with the unit.
+enum class TxStatus {
+    Ok,          // the reply is complete (it may still be an error reply)
+    WriteFailed, // the command line could not be written
+    Timeout,     // no complete reply within the reply time-out
+    Lost,        // the receive thread ended (port lost) during the wait
+};
+
+class CQVLSession {
+public:
+    CQVLSession();
+    virtual ~CQVLSession();
+    CQVLSession(const CQVLSession&) = delete;
+    CQVLSession& operator=(const CQVLSession&) = delete;
+
+    // ---- Port discovery --------------------------------------------------
+    // TRUE with strPort set to the first unit port found; FALSE, strPort
+    // untouched, when none. With a port override (--port=PATH) reports that
+    // path while it exists, without listing.
+    bool GetQvlComPort(std::wstring& strPort);
+    void SetSysfsRoot(const std::string& strRoot) { m_strSysfsRoot = strRoot; }
+    void SetPortOverride(const std::wstring& strPath) { m_strPortOverride = strPath; }
+
+    // ---- Serial port -----------------------------------------------------
+    bool InitSerial();                 // opens m_strComPort
+    bool SendData(std::wstring strLine);
+    void UninitSerial();               // closes once
+
+    // ---- Receive thread --------------------------------------------------
+    bool StartRecvThread();
+    // Asks the receive thread to stop and joins it. The thread closes the
+    // port and notifies (PostCloseQvlSerial) as on any end. No-op when no
+    // thread runs.
+    void StopRecvThread();
+    bool IsRecvThreadRunning() const { return m_bRecvRunning.load(); }
+
+    // ---- Protocol --------------------------------------------------------
+    void ParseRecvData();              // receive thread, after each chunk
+
+    // One exchange: empties the response text, records the command and clears
+    // the response event (one lock), writes the line, waits for the reply.
+    // pstrReply receives the response text when the status is Ok.
+    TxStatus Transact(const std::wstring& strCommand, std::wstring* pstrReply = nullptr);
+    // "<port> Timeout Error." / "<port> Disconnected." / "<port> Write Error."
+    std::wstring TxErrorText(TxStatus status) const;
+
+    bool QueryQvlVer();
+    bool get_APN_WIFI_info(std::wstring& strErr);
+    bool fe_APN_WIFI_info(std::wstring& strErr);
+    bool set_APN_WIFI_info(std::wstring& strErr);
+    // Closes a write with "fw\r". FALSE with strErr "<port> Write Error." when
+    // the line cannot be written or is answered "ERROR\r\n", or with the
+    // timeout / lost-port text. Logs with strLogName as qualified name.
+    bool fw_APN_WIFI_info(std::wstring& strErr, const char* pszLogName = "CQVLUtilityDlg::OnBnClickedWrite");
+
+    // ---- Preset sections -------------------------------------------------
+    bool ReadWwanSection(int nNo, const std::wstring& strPath, bool bNumbered);
+    bool ReadWifiSection(const std::wstring& strPath);
+    bool WriteWwanSection(int nNo, const std::wstring& strPath, bool bNumbered);
+    bool WriteWifiSection(const std::wstring& strPath);
+    // The reason of the last failed preset write (system text), for the
+    // message the preset commands show.
+    const std::wstring& PresetError() const { return m_strPresetError; }
+
+    // ---- Guarded state, copied in and out under the lock -------------------
+    DeviceInfo GetDeviceInfo() const;
+    void SetDeviceInfo(const DeviceInfo& info);
+    WwanProfile GetWwanProfile(int nNo) const;
+    void SetWwanProfile(int nNo, const WwanProfile& profile);
+    WifiSettings GetWifiSettings() const;
+    void SetWifiSettings(const WifiSettings& settings);
+    std::wstring GetSendData() const;
+    std::wstring GetRecvData() const;
+
+    const std::wstring& ComPort() const { return m_strComPort; }
+    void SetComPort(const std::wstring& strPort) { m_strComPort = strPort; }
+    const std::wstring& LastError() const { return m_strLastError; }
+
+    // Limits; tests shorten them.
+    void SetReplyTimeout(std::chrono::milliseconds t) { m_replyTimeout = t; }
+    static constexpr size_t kMaxRecvChars = 64 * 1024;   // text kept for one reply
+
+protected:
+    // Called on the receive thread as its last action before it ends (after
+    // the port is closed). The window posts itself the lost-link notification.
+    // Must not block.
+    virtual void PostCloseQvlSerial() {}
+
+    void RecvThread();
+    void RecvThreadTerminate();
+
+    std::unique_lock<std::mutex> LockShared() const { return std::unique_lock<std::mutex>(m_mtxShared); }
+
+    // Members, in the order the window's description gives them.
+    std::vector<std::wstring> m_arrComPorts;     // UI thread only
+    std::wstring m_strRecvData;                  // guarded
+    DeviceInfo m_DeviceInfo;                     // guarded
+    std::wstring m_strSendData;                  // guarded
+    std::wstring m_strComPort;                   // UI thread only
+    std::wstring m_strLastError;                 // UI thread only
+    std::unique_ptr<CQvlEvent> m_pRecvEvent;     // reply complete
+    std::unique_ptr<CQvlEvent> m_pTermEvent;     // receive thread ended (pulsed)
+    int m_hComm = -1;                            // port descriptor, -1 when closed
+    std::thread m_pRecvThread;
+    std::atomic<bool> m_bStopRecv{false};
+    WwanProfiles m_WwanProfiles;                 // guarded
+    WifiSettings m_WifiSettings;                 // guarded
+
+    mutable std::mutex m_mtxShared;              // guards the members marked so
+    bool m_bReplyComplete = false;               // guarded: the parser completed the current reply
+    std::atomic<bool> m_bRecvRunning{false};     // receive loop running
+    std::mutex m_mtxPort;                        // serialises SendData against the close
+    std::chrono::milliseconds m_replyTimeout{5000};
+
+    std::string m_strSysfsRoot = "/sys";
+    std::wstring m_strPortOverride;
+    std::wstring m_strPresetError;
+};

@@ -1,0 +1,110 @@
+#pragma once
+// The main window: the settings form, the unit panel, the menus and the
+// connection supervisor. The link, the protocol and the records live in the
+// display-free CQVLSession it derives from; this class glues them to the form.
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include <wx/frame.h>
+#include <wx/iconbndl.h>
+#include <wx/timer.h>
+
+#include "app/QVLSession.h"
+
+class wxFont;
+class wxPanel;
+class wxThreadEvent;
+
+// Control ids of each group of the form, by role.
+struct GroupControlIds {
+    std::array<int, kWwanCount> nApn{}, nUserName{}, nPassword{}, nPdpType{}, nAuthType{};
+    std::array<int, kWwanCount> nApnLabel{}, nUserNameLabel{}, nPasswordLabel{}, nPdpTypeLabel{}, nAuthTypeLabel{};
+    std::array<int, kGroupCount> nLoadPreset{}, nSavePreset{}, nGroupBox{}, nGroupCheck{};
+};
+
+class CQVLUtilityDlg : public wxFrame, public CQVLSession {
+public:
+    explicit CQVLUtilityDlg(wxWindow* pParent = nullptr);
+    ~CQVLUtilityDlg() override;
+
+    // Runs the window's initialisation: logging (with the whole command line),
+    // fonts, the control-id table, the disconnected state, the timer.
+    bool OnInitDialog(const std::string& strCommandLine);
+
+    // ---- Shell -------------------------------------------------------------
+    void OnFileExit(wxCommandEvent& event);
+    void OnAboutAbout(wxCommandEvent& event);
+    void OnCancel(wxCommandEvent& event);      // Esc
+    void OnOK(wxCommandEvent& event);          // Enter without a focused button: nothing
+    void OnClose(wxCloseEvent& event);         // stops the receive thread, then destroys
+
+    // ---- Connection supervisor ---------------------------------------------
+    void OnTimer(wxTimerEvent& event);
+    void ComPortOpenProcess();
+    void OnCloseQvlSerial(wxThreadEvent& event);
+
+    // ---- Form binding ------------------------------------------------------
+    void SetDataToGroup(int nNo);
+    void GetDataFromGroup(int nNo);
+
+    // ---- Change tracking and enabling --------------------------------------
+    void DisplayModifiedState(int nNo);
+    void OnEnChangeWwan1(wxCommandEvent& event);
+    void OnEnChangeWwan2(wxCommandEvent& event);
+    void OnEnChangeWwan3(wxCommandEvent& event);
+    void OnEnChangeWwan4(wxCommandEvent& event);
+    void OnEnChangeWifi(wxCommandEvent& event);
+    void EnableGroupUI(int nNo, bool bEnable);
+    void MainButtonsEnable(bool bEnable);
+    void LoadSaveMenuEnable(bool bEnable);
+    void DisplayQvlInfo();
+
+    // ---- Validation --------------------------------------------------------
+    bool CheckEnterText();
+
+    // ---- Erase, Reload, Write ----------------------------------------------
+    void OnBnClickedErase(wxCommandEvent& event);
+    void OnBnClickedReload(wxCommandEvent& event);
+    void OnBnClickedWrite(wxCommandEvent& event);
+
+    // ---- Presets -----------------------------------------------------------
+    void OnBnClickedLoadpreset1(wxCommandEvent& event);
+    void OnBnClickedLoadpreset2(wxCommandEvent& event);
+    void OnBnClickedLoadpreset3(wxCommandEvent& event);
+    void OnBnClickedLoadpreset4(wxCommandEvent& event);
+    void OnBnClickedLoadpreset5(wxCommandEvent& event);
+    void OnBnClickedSavepreset1(wxCommandEvent& event);
+    void OnBnClickedSavepreset2(wxCommandEvent& event);
+    void OnBnClickedSavepreset3(wxCommandEvent& event);
+    void OnBnClickedSavepreset4(wxCommandEvent& event);
+    void OnBnClickedSavepreset5(wxCommandEvent& event);
+    void OnFileLoad(wxCommandEvent& event);
+    void OnFileSave(wxCommandEvent& event);
+    void LoadWwanPreset(int nNo);
+    void SaveWwanPreset(int nNo);
+
+    // The control with this id, or nullptr.
+    wxWindow* GetDlgItem(int nId) const;
+
+protected:
+    void PostCloseQvlSerial() override;      // receive thread: queue ID_CLOSE_QVL_SERIAL
+
+    void CreateControls();                   // the form as the dialog template lays it out
+
+    wxIconBundle m_hIcon;
+    std::unique_ptr<wxFont> m_pStatusFont;
+    std::unique_ptr<wxFont> m_pBoldFont;
+    const wxFont* m_pGroupFont = nullptr;    // the dialog font, not owned
+    int m_nTimerID = 0;
+    bool m_bConnected = false;
+    bool m_bChangeByCode = false;
+    std::array<bool, kGroupCount> m_bChanged{};
+    GroupControlIds GroupControlTable;
+
+    wxPanel* m_pPanel = nullptr;
+    wxTimer m_timer;
+
+    wxDECLARE_EVENT_TABLE();
+};

@@ -1,0 +1,4 @@
+// STUB: validation, to be written.
+#include "app/QVLUtilityDlg.h"
+
+bool CQVLUtilityDlg::CheckEnterText() { return true; }

@@ -1,0 +1,4 @@
+// STUB: response parser, to be written.
+#include "app/QVLSession.h"
+
+void CQVLSession::ParseRecvData() {}

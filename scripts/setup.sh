@@ -1,0 +1,29 @@
+#!/bin/sh
+# Installs the Debian packages the build, the utility and its tests need.
+# Idempotent: packages already present are left alone.
+set -eu
+
+PACKAGES="build-essential cmake pkg-config libwxgtk3.2-dev libspdlog-dev libfmt-dev \
+libgtest-dev googletest xvfb xauth xdotool imagemagick x11-utils clang libclang-rt-dev \
+fonts-dejavu-core"
+
+missing=""
+for p in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+
+if [ -z "$missing" ]; then
+    exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO="sudo"
+fi
+
+echo "Installing:$missing"
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -q
+# shellcheck disable=SC2086
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing

@@ -1,0 +1,67 @@
+#!/bin/bash
+# Installs what is missing, builds, and runs every test: the normal build, the
+# whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, and the
+# thread tests under ThreadSanitizer. Window tests run on a private Xvfb
+# display that this script starts and stops.
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+ROOT=$(pwd)
+JOBS=$(nproc)
+
+./scripts/setup.sh
+
+XVFB_PID=""
+cleanup() {
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+    fi
+}
+trap cleanup EXIT
+
+start_xvfb() {
+    local n
+    for n in $(seq 90 140); do
+        if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then
+            Xvfb ":${n}" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+            XVFB_PID=$!
+            for _ in $(seq 1 50); do
+                if xdpyinfo -display ":${n}" >/dev/null 2>&1; then
+                    export DISPLAY=":${n}"
+                    return 0
+                fi
+                sleep 0.1
+            done
+            kill "$XVFB_PID" 2>/dev/null || true
+            XVFB_PID=""
+        fi
+    done
+    echo "cannot start Xvfb" >&2
+    exit 1
+}
+start_xvfb
+export NO_AT_BRIDGE=1
+
+build() { # dir, extra cmake args...
+    local dir=$1
+    shift
+    cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$dir" -j "$JOBS"
+}
+
+echo "== build and test"
+build build
+ctest --test-dir build --output-on-failure -j "$JOBS"
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer, whole suite"
+build build-asan -DQVL_SANITIZE=address
+ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
+LSAN_OPTIONS="suppressions=$ROOT/tests/lsan.supp:print_suppressions=0" \
+UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+    ctest --test-dir build-asan --output-on-failure -j "$JOBS"
+
+echo "== ThreadSanitizer, thread tests"
+build build-tsan -DQVL_SANITIZE=thread
+TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" \
+    ctest --test-dir build-tsan --output-on-failure -L thread

@@ -1,0 +1,1 @@
+// STUB: the virtual unit, to be written.
