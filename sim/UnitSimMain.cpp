@@ -1,0 +1,2 @@
+// PLACEHOLDER, to be written.
+int main() { return 0; }
