@@ -1,1 +1,600 @@
-// PLACEHOLDER, to be written.
+#include "presets/IniFile.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/TextUtil.h"
+
+namespace {
+
+bool IsBlank(wchar_t wc)
+{
+    return wc == L' ' || wc == L'\t';
+}
+
+std::wstring TrimBlanks(const std::wstring& str)
+{
+    size_t nBegin = 0;
+    size_t nEnd = str.size();
+    while (nBegin < nEnd && IsBlank(str[nBegin]))
+        ++nBegin;
+    while (nEnd > nBegin && IsBlank(str[nEnd - 1]))
+        --nEnd;
+    return str.substr(nBegin, nEnd - nBegin);
+}
+
+wchar_t FoldCase(wchar_t wc)
+{
+    return (wc >= L'A' && wc <= L'Z') ? static_cast<wchar_t>(wc - L'A' + L'a') : wc;
+}
+
+bool EqualNoCase(const std::wstring& a, const std::wstring& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (FoldCase(a[i]) != FoldCase(b[i]))
+            return false;
+    }
+    return true;
+}
+
+bool IsQuote(wchar_t wc)
+{
+    return wc == L'"' || wc == L'\'';
+}
+
+// The first nMaxUnits UTF-16 units of a text, never splitting a character.
+std::wstring CutToUtf16Units(const std::wstring& str, size_t nMaxUnits)
+{
+    size_t nUnits = 0;
+    size_t i = 0;
+    for (; i < str.size(); ++i) {
+        const size_t n = static_cast<unsigned long>(str[i]) > 0xFFFF ? 2 : 1;
+        if (nUnits + n > nMaxUnits)
+            break;
+        nUnits += n;
+    }
+    return str.substr(0, i);
+}
+
+bool HasLineBreak(const std::wstring& str)
+{
+    return str.find_first_of(L"\r\n") != std::wstring::npos;
+}
+
+std::wstring ErrnoText(int nErr)
+{
+    return FromUtf8(std::strerror(nErr));
+}
+
+// Reads up to nMax bytes of an open file. FALSE with errno set on a read error.
+bool ReadUpTo(int fd, size_t nMax, std::string& strBytes, bool& bCut)
+{
+    strBytes.clear();
+    bCut = false;
+    char buf[65536];
+    while (strBytes.size() < nMax) {
+        const size_t nWant = std::min(sizeof(buf), nMax - strBytes.size());
+        const ssize_t n = ::read(fd, buf, nWant);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            return true;
+        strBytes.append(buf, static_cast<size_t>(n));
+    }
+    char c;
+    ssize_t n;
+    do {
+        n = ::read(fd, &c, 1);
+    } while (n < 0 && errno == EINTR);
+    bCut = n > 0;
+    return true;
+}
+
+// Opens a file for reading without blocking on a FIFO or device; only regular
+// files are accepted. Returns the descriptor, or -1 with errno set.
+int OpenRegularForReading(const std::string& strPath, struct stat& st)
+{
+    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, &st) != 0) {
+        const int nErr = errno;
+        ::close(fd);
+        errno = nErr;
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return -1;
+    }
+    return fd;
+}
+
+bool WriteAll(int fd, const std::string& strBytes)
+{
+    size_t nDone = 0;
+    while (nDone < strBytes.size()) {
+        const ssize_t n = ::write(fd, strBytes.data() + nDone, strBytes.size() - nDone);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        nDone += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::string DirectoryOf(const std::string& strPath)
+{
+    const size_t nSlash = strPath.rfind('/');
+    if (nSlash == std::string::npos)
+        return ".";
+    if (nSlash == 0)
+        return "/";
+    return strPath.substr(0, nSlash);
+}
+
+// Writes strBytes to a temporary file in the folder of strPath and renames it
+// over strPath. With pOriginal, the new file takes the original's permission
+// bits (and, where allowed, its owner). FALSE with errno set on any failure;
+// the temporary file is then removed and strPath is untouched.
+bool ReplaceFile(const std::string& strPath, const std::string& strBytes, const struct stat* pOriginal)
+{
+    static std::atomic<unsigned> s_nCounter{0};
+    const size_t nSlash = strPath.rfind('/');
+    const std::string strDir = nSlash == std::string::npos ? std::string() : strPath.substr(0, nSlash + 1);
+    const std::string strBase = nSlash == std::string::npos ? strPath : strPath.substr(nSlash + 1);
+
+    std::string strTemp;
+    int fd = -1;
+    for (int nTry = 0; nTry < 100 && fd < 0; ++nTry) {
+        strTemp = strDir + "." + strBase + ".tmp" + std::to_string(::getpid()) + "-" +
+                  std::to_string(s_nCounter.fetch_add(1));
+        // 0666 lets the umask decide the bits of a new file.
+        fd = ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
+    if (fd < 0)
+        return false;
+
+    auto fail = [&](int nErr) {
+        if (fd >= 0)
+            ::close(fd);
+        ::unlink(strTemp.c_str());
+        errno = nErr;
+        return false;
+    };
+
+    if (pOriginal) {
+        if (::fchown(fd, pOriginal->st_uid, pOriginal->st_gid) != 0) {
+            // Only the owner's group may be kept, or nothing: not a failure.
+        }
+        if (::fchmod(fd, pOriginal->st_mode & 07777) != 0)
+            return fail(errno);
+    }
+    if (!WriteAll(fd, strBytes))
+        return fail(errno);
+    if (::fsync(fd) != 0)
+        return fail(errno);
+    const int nClose = ::close(fd);
+    fd = -1;
+    if (nClose != 0)
+        return fail(errno);
+    if (::rename(strTemp.c_str(), strPath.c_str()) != 0)
+        return fail(errno);
+
+    // Make the rename itself durable; a failure here no longer affects the
+    // content of the file.
+    const int dfd = ::open(DirectoryOf(strPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        (void)::fsync(dfd);
+        ::close(dfd);
+    }
+    return true;
+}
+
+} // namespace
+
+// ---- Decoding and parsing ----------------------------------------------------
+
+std::wstring CIniFile::DecodeLine(const std::string& strRaw) const
+{
+    if (m_encoding != Encoding::Utf16Le)
+        return FromUtf8(strRaw);
+
+    std::wstring out;
+    out.reserve(strRaw.size() / 2);
+    for (size_t i = 0; i + 1 < strRaw.size(); i += 2) {
+        const unsigned u = static_cast<unsigned char>(strRaw[i]) | (static_cast<unsigned char>(strRaw[i + 1]) << 8);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < strRaw.size()) {
+            const unsigned v = static_cast<unsigned char>(strRaw[i + 2]) | (static_cast<unsigned char>(strRaw[i + 3]) << 8);
+            if (v >= 0xDC00 && v <= 0xDFFF) {
+                out += static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        if (u >= 0xD800 && u <= 0xDFFF)
+            out += static_cast<wchar_t>(0xFFFD);
+        else
+            out += static_cast<wchar_t>(u);
+    }
+    return out;
+}
+
+std::string CIniFile::EncodeLine(const std::wstring& strText) const
+{
+    if (m_encoding != Encoding::Utf16Le)
+        return ToUtf8(strText);
+
+    std::string out;
+    auto put = [&out](unsigned u) {
+        out += static_cast<char>(u & 0xFF);
+        out += static_cast<char>((u >> 8) & 0xFF);
+    };
+    for (wchar_t wc : strText) {
+        auto cp = static_cast<unsigned long>(wc);
+        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            cp = 0xFFFD;
+        if (cp > 0xFFFF) {
+            cp -= 0x10000;
+            put(static_cast<unsigned>(0xD800 + (cp >> 10)));
+            put(static_cast<unsigned>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            put(static_cast<unsigned>(cp));
+        }
+    }
+    return out;
+}
+
+void CIniFile::ParseLine(Line& line, const std::wstring& strText) const
+{
+    line.kind = Kind::Other;
+    line.strName.clear();
+    line.strValue.clear();
+
+    size_t i = 0;
+    while (i < strText.size() && IsBlank(strText[i]))
+        ++i;
+    if (i >= strText.size() || strText[i] == L';' || strText[i] == L'#')
+        return;
+
+    if (strText[i] == L'[') {
+        const size_t nClose = strText.rfind(L']');
+        if (nClose == std::wstring::npos || nClose < i)
+            return;
+        line.kind = Kind::Section;
+        line.strName = TrimBlanks(strText.substr(i + 1, nClose - i - 1));
+        return;
+    }
+
+    const size_t nEq = strText.find(L'=', i);
+    if (nEq == std::wstring::npos)
+        return;
+    std::wstring strName = TrimBlanks(strText.substr(i, nEq - i));
+    if (strName.empty())
+        return;
+    std::wstring strValue = TrimBlanks(strText.substr(nEq + 1));
+    if (strValue.size() >= 2 && IsQuote(strValue.front()) && strValue.back() == strValue.front())
+        strValue = strValue.substr(1, strValue.size() - 2);
+    line.kind = Kind::Key;
+    line.strName = std::move(strName);
+    line.strValue = std::move(strValue);
+}
+
+void CIniFile::Parse(const std::string& strBytes)
+{
+    m_lines.clear();
+    size_t nPos = 0;
+    if (strBytes.size() >= 2 && static_cast<unsigned char>(strBytes[0]) == 0xFF &&
+        static_cast<unsigned char>(strBytes[1]) == 0xFE) {
+        m_encoding = Encoding::Utf16Le;
+        nPos = 2;
+    } else if (strBytes.size() >= 3 && static_cast<unsigned char>(strBytes[0]) == 0xEF &&
+               static_cast<unsigned char>(strBytes[1]) == 0xBB && static_cast<unsigned char>(strBytes[2]) == 0xBF) {
+        m_encoding = Encoding::Utf8Bom;
+        nPos = 3;
+    } else {
+        m_encoding = Encoding::Utf8;
+    }
+
+    const size_t nUnit = m_encoding == Encoding::Utf16Le ? 2 : 1;
+    auto unitAt = [&](size_t p) -> unsigned {
+        if (nUnit == 1)
+            return static_cast<unsigned char>(strBytes[p]);
+        return static_cast<unsigned char>(strBytes[p]) | (static_cast<unsigned char>(strBytes[p + 1]) << 8);
+    };
+
+    size_t nStart = nPos;
+    while (nStart < strBytes.size()) {
+        size_t p = nStart;
+        while (p + nUnit <= strBytes.size() && unitAt(p) != L'\n')
+            p += nUnit;
+        Line line;
+        if (p + nUnit > strBytes.size()) {
+            // Last line without a line end (and, in UTF-16, any odd byte).
+            line.strRaw = strBytes.substr(nStart);
+            nStart = strBytes.size();
+        } else {
+            size_t nEnd = p;
+            if (nEnd >= nStart + nUnit && unitAt(nEnd - nUnit) == L'\r')
+                nEnd -= nUnit;
+            line.strRaw = strBytes.substr(nStart, nEnd - nStart);
+            line.strEol = strBytes.substr(nEnd, p + nUnit - nEnd);
+            nStart = p + nUnit;
+        }
+        ParseLine(line, DecodeLine(line.strRaw));
+        m_lines.push_back(std::move(line));
+    }
+}
+
+CIniFile::LoadResult CIniFile::Load(const std::wstring& strPath)
+{
+    return Load(ToUtf8(strPath));
+}
+
+CIniFile::LoadResult CIniFile::Load(const std::string& strNarrow)
+{
+    m_lines.clear();
+    m_encoding = Encoding::Utf8;
+    m_bCut = false;
+    m_strError.clear();
+
+    if (strNarrow.empty()) {
+        m_strError = ErrnoText(ENOENT);
+        return LoadResult::Missing;
+    }
+    struct stat st {};
+    const int fd = OpenRegularForReading(strNarrow, st);
+    if (fd < 0) {
+        const int nErr = errno;
+        m_strError = ErrnoText(nErr);
+        return nErr == ENOENT ? LoadResult::Missing : LoadResult::Failed;
+    }
+    std::string strBytes;
+    bool bCut = false;
+    const bool bRead = ReadUpTo(fd, kMaxFileBytes, strBytes, bCut);
+    const int nErr = errno;
+    ::close(fd);
+    if (!bRead) {
+        m_strError = ErrnoText(nErr);
+        return LoadResult::Failed;
+    }
+    Parse(strBytes);
+    m_bCut = bCut;
+    return LoadResult::Ok;
+}
+
+// ---- Lookups -------------------------------------------------------------------
+
+std::vector<std::wstring> CIniFile::SectionNames() const
+{
+    std::vector<std::wstring> names;
+    for (const Line& line : m_lines) {
+        if (line.kind == Kind::Section)
+            names.push_back(line.strName);
+    }
+    return names;
+}
+
+bool CIniFile::HasSectionExact(const std::wstring& strSection) const
+{
+    for (const Line& line : m_lines) {
+        if (line.kind == Kind::Section && line.strName == strSection)
+            return true;
+    }
+    return false;
+}
+
+size_t CIniFile::FindSection(const std::wstring& strSection) const
+{
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        if (m_lines[i].kind == Kind::Section && EqualNoCase(m_lines[i].strName, strSection))
+            return i;
+    }
+    return std::wstring::npos;
+}
+
+size_t CIniFile::SectionEnd(size_t nHeader) const
+{
+    size_t i = nHeader + 1;
+    while (i < m_lines.size() && m_lines[i].kind != Kind::Section)
+        ++i;
+    return i;
+}
+
+bool CIniFile::GetValue(const std::wstring& strSection, const std::wstring& strKey, std::wstring& strValue) const
+{
+    const size_t nHeader = FindSection(strSection);
+    if (nHeader == std::wstring::npos)
+        return false;
+    const size_t nEnd = SectionEnd(nHeader);
+    for (size_t i = nHeader + 1; i < nEnd; ++i) {
+        if (m_lines[i].kind == Kind::Key && EqualNoCase(m_lines[i].strName, strKey)) {
+            strValue = CutToUtf16Units(m_lines[i].strValue, kMaxValueUnits);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::wstring CIniFile::GetString(const std::wstring& strSection, const std::wstring& strKey,
+                                 const std::wstring& strDefault) const
+{
+    std::wstring strValue;
+    if (GetValue(strSection, strKey, strValue))
+        return strValue;
+    return strDefault;
+}
+
+// ---- Updates ---------------------------------------------------------------------
+
+std::string CIniFile::NewLineEnd() const
+{
+    for (const Line& line : m_lines) {
+        if (!line.strEol.empty())
+            return line.strEol;
+    }
+    return EncodeLine(L"\r\n");
+}
+
+bool CIniFile::SetValue(const std::wstring& strSection, const std::wstring& strKey, const std::wstring& strValue)
+{
+    if (HasLineBreak(strSection) || HasLineBreak(strKey) || HasLineBreak(strValue))
+        return false;
+
+    std::wstring strStored = strValue;
+    const bool bNeedsQuotes =
+        !strValue.empty() &&
+        (IsBlank(strValue.front()) || IsBlank(strValue.back()) ||
+         (strValue.size() >= 2 && IsQuote(strValue.front()) && strValue.back() == strValue.front()));
+    if (bNeedsQuotes)
+        strStored = L"\"" + strValue + L"\"";
+
+    const std::string strEol = NewLineEnd();
+    size_t nHeader = FindSection(strSection);
+    if (nHeader == std::wstring::npos) {
+        // New section at the end, set off from earlier content by a blank line.
+        if (!m_lines.empty()) {
+            if (m_lines.back().strEol.empty())
+                m_lines.back().strEol = strEol;
+            if (!DecodeLine(m_lines.back().strRaw).empty() || m_lines.back().kind != Kind::Other) {
+                Line blank;
+                blank.strEol = strEol;
+                m_lines.push_back(std::move(blank));
+            }
+        }
+        Line header;
+        header.strRaw = EncodeLine(L"[" + strSection + L"]");
+        header.strEol = strEol;
+        header.kind = Kind::Section;
+        header.strName = strSection;
+        m_lines.push_back(std::move(header));
+        nHeader = m_lines.size() - 1;
+    }
+
+    const size_t nEnd = SectionEnd(nHeader);
+    size_t nLastKey = nHeader;
+    for (size_t i = nHeader + 1; i < nEnd; ++i) {
+        if (m_lines[i].kind != Kind::Key)
+            continue;
+        if (EqualNoCase(m_lines[i].strName, strKey)) {
+            Line& line = m_lines[i];
+            line.strRaw = EncodeLine(line.strName + L"=" + strStored);
+            line.strValue = strValue;
+            return true;
+        }
+        nLastKey = i;
+    }
+
+    Line line;
+    line.strRaw = EncodeLine(strKey + L"=" + strStored);
+    line.strEol = strEol;
+    line.kind = Kind::Key;
+    line.strName = strKey;
+    line.strValue = strValue;
+    if (m_lines[nLastKey].strEol.empty())
+        m_lines[nLastKey].strEol = strEol;
+    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(nLastKey + 1), std::move(line));
+    return true;
+}
+
+std::string CIniFile::Serialize() const
+{
+    std::string out;
+    if (m_encoding == Encoding::Utf16Le)
+        out = "\xFF\xFE";
+    else if (m_encoding == Encoding::Utf8Bom)
+        out = "\xEF\xBB\xBF";
+    for (const Line& line : m_lines) {
+        out += line.strRaw;
+        out += line.strEol;
+    }
+    return out;
+}
+
+// ---- File-level operations ---------------------------------------------------------
+
+bool UpdateIniFile(const std::wstring& strPath, const std::wstring& strSection,
+                   const std::vector<std::pair<std::wstring, std::wstring>>& values, std::wstring& strError)
+{
+    strError.clear();
+    for (const auto& kv : values) {
+        if (HasLineBreak(kv.second)) {
+            strError = L"The value of " + kv.first + L" holds a line break, which a preset file cannot store.";
+            return false;
+        }
+    }
+
+    std::string strTarget = ToUtf8(strPath);
+    if (strTarget.empty()) {
+        strError = ErrnoText(ENOENT);
+        return false;
+    }
+
+    // Update the file a link points to, not the link.
+    char szReal[PATH_MAX];
+    if (::realpath(strTarget.c_str(), szReal) != nullptr)
+        strTarget = szReal;
+
+    CIniFile ini;
+    struct stat st {};
+    bool bExists = false;
+    if (::stat(strTarget.c_str(), &st) == 0) {
+        bExists = true;
+        if (!S_ISREG(st.st_mode)) {
+            strError = ErrnoText(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+            return false;
+        }
+        // A file nobody may write is read-only, also for a privileged user.
+        if ((st.st_mode & 0222) == 0 || ::access(strTarget.c_str(), W_OK) != 0) {
+            strError = ErrnoText(EACCES);
+            return false;
+        }
+        if (static_cast<unsigned long long>(st.st_size) > CIniFile::kMaxFileBytes) {
+            strError = ErrnoText(EFBIG);
+            return false;
+        }
+        const CIniFile::LoadResult result = ini.Load(strTarget);
+        if (result != CIniFile::LoadResult::Ok) {
+            strError = ini.Error();
+            return false;
+        }
+        if (ini.WasCut()) {
+            strError = ErrnoText(EFBIG);
+            return false;
+        }
+    } else if (errno != ENOENT) {
+        strError = ErrnoText(errno);
+        return false;
+    }
+
+    for (const auto& kv : values)
+        ini.SetValue(strSection, kv.first, kv.second);
+
+    if (!ReplaceFile(strTarget, ini.Serialize(), bExists ? &st : nullptr)) {
+        strError = ErrnoText(errno);
+        return false;
+    }
+    return true;
+}

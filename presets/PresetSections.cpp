@@ -1,7 +1,140 @@
-// STUB: preset sections, to be written.
+// Moving one preset section between a file and the settings records.
 #include "app/QVLSession.h"
 
-bool CQVLSession::ReadWwanSection(int, const std::wstring&, bool) { return false; }
-bool CQVLSession::ReadWifiSection(const std::wstring&) { return false; }
-bool CQVLSession::WriteWwanSection(int, const std::wstring&, bool) { return false; }
-bool CQVLSession::WriteWifiSection(const std::wstring&) { return false; }
+#include <spdlog/spdlog.h>
+
+#include "app/TextUtil.h"
+#include "editor/IndexText.h"
+#include "presets/IniFile.h"
+
+namespace {
+
+const wchar_t* const kWifiSection = L"Wi-Fi";
+
+std::wstring WwanSectionName(int nNo, bool bNumbered)
+{
+    return bNumbered ? L"WWAN" + std::to_wstring(nNo + 1) : std::wstring(L"WWAN");
+}
+
+// Reads an index key: an accepted value (by its leading number) stays exactly
+// as the file has it, any other is replaced; an absent key gives strDefault.
+std::wstring ReadIndexKey(const CIniFile& ini, const std::wstring& strSection, const std::wstring& strKey,
+                          const std::wstring& strDefault, int nMax, const std::wstring& strReplacement)
+{
+    std::wstring strValue = ini.GetString(strSection, strKey, strDefault);
+    const int nValue = IndexTextToInt(strValue);
+    if (nValue < 0 || nValue > nMax)
+        strValue = strReplacement;
+    return strValue;
+}
+
+bool IsGroupNumber(int nNo)
+{
+    return static_cast<unsigned>(nNo) < static_cast<unsigned>(kWwanCount);
+}
+
+} // namespace
+
+bool SectionExists(const std::wstring& strSection, const std::wstring& strPath)
+{
+    CIniFile ini;
+    if (ini.Load(strPath) != CIniFile::LoadResult::Ok)
+        return false;
+    return ini.HasSectionExact(strSection);
+}
+
+bool CQVLSession::ReadWwanSection(int nNo, const std::wstring& strPath, bool bNumbered)
+{
+    spdlog::info("Load WWAN Preset {} [{}]", nNo + 1, ToUtf8(strPath));
+    if (!IsGroupNumber(nNo))
+        return false;
+
+    const std::wstring strSection = WwanSectionName(nNo, bNumbered);
+    CIniFile ini;
+    if (ini.Load(strPath) != CIniFile::LoadResult::Ok || !ini.HasSectionExact(strSection))
+        return false;
+
+    WwanProfile profile;
+    profile.strApn = ini.GetString(strSection, L"APN", L"");
+    profile.strUserName = ini.GetString(strSection, L"USERNAME", L"");
+    profile.strPassword = ini.GetString(strSection, L"PASSWORD", L"");
+    profile.strAuthType = ReadIndexKey(ini, strSection, L"AUTHTYPE", L"1", 2, L"1");
+    profile.strPdpType = ReadIndexKey(ini, strSection, L"PDPTYPE", L"0", 2, L"0");
+    SetWwanProfile(nNo, profile);
+    return true;
+}
+
+bool CQVLSession::ReadWifiSection(const std::wstring& strPath)
+{
+    spdlog::info("Load WiFi Preset [{}]", ToUtf8(strPath));
+
+    CIniFile ini;
+    if (ini.Load(strPath) != CIniFile::LoadResult::Ok || !ini.HasSectionExact(kWifiSection))
+        return false;
+
+    WifiSettings settings;
+    settings.strSsid = ini.GetString(kWifiSection, L"SSID", L"");
+    settings.strPassphrase = ini.GetString(kWifiSection, L"PASSPHRASE", L"");
+    settings.strSecurity = ReadIndexKey(ini, kWifiSection, L"SECURITY", L"1", 1, L"1");
+    settings.strKeyFormat = ReadIndexKey(ini, kWifiSection, L"PWTYPE", L"0", 1, L"0");
+    SetWifiSettings(settings);
+    return true;
+}
+
+bool CQVLSession::WriteWwanSection(int nNo, const std::wstring& strPath, bool bNumbered)
+{
+    m_strPresetError.clear();
+    spdlog::info("Save WWAN Preset {} [{}]", nNo + 1, ToUtf8(strPath));
+    if (!IsGroupNumber(nNo)) {
+        m_strPresetError = L"There is no WWAN group " + std::to_wstring(nNo + 1) + L".";
+        return false;
+    }
+
+    const WwanProfile profile = GetWwanProfile(nNo);
+    spdlog::info("Save WWAN {} APN {}", nNo + 1, ToUtf8(profile.strApn));
+    spdlog::info("Save WWAN {} username {}", nNo + 1, ToUtf8(profile.strUserName));
+    spdlog::info("Save WWAN {} password {}", nNo + 1, ToUtf8(profile.strPassword));
+    spdlog::info("Save WWAN {} PDP {}", nNo + 1, ToUtf8(profile.strPdpType));
+    spdlog::info("Save WWAN {} Auth {}", nNo + 1, ToUtf8(profile.strAuthType));
+
+    const std::vector<std::pair<std::wstring, std::wstring>> values = {
+        {L"APN", profile.strApn},
+        {L"USERNAME", profile.strUserName},
+        {L"PASSWORD", profile.strPassword},
+        {L"AUTHTYPE", profile.strAuthType},
+        {L"PDPTYPE", profile.strPdpType},
+    };
+    std::wstring strError;
+    if (!UpdateIniFile(strPath, WwanSectionName(nNo, bNumbered), values, strError)) {
+        m_strPresetError = strError;
+        spdlog::error("Save WWAN Preset {} Failed [{}] {}", nNo + 1, ToUtf8(strPath), ToUtf8(strError));
+        return false;
+    }
+    return true;
+}
+
+bool CQVLSession::WriteWifiSection(const std::wstring& strPath)
+{
+    m_strPresetError.clear();
+    spdlog::info("Save WiFi Preset [{}]", ToUtf8(strPath));
+
+    const WifiSettings settings = GetWifiSettings();
+    spdlog::info("Save WiFi SSID {}", ToUtf8(settings.strSsid));
+    spdlog::info("Save WiFi security {}", ToUtf8(settings.strSecurity));
+    spdlog::info("Save WiFi key_fmt {}", ToUtf8(settings.strKeyFormat));
+    spdlog::info("Save WiFi passphrase {}", ToUtf8(settings.strPassphrase));
+
+    const std::vector<std::pair<std::wstring, std::wstring>> values = {
+        {L"SSID", settings.strSsid},
+        {L"PASSPHRASE", settings.strPassphrase},
+        {L"SECURITY", settings.strSecurity},
+        {L"PWTYPE", settings.strKeyFormat},
+    };
+    std::wstring strError;
+    if (!UpdateIniFile(strPath, kWifiSection, values, strError)) {
+        m_strPresetError = strError;
+        spdlog::error("Save WiFi Preset Failed [{}] {}", ToUtf8(strPath), ToUtf8(strError));
+        return false;
+    }
+    return true;
+}

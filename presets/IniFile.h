@@ -1,0 +1,105 @@
+#pragma once
+// INI text files as the preset files use them: "[Section]" lines open a
+// section, "KEY=value" lines inside it give values. Display-free.
+//
+// Reading: section and key lookups ignore letter case and take the first
+// match; blanks around a value and one pair of enclosing quotation marks
+// (double or single) are dropped; a value is cut to its first 1023 UTF-16
+// units. Lines without "=", comments (";" or "#") and lines before the first
+// section are kept but never found. The file may be UTF-8 (with or without
+// byte-order mark) or UTF-16LE with byte-order mark; bytes that are not valid
+// UTF-8 read as Latin-1. At most kMaxFileBytes are read; a file that cannot be
+// read reads as empty.
+//
+// Updating: every line that is not changed is written back byte for byte with
+// its own line end; a changed key keeps its place, a missing key goes after
+// the last key of its section, a missing section goes at the end of the file.
+// New lines take the file's encoding and its first line end; a new file is
+// UTF-8 without byte-order mark with CRLF line ends, so it reads the same in
+// the Windows version of the tool. The update is atomic: the new content goes
+// to a temporary file beside the target, which is then renamed over it.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+class CIniFile {
+public:
+    static constexpr size_t kMaxFileBytes = 4u * 1024u * 1024u;
+    static constexpr size_t kMaxValueUnits = 1023;
+
+    enum class Encoding { Utf8, Utf8Bom, Utf16Le };
+
+    enum class LoadResult {
+        Ok,        // read (possibly cut at kMaxFileBytes)
+        Missing,   // no such file
+        Failed,    // exists but cannot be read; Error() holds the reason
+    };
+
+    // Reads and parses a file. Whatever the result, the object then holds
+    // what could be read (nothing unless Ok).
+    LoadResult Load(const std::wstring& strPath);
+    LoadResult Load(const std::string& strNarrowPath);  // file-system bytes
+    // Parses file content held in memory.
+    void Parse(const std::string& strBytes);
+
+    // Section names exactly as spelled in the file, in file order.
+    std::vector<std::wstring> SectionNames() const;
+    bool HasSectionExact(const std::wstring& strSection) const;
+
+    // The value of a key, or FALSE when the section or key is absent.
+    bool GetValue(const std::wstring& strSection, const std::wstring& strKey, std::wstring& strValue) const;
+    std::wstring GetString(const std::wstring& strSection, const std::wstring& strKey,
+                           const std::wstring& strDefault) const;
+
+    // Sets a key in memory (adds the key or the section when missing). The
+    // value is written so that it reads back exactly: it is put in double
+    // quotes when it has blanks at either end or is itself enclosed in quotes.
+    // A value holding a line break cannot be stored: FALSE, nothing changed.
+    bool SetValue(const std::wstring& strSection, const std::wstring& strKey, const std::wstring& strValue);
+
+    // The file content as it would be written.
+    std::string Serialize() const;
+    Encoding GetEncoding() const { return m_encoding; }
+    bool WasCut() const { return m_bCut; }
+    const std::wstring& Error() const { return m_strError; }
+
+private:
+    enum class Kind { Other, Section, Key };
+    struct Line {
+        std::string strRaw;   // bytes without the line end, in the file's encoding
+        std::string strEol;   // the line's own line end bytes ("" for a last line without one)
+        Kind kind = Kind::Other;
+        std::wstring strName; // section or key name, blanks trimmed
+        std::wstring strValue; // key value, blanks and quotes dropped, not cut
+    };
+
+    void ParseLine(Line& line, const std::wstring& strText) const;
+    std::wstring DecodeLine(const std::string& strRaw) const;
+    std::string EncodeLine(const std::wstring& strText) const;
+    std::string NewLineEnd() const;
+    // Index of the first section line whose name matches (letter case
+    // ignored), or npos.
+    size_t FindSection(const std::wstring& strSection) const;
+    // One past the last line that belongs to the section starting at nHeader.
+    size_t SectionEnd(size_t nHeader) const;
+
+    std::vector<Line> m_lines;
+    Encoding m_encoding = Encoding::Utf8;
+    bool m_bCut = false;
+    std::wstring m_strError;
+};
+
+// One read-modify-write of a file: sets the given keys, in order, in one
+// section and replaces the file atomically. A missing file is created; an
+// existing one keeps every other line and its permission bits. FALSE with the
+// system's reason in strError when the file cannot be read or written (a file
+// without any write permission counts as read-only), when it is larger than
+// the reader takes, or when a value holds a line break; the file is then left
+// as it was.
+bool UpdateIniFile(const std::wstring& strPath, const std::wstring& strSection,
+                   const std::vector<std::pair<std::wstring, std::wstring>>& values, std::wstring& strError);
+
+// TRUE when the file has a section spelled exactly strSection (letter case
+// counts). A missing or unreadable file gives FALSE.
+bool SectionExists(const std::wstring& strSection, const std::wstring& strPath);
