@@ -123,7 +123,7 @@ protected:
     std::wstring m_strLastError;                 // UI thread only
     std::unique_ptr<CQvlEvent> m_pRecvEvent;     // reply complete
     std::unique_ptr<CQvlEvent> m_pTermEvent;     // receive thread ended (pulsed)
-    int m_hComm = -1;                            // port descriptor, -1 when closed
+    std::atomic<int> m_hComm{-1};                // port descriptor, -1 when closed; changed under m_mtxPort
     std::thread m_pRecvThread;
     std::atomic<bool> m_bStopRecv{false};
     WwanProfiles m_WwanProfiles;                 // guarded

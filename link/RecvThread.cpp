@@ -1,7 +1,105 @@
-// STUB: receive thread, to be written.
-#include "app/QVLSession.h"
+// The receive thread: one per connection. It reads everything the unit sends,
+// appends it to the response text, runs the parser after every chunk, and is
+// the only one to notice a lost unit: a failed read or a hang-up ends it, and
+// its end closes the port, tells the window and releases a waiting
+// transaction.
+#include <algorithm>
+#include <chrono>
+#include <system_error>
 
-bool CQVLSession::StartRecvThread() { return false; }
-void CQVLSession::StopRecvThread() {}
-void CQVLSession::RecvThread() {}
-void CQVLSession::RecvThreadTerminate() {}
+#include <spdlog/spdlog.h>
+
+#include "app/QVLSession.h"
+#include "app/TextUtil.h"
+#include "link/SerialIo.h"
+
+namespace {
+
+constexpr const char* kStartRecvThread = "CQVLUtilityDlg::StartRecvThread";
+constexpr const char* kRecvThread = "CQVLUtilityDlg::RecvThread";
+constexpr const char* kRecvThreadTerminate = "CQVLUtilityDlg::RecvThreadTerminate";
+
+constexpr auto kPassPause = std::chrono::milliseconds(10);
+constexpr int kReadWaitMs = 100;
+constexpr size_t kReadMax = 1024;
+
+} // namespace
+
+bool CQVLSession::StartRecvThread()
+{
+    spdlog::debug("{}", kStartRecvThread);
+
+    // The thread of an earlier connection has ended (or is told to now).
+    StopRecvThread();
+    m_bStopRecv = false;
+    m_bRecvRunning = true;
+    try {
+        m_pRecvThread = std::thread([this] { RecvThread(); });
+    } catch (const std::system_error&) {
+        m_bRecvRunning = false;
+        spdlog::error("{} AfxBeginThread Error.", kStartRecvThread);
+        return false;
+    }
+    return true;
+}
+
+void CQVLSession::StopRecvThread()
+{
+    if (!m_pRecvThread.joinable() || m_pRecvThread.get_id() == std::this_thread::get_id())
+        return;
+    m_bStopRecv = true;
+    m_pRecvThread.join();
+}
+
+void CQVLSession::RecvThread()
+{
+    char buf[kReadMax];
+    for (;;) {
+        std::this_thread::sleep_for(kPassPause);
+
+        size_t nRead = 0;
+        int nErrno = 0;
+        const SerialIoStatus status = SerialReadSome(m_hComm, buf, kReadMax, kReadWaitMs, nRead, nErrno);
+        if (status == SerialIoStatus::Failed || status == SerialIoStatus::Closed)
+            break;
+
+        if (nRead > 0) {
+            if (m_bStopRecv)
+                break;
+            // Zero bytes are dropped, as a serial driver set to discard them
+            // would; every other byte becomes the character of the same code.
+            std::wstring strChunk = WidenBytes(buf, nRead);
+            strChunk.erase(std::remove(strChunk.begin(), strChunk.end(), L'\0'), strChunk.end());
+
+            const bool bLog = spdlog::should_log(spdlog::level::debug);
+            std::wstring strWhole;
+            {
+                auto lock = LockShared();
+                m_strRecvData += strChunk;
+                // A unit that talks without end keeps only its newest text.
+                if (m_strRecvData.size() > kMaxRecvChars)
+                    m_strRecvData.erase(0, m_strRecvData.size() - kMaxRecvChars);
+                if (bLog)
+                    strWhole = m_strRecvData;
+            }
+            if (bLog)
+                spdlog::debug("{} [{}]", kRecvThread, ToUtf8(strWhole));
+            ParseRecvData();
+        }
+
+        if (m_bStopRecv)
+            break;
+    }
+    RecvThreadTerminate();
+}
+
+void CQVLSession::RecvThreadTerminate()
+{
+    spdlog::debug("{}", kRecvThreadTerminate);
+    UninitSerial();
+    // A transaction waiting now ends at once: it finds the thread gone.
+    m_bRecvRunning = false;
+    m_pRecvEvent->Set();
+    PostCloseQvlSerial();
+    m_pTermEvent->Pulse();
+}

@@ -1,6 +1,129 @@
-// STUB: serial port, to be written.
-#include "app/QVLSession.h"
+// The serial port to the unit: open and configure, write one command line,
+// close. The receive thread reads the same descriptor and closes it at its
+// end; m_mtxPort keeps a write on the user-interface thread and that close
+// apart, so a write never lands on a reused descriptor.
+#include <chrono>
+#include <string>
 
-bool CQVLSession::InitSerial() { return false; }
-bool CQVLSession::SendData(std::wstring) { return false; }
-void CQVLSession::UninitSerial() {}
+#include <spdlog/spdlog.h>
+
+#include "app/QVLSession.h"
+#include "app/TextUtil.h"
+#include "link/SerialIo.h"
+
+namespace {
+
+constexpr const char* kInitSerial = "CQVLUtilityDlg::InitSerial";
+constexpr const char* kSendData = "CQVLUtilityDlg::SendData";
+constexpr const char* kUninitSerial = "CQVLUtilityDlg::UninitSerial";
+
+// A write that makes no progress for this long (the unit holds CTS low, the
+// line is jammed) is given up.
+constexpr auto kWriteStall = std::chrono::milliseconds(1000);
+
+// The log text of a failed configuration step.
+const char* StepErrorText(SerialStep step)
+{
+    switch (step) {
+    case SerialStep::GetState:    return "GetCommState Error.";
+    case SerialStep::SetState:    return "SetComState Error.";
+    case SerialStep::GetTimeouts: return "GetCommTimeouts Error.";
+    case SerialStep::SetTimeouts: return "SetCommTimeouts Error.";
+    case SerialStep::Open:        break;
+    }
+    return "CreateFile Failure.";
+}
+
+} // namespace
+
+bool CQVLSession::InitSerial()
+{
+    spdlog::debug("{}", kInitSerial);
+
+    const std::string strPort = ToUtf8(m_strComPort);
+    int fd = -1;
+    SerialFailure failure;
+    if (!SerialOpenPort(strPort, fd, failure)) {
+        m_hComm = -1;
+        m_strLastError = FromUtf8(SerialErrorText(failure.nErrno));
+        if (failure.step == SerialStep::Open) {
+            spdlog::error("{} {} CreateFile Failure.", kInitSerial, strPort);
+            spdlog::debug("{} {} {}", kInitSerial, strPort, ToUtf8(m_strLastError));
+        } else {
+            spdlog::error("{} {}", kInitSerial, StepErrorText(failure.step));
+        }
+        return false;
+    }
+
+    std::lock_guard<std::mutex> lock(m_mtxPort);
+    m_hComm = fd;
+    return true;
+}
+
+bool CQVLSession::SendData(std::wstring strLine)
+{
+    // The wire carries ASCII only; anything else is refused, not mangled.
+    std::string strNarrow;
+    strNarrow.reserve(strLine.size());
+    bool bAscii = true;
+    for (wchar_t wc : strLine) {
+        if (static_cast<unsigned long>(wc) > 0x7F) {
+            bAscii = false;
+            break;
+        }
+        strNarrow += static_cast<char>(wc);
+    }
+    if (strLine.empty()) {
+        spdlog::error("{} Empty command line refused.", kSendData);
+        spdlog::debug("{} [{}]", kSendData, strNarrow);
+        return false;
+    }
+    if (!bAscii) {
+        spdlog::error("{} Command line with non-ASCII characters refused.", kSendData);
+        spdlog::debug("{} [{}]", kSendData, ToUtf8(strLine));
+        return false;
+    }
+
+    bool bResult = false;
+    size_t nDone = 0;
+    bool bStalled = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mtxPort);
+        const int fd = m_hComm;
+        auto lastProgress = std::chrono::steady_clock::now();
+        while (fd >= 0 && nDone < strNarrow.size()) {
+            const auto waited = std::chrono::steady_clock::now() - lastProgress;
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(kWriteStall - waited);
+            if (left.count() <= 0) {
+                bStalled = true;
+                break;
+            }
+            size_t nWritten = 0;
+            int nErrno = 0;
+            const SerialIoStatus status = SerialWriteSome(fd, strNarrow.data() + nDone, strNarrow.size() - nDone,
+                                                          static_cast<int>(left.count()), nWritten, nErrno);
+            if (status == SerialIoStatus::Failed || status == SerialIoStatus::Closed)
+                break;
+            if (nWritten > 0) {
+                nDone += nWritten;
+                lastProgress = std::chrono::steady_clock::now();
+            }
+        }
+        bResult = fd >= 0 && nDone == strNarrow.size();
+    }
+
+    spdlog::debug("{} [{}]", kSendData, strNarrow);
+    if (bStalled)
+        spdlog::error("{} No progress for {} ms, {} of {} bytes written.", kSendData, kWriteStall.count(), nDone,
+                      strNarrow.size());
+    return bResult;
+}
+
+void CQVLSession::UninitSerial()
+{
+    spdlog::debug("{}", kUninitSerial);
+    std::lock_guard<std::mutex> lock(m_mtxPort);
+    const int fd = m_hComm.exchange(-1);
+    if (fd >= 0)
+        SerialClosePort(fd);
+}

@@ -1,1 +1,166 @@
-// PLACEHOLDER, to be written.
+// The serial port on POSIX: termios, poll, flock.
+#include "link/SerialIo.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// strerror_r comes in a GNU and an XSI flavour; take the text from either.
+[[maybe_unused]] std::string ErrorTextFrom(const char* pszText, const char*) { return pszText; }
+[[maybe_unused]] std::string ErrorTextFrom(int nRc, const char* pszBuf)
+{
+    return nRc == 0 ? std::string(pszBuf) : std::string("Unknown error");
+}
+
+bool Fail(SerialStep step, int nErrno, int& fd, SerialFailure& failure)
+{
+    failure.step = step;
+    failure.nErrno = nErrno;
+    if (fd >= 0)
+        close(fd);
+    fd = -1;
+    return false;
+}
+
+// The line settings: everything not named here keeps the driver's value,
+// the parity bits (PARENB, PARODD) included.
+void SetQvlLine(termios& tio)
+{
+    cfsetispeed(&tio, B9600);
+    cfsetospeed(&tio, B9600);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB);
+    tio.c_cflag |= CS8 | CREAD | CLOCAL | CRTSCTS;
+    // No parity checking, no XON/XOFF, no translation of the input.
+    tio.c_iflag &= ~static_cast<tcflag_t>(INPCK | IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
+                                          IXON | IXOFF | IXANY);
+    tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+}
+
+} // namespace
+
+std::string SerialErrorText(int nErrno)
+{
+    char szBuf[256] = {};
+    return ErrorTextFrom(strerror_r(nErrno, szBuf, sizeof szBuf), szBuf);
+}
+
+bool SerialOpenPort(const std::string& strPath, int& fd, SerialFailure& failure)
+{
+    fd = open(strPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return Fail(SerialStep::Open, errno, fd, failure);
+    // TIOCEXCL refuses other openers except root; the lock refuses root too.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int nErr = errno;
+        return Fail(SerialStep::Open, nErr == EWOULDBLOCK ? EBUSY : nErr, fd, failure);
+    }
+    ioctl(fd, TIOCEXCL);
+
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0)
+        return Fail(SerialStep::GetState, errno, fd, failure);
+
+    tcflush(fd, TCIOFLUSH);
+
+    SetQvlLine(tio);
+    if (tcsetattr(fd, TCSANOW, &tio) != 0)
+        return Fail(SerialStep::SetState, errno, fd, failure);
+
+    termios timing{};
+    if (tcgetattr(fd, &timing) != 0)
+        return Fail(SerialStep::GetTimeouts, errno, fd, failure);
+    // A read returns at once with what is there; poll bounds the wait.
+    timing.c_cc[VMIN] = 0;
+    timing.c_cc[VTIME] = 0;
+    if (tcsetattr(fd, TCSANOW, &timing) != 0)
+        return Fail(SerialStep::SetTimeouts, errno, fd, failure);
+
+    // A pseudo-terminal refuses the modem lines; that is harmless.
+    int nLines = TIOCM_DTR | TIOCM_RTS;
+    ioctl(fd, TIOCMBIS, &nLines);
+    return true;
+}
+
+SerialIoStatus SerialWriteSome(int fd, const char* pBytes, size_t n, int nTimeoutMs, size_t& nWritten, int& nErrno)
+{
+    nWritten = 0;
+    nErrno = 0;
+    pollfd pfd{fd, POLLOUT, 0};
+    const int nReady = poll(&pfd, 1, nTimeoutMs);
+    if (nReady < 0) {
+        if (errno == EINTR)
+            return SerialIoStatus::Timeout;
+        nErrno = errno;
+        return SerialIoStatus::Failed;
+    }
+    if (nReady == 0)
+        return SerialIoStatus::Timeout;
+    if (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)) {
+        nErrno = (pfd.revents & POLLNVAL) ? EBADF : EIO;
+        return SerialIoStatus::Failed;
+    }
+    const ssize_t nDone = write(fd, pBytes, n);
+    if (nDone < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+            return SerialIoStatus::Timeout;
+        nErrno = errno;
+        return SerialIoStatus::Failed;
+    }
+    nWritten = static_cast<size_t>(nDone);
+    return nWritten > 0 ? SerialIoStatus::Ok : SerialIoStatus::Timeout;
+}
+
+SerialIoStatus SerialReadSome(int fd, char* pBytes, size_t nMax, int nTimeoutMs, size_t& nRead, int& nErrno)
+{
+    nRead = 0;
+    nErrno = 0;
+    pollfd pfd{fd, POLLIN, 0};
+    const int nReady = poll(&pfd, 1, nTimeoutMs);
+    if (nReady < 0) {
+        if (errno == EINTR)
+            return SerialIoStatus::Timeout;
+        nErrno = errno;
+        return SerialIoStatus::Failed;
+    }
+    if (nReady == 0)
+        return SerialIoStatus::Timeout;
+    if (pfd.revents & POLLNVAL) {
+        nErrno = EBADF;
+        return SerialIoStatus::Failed;
+    }
+    // Read what is left even after a hang-up; the next pass sees the end.
+    if (pfd.revents & POLLIN) {
+        const ssize_t nDone = read(fd, pBytes, nMax);
+        if (nDone > 0) {
+            nRead = static_cast<size_t>(nDone);
+            return SerialIoStatus::Ok;
+        }
+        if (nDone == 0)
+            return SerialIoStatus::Closed;
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+            return (pfd.revents & POLLHUP) ? SerialIoStatus::Closed : SerialIoStatus::Timeout;
+        nErrno = errno;
+        return SerialIoStatus::Failed;
+    }
+    if (pfd.revents & POLLHUP)
+        return SerialIoStatus::Closed;
+    nErrno = EIO;
+    return SerialIoStatus::Failed;
+}
+
+void SerialClosePort(int fd)
+{
+    if (fd < 0)
+        return;
+    tcflush(fd, TCOFLUSH);
+    close(fd);
+}

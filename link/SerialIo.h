@@ -1,0 +1,49 @@
+#pragma once
+// The serial port's system calls behind a small interface, so the session's
+// port logic stays free of termios. A port is a descriptor, -1 when closed.
+// Every failure carries the system's error number (errno). Display-free.
+
+#include <cstddef>
+#include <string>
+
+// The steps of opening a port, in the order they run. A failing step closes
+// the port again; the caller logs which step failed.
+enum class SerialStep {
+    Open,         // open read-write, not as controlling terminal, exclusively
+    GetState,     // read the driver's line settings
+    SetState,     // apply 9600 8N1, RTS/CTS, no XON/XOFF, raw
+    GetTimeouts,  // read the settings back
+    SetTimeouts,  // apply the read timing (poll bounds every read)
+};
+
+struct SerialFailure {
+    SerialStep step = SerialStep::Open;
+    int nErrno = 0;
+};
+
+enum class SerialIoStatus {
+    Ok,       // bytes moved (possibly fewer than asked)
+    Timeout,  // nothing moved within the time given
+    Closed,   // the other end hung up (end of file)
+    Failed,   // the call failed; nErrno tells why
+};
+
+// Opens the port and configures it: the line is set to 9600 baud, 8 data
+// bits, one stop bit with the driver's parity kept, hardware flow control,
+// raw mode; pending input and output are discarded; DTR and RTS are raised
+// where the driver allows it. A second opener is refused (EBUSY), root
+// included. Returns false with failure set and fd -1 on failure.
+bool SerialOpenPort(const std::string& strPath, int& fd, SerialFailure& failure);
+
+// Waits up to nTimeoutMs for room, then writes what fits of the n bytes.
+SerialIoStatus SerialWriteSome(int fd, const char* pBytes, size_t n, int nTimeoutMs, size_t& nWritten, int& nErrno);
+
+// Waits up to nTimeoutMs for bytes, then reads up to nMax of them.
+SerialIoStatus SerialReadSome(int fd, char* pBytes, size_t nMax, int nTimeoutMs, size_t& nRead, int& nErrno);
+
+// Discards unsent output (so the close cannot wait on a stalled line) and
+// closes. The exclusive lock goes with the descriptor.
+void SerialClosePort(int fd);
+
+// The system's text for an error number.
+std::string SerialErrorText(int nErrno);
