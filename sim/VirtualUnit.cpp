@@ -1,1 +1,753 @@
-// STUB: the virtual unit, to be written.
+#include "sim/VirtualUnit.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "app/TextUtil.h"
+
+namespace {
+
+constexpr size_t kMaxLineBytes = 1024;    // a longer line is refused
+constexpr size_t kMaxTextBytes = 32;      // apn, user, pw, ssid
+constexpr int kWriteStallMs = 1000;       // give up a reply nobody reads
+constexpr const char* kErrorReply = "ERROR\r\n";
+constexpr const char* kStateHeader = "QVL-UNIT-STATE 1";
+
+enum class FieldKind { Text, Index3, Index2, Passphrase };
+
+struct FieldDef {
+    bool bWifi;
+    const char* pszName;
+    FieldKind kind;
+};
+
+// In the order of the reply to "get\r": per profile apn, user, pw, auth, pdp;
+// then the Wi-Fi fields.
+constexpr FieldDef kWwanFields[] = {
+    {false, "apn", FieldKind::Text},     {false, "user", FieldKind::Text}, {false, "pw", FieldKind::Text},
+    {false, "auth", FieldKind::Index3},  {false, "pdp", FieldKind::Index3},
+};
+constexpr FieldDef kWifiFields[] = {
+    {true, "ssid", FieldKind::Text},
+    {true, "sec", FieldKind::Index2},
+    {true, "pw_type", FieldKind::Index2},
+    {true, "pw", FieldKind::Passphrase},
+};
+
+// The field of a profile (0..3) or of the Wi-Fi settings (nProfile 4).
+std::wstring* FieldOf(UnitSettings& s, int nProfile, const std::string& strName, FieldKind* pKind)
+{
+    if (nProfile >= 0 && nProfile < kWwanCount) {
+        WwanProfile& p = s.wwan[static_cast<size_t>(nProfile)];
+        std::wstring* apFields[] = {&p.strApn, &p.strUserName, &p.strPassword, &p.strAuthType, &p.strPdpType};
+        for (size_t i = 0; i < 5; ++i) {
+            if (strName == kWwanFields[i].pszName) {
+                *pKind = kWwanFields[i].kind;
+                return apFields[i];
+            }
+        }
+    } else if (nProfile == kWifiGroup) {
+        WifiSettings& w = s.wifi;
+        std::wstring* apFields[] = {&w.strSsid, &w.strSecurity, &w.strKeyFormat, &w.strPassphrase};
+        for (size_t i = 0; i < 4; ++i) {
+            if (strName == kWifiFields[i].pszName) {
+                *pKind = kWifiFields[i].kind;
+                return apFields[i];
+            }
+        }
+    }
+    return nullptr;
+}
+
+// "1".."4" -> 0..3, "w" -> 4, anything else -> -1.
+int ProfileOf(const std::string& strToken)
+{
+    if (strToken == "w")
+        return kWifiGroup;
+    if (strToken.size() == 1 && strToken[0] >= '1' && strToken[0] <= '4')
+        return strToken[0] - '1';
+    return -1;
+}
+
+std::string ProfileToken(int nProfile)
+{
+    return nProfile == kWifiGroup ? std::string("w") : std::to_string(nProfile + 1);
+}
+
+// The unit's bytes for a held text: one byte per character; characters the
+// wire cannot carry become '?'.
+std::string ToBytes(const std::wstring& str)
+{
+    std::string out;
+    out.reserve(str.size());
+    for (wchar_t wc : str)
+        out += static_cast<unsigned long>(wc) <= 0xFF ? static_cast<char>(static_cast<unsigned char>(wc)) : '?';
+    return out;
+}
+
+bool IsHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool ValueAccepted(FieldKind kind, const std::string& strValue, const std::wstring& strKeyFormat)
+{
+    if (strValue.find('\n') != std::string::npos)
+        return false;   // would break the line framing of the "get\r" reply
+    switch (kind) {
+    case FieldKind::Text:
+        return strValue.size() <= kMaxTextBytes;
+    case FieldKind::Index3:
+        return strValue.size() == 1 && strValue[0] >= '0' && strValue[0] <= '2';
+    case FieldKind::Index2:
+        return strValue.size() == 1 && strValue[0] >= '0' && strValue[0] <= '1';
+    case FieldKind::Passphrase:
+        if (strValue.empty())
+            return true;
+        if (strKeyFormat == L"0")
+            return strValue.size() >= 8 && strValue.size() <= 63;
+        if (strValue.size() != 64)
+            return false;
+        for (char c : strValue) {
+            if (!IsHexDigit(c))
+                return false;
+        }
+        return true;
+    }
+    return false;
+}
+
+// State file values: printable ASCII as it is, every other byte and '%' as %XX.
+std::string EscapeValue(const std::string& strBytes)
+{
+    static const char* kHex = "0123456789ABCDEF";
+    std::string out;
+    for (char c : strBytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b >= 0x7F || c == '%') {
+            out += '%';
+            out += kHex[b >> 4];
+            out += kHex[b & 0x0F];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool UnescapeValue(const std::string& strText, std::string& strBytes)
+{
+    strBytes.clear();
+    for (size_t i = 0; i < strText.size(); ++i) {
+        if (strText[i] != '%') {
+            strBytes += strText[i];
+            continue;
+        }
+        if (i + 2 >= strText.size() || !IsHexDigit(strText[i + 1]) || !IsHexDigit(strText[i + 2]))
+            return false;
+        strBytes += static_cast<char>(std::stoi(strText.substr(i + 1, 2), nullptr, 16));
+        i += 2;
+    }
+    return true;
+}
+
+std::string ErrnoText(const char* pszWhat)
+{
+    return std::string(pszWhat) + ": " + std::strerror(errno);
+}
+
+} // namespace
+
+UnitSettings FactoryUnitSettings()
+{
+    UnitSettings s;
+    for (WwanProfile& p : s.wwan) {
+        p.strAuthType = L"0";
+        p.strPdpType = L"0";
+    }
+    s.wifi.strSecurity = L"0";
+    s.wifi.strKeyFormat = L"0";
+    return s;
+}
+
+bool SetUnitField(UnitSettings& s, const std::string& strProfile, const std::string& strField, const std::wstring& strValue)
+{
+    FieldKind kind;
+    std::wstring* pField = FieldOf(s, ProfileOf(strProfile), strField, &kind);
+    if (pField == nullptr)
+        return false;
+    *pField = strValue;
+    return true;
+}
+
+VirtualUnit::VirtualUnit(VirtualUnitOptions options)
+    : m_options(std::move(options)), m_settings(m_options.settings), m_committed(m_options.settings)
+{
+}
+
+VirtualUnit::~VirtualUnit()
+{
+    Stop();
+}
+
+bool VirtualUnit::Start(std::string* pstrError)
+{
+    std::lock_guard<std::mutex> control(m_mtxControl);
+    if (m_bStarted)
+        return true;
+    std::string strError;
+    auto fail = [&](const std::string& strWhy) {
+        std::lock_guard<std::mutex> data(m_mtxData);
+        m_strLastError = strWhy;
+        if (pstrError)
+            *pstrError = strWhy;
+        return false;
+    };
+
+    if (!m_options.strStateFile.empty()) {
+        struct stat st {};
+        if (stat(m_options.strStateFile.c_str(), &st) == 0) {
+            UnitSettings loaded;
+            if (!LoadState(loaded, strError))
+                return fail(strError);
+            std::lock_guard<std::mutex> data(m_mtxData);
+            m_settings = loaded;
+            m_committed = loaded;
+        }
+    }
+    if (pipe2(m_fdWake, O_CLOEXEC | O_NONBLOCK) != 0)
+        return fail(ErrnoText("pipe"));
+    if (!OpenPty(strError)) {
+        close(m_fdWake[0]);
+        close(m_fdWake[1]);
+        m_fdWake[0] = m_fdWake[1] = -1;
+        return fail(strError);
+    }
+    m_bStarted = true;
+    return true;
+}
+
+void VirtualUnit::Stop()
+{
+    std::lock_guard<std::mutex> control(m_mtxControl);
+    if (!m_bStarted)
+        return;
+    StopThread();
+    ClosePty();
+    close(m_fdWake[0]);
+    close(m_fdWake[1]);
+    m_fdWake[0] = m_fdWake[1] = -1;
+    m_bStarted = false;
+}
+
+std::string VirtualUnit::PortPath() const
+{
+    std::lock_guard<std::mutex> control(m_mtxControl);
+    return m_options.strLinkPath.empty() ? m_strSlavePath : m_options.strLinkPath;
+}
+
+void VirtualUnit::Unplug()
+{
+    std::lock_guard<std::mutex> control(m_mtxControl);
+    if (m_fdMaster < 0)
+        return;
+    StopThread();
+    ClosePty();
+}
+
+bool VirtualUnit::Plug()
+{
+    std::lock_guard<std::mutex> control(m_mtxControl);
+    if (!m_bStarted) {
+        std::lock_guard<std::mutex> data(m_mtxData);
+        m_strLastError = "the unit is not started";
+        return false;
+    }
+    if (m_fdMaster >= 0)
+        return true;
+    std::string strError;
+    if (!OpenPty(strError)) {
+        std::lock_guard<std::mutex> data(m_mtxData);
+        m_strLastError = strError;
+        return false;
+    }
+    return true;
+}
+
+bool VirtualUnit::IsPlugged() const
+{
+    std::lock_guard<std::mutex> data(m_mtxData);
+    return m_bPlugged;
+}
+
+void VirtualUnit::SetFaults(const VirtualUnitFaults& faults)
+{
+    std::lock_guard<std::mutex> data(m_mtxData);
+    m_faults = faults;
+    m_nSetLinesSinceFaults = 0;
+}
+
+UnitSettings VirtualUnit::Settings() const
+{
+    std::lock_guard<std::mutex> data(m_mtxData);
+    return m_settings;
+}
+
+UnitSettings VirtualUnit::CommittedSettings() const
+{
+    std::lock_guard<std::mutex> data(m_mtxData);
+    return m_committed;
+}
+
+void VirtualUnit::SetSettings(const UnitSettings& s)
+{
+    std::lock_guard<std::mutex> data(m_mtxData);
+    m_settings = s;
+    m_committed = s;
+}
+
+std::vector<std::string> VirtualUnit::ReceivedLines() const
+{
+    std::lock_guard<std::mutex> data(m_mtxData);
+    return m_arrReceivedLines;
+}
+
+std::string VirtualUnit::ReceivedBytes() const
+{
+    std::lock_guard<std::mutex> data(m_mtxData);
+    return m_strReceivedBytes;
+}
+
+void VirtualUnit::ClearReceived()
+{
+    std::lock_guard<std::mutex> data(m_mtxData);
+    m_arrReceivedLines.clear();
+    m_strReceivedBytes.clear();
+}
+
+std::string VirtualUnit::LastError() const
+{
+    std::lock_guard<std::mutex> data(m_mtxData);
+    return m_strLastError;
+}
+
+// ---- The pty -----------------------------------------------------------
+
+bool VirtualUnit::OpenPty(std::string& strError)
+{
+    const int fdMaster = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fdMaster < 0) {
+        strError = ErrnoText("posix_openpt");
+        return false;
+    }
+    char szSlave[128] = {};
+    int fdSlave = -1;
+    auto fail = [&](const char* pszWhat) {
+        strError = ErrnoText(pszWhat);
+        if (fdSlave >= 0)
+            close(fdSlave);
+        close(fdMaster);
+        return false;
+    };
+    if (grantpt(fdMaster) != 0)
+        return fail("grantpt");
+    if (unlockpt(fdMaster) != 0)
+        return fail("unlockpt");
+    if (ptsname_r(fdMaster, szSlave, sizeof(szSlave)) != 0)
+        return fail("ptsname");
+    // The unit keeps the slave open itself while plugged: with no slave open
+    // the master reports a hang-up on every poll.
+    fdSlave = open(szSlave, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fdSlave < 0)
+        return fail("open slave");
+    termios tio {};
+    if (tcgetattr(fdSlave, &tio) != 0)
+        return fail("tcgetattr");
+    cfmakeraw(&tio);   // nothing echoed, nothing translated
+    if (tcsetattr(fdSlave, TCSANOW, &tio) != 0)
+        return fail("tcsetattr");
+    const int nFlags = fcntl(fdMaster, F_GETFL);
+    if (nFlags < 0 || fcntl(fdMaster, F_SETFL, nFlags | O_NONBLOCK) != 0)
+        return fail("fcntl");
+
+    if (!m_options.strLinkPath.empty()) {
+        // Point the link at the new slave in one step: a reader sees either
+        // the old target or the new one, never no link.
+        const std::string strTemp = m_options.strLinkPath + ".tmp." + std::to_string(getpid());
+        unlink(strTemp.c_str());
+        if (symlink(szSlave, strTemp.c_str()) != 0)
+            return fail("symlink");
+        if (rename(strTemp.c_str(), m_options.strLinkPath.c_str()) != 0) {
+            const int nErr = errno;
+            unlink(strTemp.c_str());
+            errno = nErr;
+            return fail("rename");
+        }
+    }
+
+    m_fdMaster = fdMaster;
+    m_fdSlave = fdSlave;
+    m_strSlavePath = szSlave;
+    m_strLine.clear();
+    m_bLastWasCr = false;
+    m_bDiscarding = false;
+    {
+        std::lock_guard<std::mutex> data(m_mtxData);
+        m_bPlugged = true;
+    }
+    m_bStopThread = false;
+    m_thread = std::thread([this] { Serve(); });
+    return true;
+}
+
+void VirtualUnit::StopThread()
+{
+    if (!m_thread.joinable())
+        return;
+    m_bStopThread = true;
+    const char c = 'x';
+    if (write(m_fdWake[1], &c, 1) < 0) {
+        // The pipe is non-blocking and read empty below: a full pipe already wakes.
+    }
+    m_thread.join();
+    char buf[64];
+    while (read(m_fdWake[0], buf, sizeof(buf)) > 0) {
+    }
+    m_bStopThread = false;
+}
+
+void VirtualUnit::ClosePty()
+{
+    if (m_fdMaster < 0)
+        return;
+    close(m_fdMaster);
+    close(m_fdSlave);
+    m_fdMaster = m_fdSlave = -1;
+    if (!m_options.strLinkPath.empty()) {
+        // Like a device node, the link goes away with the unit.
+        struct stat st {};
+        if (lstat(m_options.strLinkPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+            unlink(m_options.strLinkPath.c_str());
+    }
+    std::lock_guard<std::mutex> data(m_mtxData);
+    m_bPlugged = false;
+}
+
+// ---- Serving -----------------------------------------------------------
+
+void VirtualUnit::Serve()
+{
+    // m_fdMaster and m_fdWake do not change while this thread runs.
+    const int fdMaster = m_fdMaster;
+    const int fdWake = m_fdWake[0];
+    char buf[4096];
+    while (!m_bStopThread) {
+        pollfd fds[2] = {{fdMaster, POLLIN, 0}, {fdWake, POLLIN, 0}};
+        const bool bPending = !m_strLine.empty() || m_bDiscarding;
+        const int nReady = poll(fds, 2, bPending ? m_options.nLineIdleMs : -1);
+        if (nReady < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (fds[1].revents != 0)
+            break;
+        if (nReady == 0) {
+            // A line that was never ended.
+            if (m_bDiscarding) {
+                m_bDiscarding = false;
+            } else {
+                {
+                    std::lock_guard<std::mutex> data(m_mtxData);
+                    m_arrReceivedLines.push_back(m_strLine);
+                }
+                m_strLine.clear();
+                SendReply(kErrorReply);
+            }
+            continue;
+        }
+        if (fds[0].revents & POLLIN) {
+            const ssize_t nRead = read(fdMaster, buf, sizeof(buf));
+            if (nRead > 0) {
+                HandleBytes(buf, static_cast<size_t>(nRead));
+                continue;
+            }
+            if (nRead < 0 && (errno == EAGAIN || errno == EINTR))
+                continue;
+        }
+        // Hang-up or a read error: nothing to serve until the slave is
+        // usable again; do not spin.
+        if (WaitWake(50))
+            break;
+    }
+}
+
+void VirtualUnit::HandleBytes(const char* pBytes, size_t nCount)
+{
+    {
+        std::lock_guard<std::mutex> data(m_mtxData);
+        m_strReceivedBytes.append(pBytes, nCount);
+    }
+    for (size_t i = 0; i < nCount; ++i) {
+        const char c = pBytes[i];
+        if (m_bLastWasCr && c == '\n') {
+            m_bLastWasCr = false;
+            continue;
+        }
+        m_bLastWasCr = (c == '\r');
+        if (m_bDiscarding) {
+            if (c == '\r')
+                m_bDiscarding = false;
+            continue;
+        }
+        m_strLine += c;
+        if (c == '\r') {
+            const std::string strLine = std::move(m_strLine);
+            m_strLine.clear();
+            HandleLine(strLine);
+        } else if (m_strLine.size() >= kMaxLineBytes) {
+            {
+                std::lock_guard<std::mutex> data(m_mtxData);
+                m_arrReceivedLines.push_back(m_strLine);
+            }
+            m_strLine.clear();
+            m_bDiscarding = true;
+            SendReply(kErrorReply);
+        }
+    }
+}
+
+void VirtualUnit::HandleLine(const std::string& strLine)
+{
+    std::string strReply;
+    bool bCommit = false, bErase = false;
+    UnitSettings toSave;
+    {
+        std::lock_guard<std::mutex> data(m_mtxData);
+        m_arrReceivedLines.push_back(strLine);
+        const bool bSetLine = strLine.compare(0, 4, "set ") == 0;
+        if (bSetLine)
+            ++m_nSetLinesSinceFaults;
+
+        const std::string& strSilent = m_faults.strSilentOnCommand;
+        if (!strSilent.empty()) {
+            const bool bPrefix = strSilent.back() != '\r';
+            if (strLine == strSilent || (bPrefix && strLine.compare(0, strSilent.size(), strSilent) == 0))
+                return;   // the line is ignored altogether
+        }
+        if (!m_faults.strErrorOnCommand.empty() && strLine == m_faults.strErrorOnCommand) {
+            strReply = kErrorReply;
+        } else if (bSetLine && m_faults.nErrorOnSetLine > 0 && m_nSetLinesSinceFaults == m_faults.nErrorOnSetLine) {
+            strReply = kErrorReply;
+        } else if (strLine == "fw\r") {
+            bCommit = true;
+            toSave = m_settings;
+        } else if (strLine == "fe\r") {
+            bErase = true;
+            toSave = FactoryUnitSettings();
+        } else {
+            strReply = Answer(strLine);
+        }
+    }
+
+    if (bCommit || bErase) {
+        // Storing is the one step that can fail; the reply says whether it did.
+        std::string strError;
+        if (!m_options.strStateFile.empty() && !SaveState(toSave, strError)) {
+            std::lock_guard<std::mutex> data(m_mtxData);
+            m_strLastError = strError;
+            strReply = kErrorReply;
+        } else {
+            std::lock_guard<std::mutex> data(m_mtxData);
+            if (bErase)
+                m_settings = toSave;
+            m_committed = toSave;
+            strReply = bErase ? "FE OK\r\n" : "FW OK\r\n";
+        }
+    }
+    SendReply(strReply);
+}
+
+std::string VirtualUnit::Answer(const std::string& strLine)
+{
+    if (strLine == "ver\r")
+        return m_options.strVersionReply;
+    if (strLine == "serial\r")
+        return m_options.strSerialReply;
+    if (strLine == "get\r") {
+        std::string strReply;
+        auto add = [&](int nProfile, const char* pszName) {
+            FieldKind kind;
+            const std::wstring* pField = FieldOf(m_settings, nProfile, pszName, &kind);
+            strReply += "GET " + ProfileToken(nProfile) + " " + pszName + " " + ToBytes(*pField) + "\r\n";
+        };
+        for (int n = 0; n < kWwanCount; ++n) {
+            for (const FieldDef& f : kWwanFields)
+                add(n, f.pszName);
+        }
+        for (const FieldDef& f : kWifiFields)
+            add(kWifiGroup, f.pszName);
+        return strReply;
+    }
+    if (strLine.compare(0, 4, "set ") == 0)
+        return AnswerSet(strLine);
+    return kErrorReply;
+}
+
+std::string VirtualUnit::AnswerSet(const std::string& strLine)
+{
+    // set <profile> <field> <value>\r  (the value may be empty, not the blank)
+    const std::string strBody = strLine.substr(4, strLine.size() - 5);
+    const size_t nBlank1 = strBody.find(' ');
+    if (nBlank1 == std::string::npos)
+        return kErrorReply;
+    const size_t nBlank2 = strBody.find(' ', nBlank1 + 1);
+    if (nBlank2 == std::string::npos)
+        return kErrorReply;
+    const int nProfile = ProfileOf(strBody.substr(0, nBlank1));
+    const std::string strField = strBody.substr(nBlank1 + 1, nBlank2 - nBlank1 - 1);
+    const std::string strValue = strBody.substr(nBlank2 + 1);
+    FieldKind kind;
+    std::wstring* pField = FieldOf(m_settings, nProfile, strField, &kind);
+    if (pField == nullptr || !ValueAccepted(kind, strValue, m_settings.wifi.strKeyFormat))
+        return kErrorReply;
+    *pField = WidenBytes(strValue.data(), strValue.size());
+    return strLine + "\n";
+}
+
+void VirtualUnit::SendReply(const std::string& strReply)
+{
+    VirtualUnitFaults faults;
+    {
+        std::lock_guard<std::mutex> data(m_mtxData);
+        faults = m_faults;
+    }
+    const std::string strAll = faults.strNoise + strReply;
+    const size_t nChunk = faults.nChunkSize > 0 ? faults.nChunkSize : strAll.size();
+    for (size_t nPos = 0; nPos < strAll.size(); nPos += nChunk) {
+        if (nPos > 0 && faults.nChunkPauseMs > 0 && WaitWake(faults.nChunkPauseMs))
+            return;
+        if (!WriteAll(strAll.data() + nPos, std::min(nChunk, strAll.size() - nPos)))
+            return;
+    }
+}
+
+bool VirtualUnit::WaitWake(int nTimeoutMs)
+{
+    pollfd fd = {m_fdWake[0], POLLIN, 0};
+    return poll(&fd, 1, nTimeoutMs) > 0 || m_bStopThread;
+}
+
+bool VirtualUnit::WriteAll(const char* pBytes, size_t nCount)
+{
+    while (nCount > 0) {
+        const ssize_t nWritten = write(m_fdMaster, pBytes, nCount);
+        if (nWritten > 0) {
+            pBytes += nWritten;
+            nCount -= static_cast<size_t>(nWritten);
+            continue;
+        }
+        if (nWritten < 0 && errno == EINTR)
+            continue;
+        if (nWritten < 0 && errno != EAGAIN)
+            return false;
+        // Nobody reads the other side: wait a while for room, then drop.
+        pollfd fds[2] = {{m_fdMaster, POLLOUT, 0}, {m_fdWake[0], POLLIN, 0}};
+        if (poll(fds, 2, kWriteStallMs) <= 0 || fds[1].revents != 0 || !(fds[0].revents & POLLOUT))
+            return false;
+    }
+    return true;
+}
+
+// ---- The state file ----------------------------------------------------
+
+bool VirtualUnit::SaveState(const UnitSettings& s, std::string& strError) const
+{
+    std::ostringstream out;
+    out << kStateHeader << "\n";
+    UnitSettings copy = s;
+    FieldKind kind;
+    for (int n = 0; n < kWwanCount; ++n) {
+        for (const FieldDef& f : kWwanFields)
+            out << ProfileToken(n) << ' ' << f.pszName << ' ' << EscapeValue(ToBytes(*FieldOf(copy, n, f.pszName, &kind))) << "\n";
+    }
+    for (const FieldDef& f : kWifiFields)
+        out << "w " << f.pszName << ' ' << EscapeValue(ToBytes(*FieldOf(copy, kWifiGroup, f.pszName, &kind))) << "\n";
+    const std::string strText = out.str();
+
+    // Written beside the file and renamed over it: a failed save leaves the
+    // previous state whole.
+    const std::string& strPath = m_options.strStateFile;
+    const std::string strTemp = strPath + ".tmp";
+    const int fd = open(strTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        strError = ErrnoText(strTemp.c_str());
+        return false;
+    }
+    size_t nDone = 0;
+    while (nDone < strText.size()) {
+        const ssize_t n = write(fd, strText.data() + nDone, strText.size() - nDone);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            strError = ErrnoText(strTemp.c_str());
+            close(fd);
+            unlink(strTemp.c_str());
+            return false;
+        }
+        nDone += static_cast<size_t>(n);
+    }
+    if (fsync(fd) != 0 || close(fd) != 0) {
+        strError = ErrnoText(strTemp.c_str());
+        unlink(strTemp.c_str());
+        return false;
+    }
+    if (rename(strTemp.c_str(), strPath.c_str()) != 0) {
+        strError = ErrnoText(strPath.c_str());
+        unlink(strTemp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool VirtualUnit::LoadState(UnitSettings& s, std::string& strError) const
+{
+    std::ifstream in(m_options.strStateFile, std::ios::binary);
+    if (!in) {
+        strError = ErrnoText(m_options.strStateFile.c_str());
+        return false;
+    }
+    std::string strLine;
+    if (!std::getline(in, strLine) || strLine != kStateHeader) {
+        // Refuse it rather than overwrite a file that is not ours on "fw\r".
+        strError = m_options.strStateFile + ": not a state file of the virtual unit";
+        return false;
+    }
+    s = FactoryUnitSettings();
+    while (std::getline(in, strLine)) {
+        // <profile> <field> <escaped value>; lines that do not parse are skipped.
+        const size_t nBlank1 = strLine.find(' ');
+        const size_t nBlank2 = nBlank1 == std::string::npos ? nBlank1 : strLine.find(' ', nBlank1 + 1);
+        if (nBlank2 == std::string::npos)
+            continue;
+        FieldKind kind;
+        std::wstring* pField = FieldOf(s, ProfileOf(strLine.substr(0, nBlank1)),
+                                       strLine.substr(nBlank1 + 1, nBlank2 - nBlank1 - 1), &kind);
+        std::string strValue;
+        if (pField == nullptr || !UnescapeValue(strLine.substr(nBlank2 + 1), strValue))
+            continue;
+        *pField = WidenBytes(strValue.data(), strValue.size());
+    }
+    return true;
+}
