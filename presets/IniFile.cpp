@@ -319,6 +319,9 @@ void CIniFile::Parse(const std::string& strBytes)
     }
 
     const size_t nUnit = m_encoding == Encoding::Utf16Le ? 2 : 1;
+    // An odd byte at the end of UTF-16 text is no character; keeping it would
+    // misalign every line added after it.
+    const size_t nSize = nUnit == 2 ? strBytes.size() - ((strBytes.size() - nPos) % 2) : strBytes.size();
     auto unitAt = [&](size_t p) -> unsigned {
         if (nUnit == 1)
             return static_cast<unsigned char>(strBytes[p]);
@@ -326,15 +329,15 @@ void CIniFile::Parse(const std::string& strBytes)
     };
 
     size_t nStart = nPos;
-    while (nStart < strBytes.size()) {
+    while (nStart < nSize) {
         size_t p = nStart;
-        while (p + nUnit <= strBytes.size() && unitAt(p) != L'\n')
+        while (p + nUnit <= nSize && unitAt(p) != L'\n')
             p += nUnit;
         Line line;
-        if (p + nUnit > strBytes.size()) {
-            // Last line without a line end (and, in UTF-16, any odd byte).
-            line.strRaw = strBytes.substr(nStart);
-            nStart = strBytes.size();
+        if (p + nUnit > nSize) {
+            // Last line without a line end.
+            line.strRaw = strBytes.substr(nStart, nSize - nStart);
+            nStart = nSize;
         } else {
             size_t nEnd = p;
             if (nEnd >= nStart + nUnit && unitAt(nEnd - nUnit) == L'\r')

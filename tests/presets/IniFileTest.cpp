@@ -1,0 +1,350 @@
+#include <csignal>
+#include <random>
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "presets/IniFile.h"
+#include "TempDir.h"
+
+namespace {
+
+CIniFile Parsed(const std::string& strBytes)
+{
+    CIniFile ini;
+    ini.Parse(strBytes);
+    return ini;
+}
+
+std::wstring Get(const CIniFile& ini, const std::wstring& strSection, const std::wstring& strKey)
+{
+    return ini.GetString(strSection, strKey, L"<absent>");
+}
+
+size_t CountEntries(const std::filesystem::path& dir)
+{
+    size_t n = 0;
+    for (auto it = std::filesystem::directory_iterator(dir); it != std::filesystem::directory_iterator(); ++it)
+        ++n;
+    return n;
+}
+
+} // namespace
+
+// ---- Reading -------------------------------------------------------------------
+
+TEST(IniRead, LookupsIgnoreLetterCaseAndTakeTheFirstMatch)
+{
+    const CIniFile ini = Parsed("[Wi-Fi]\r\nssid=first\r\nSSID=second\r\n[WI-FI]\r\nPWTYPE=1\r\n");
+    EXPECT_EQ(Get(ini, L"wi-fi", L"SSID"), L"first");
+    // The second spelling of the section is never reached by a lookup.
+    EXPECT_EQ(Get(ini, L"Wi-Fi", L"PWTYPE"), L"<absent>");
+    // Exact spelling is what the section listing reports.
+    EXPECT_TRUE(ini.HasSectionExact(L"WI-FI"));
+    EXPECT_FALSE(ini.HasSectionExact(L"wi-fi"));
+    EXPECT_EQ(ini.SectionNames(), (std::vector<std::wstring>{L"Wi-Fi", L"WI-FI"}));
+}
+
+TEST(IniRead, BlanksAndOneQuotePairAreDropped)
+{
+    const CIniFile ini = Parsed(
+        "[ S ]\n"
+        "  A  =  spaced value \t\n"
+        "B=\"quoted\"\n"
+        "C=\"\"twice\"\"\n"
+        "D='single'\n"
+        "E=\"unbalanced\n"
+        "F=\"mixed'\n"
+        "G=\"\n"
+        "H=\"  inner  \"\n"
+        "I=a=b\n");
+    EXPECT_EQ(Get(ini, L"S", L"A"), L"spaced value");
+    EXPECT_EQ(Get(ini, L"S", L"B"), L"quoted");
+    EXPECT_EQ(Get(ini, L"S", L"C"), L"\"twice\"");
+    EXPECT_EQ(Get(ini, L"S", L"D"), L"single");
+    EXPECT_EQ(Get(ini, L"S", L"E"), L"\"unbalanced");
+    EXPECT_EQ(Get(ini, L"S", L"F"), L"\"mixed'");
+    EXPECT_EQ(Get(ini, L"S", L"G"), L"\"");
+    EXPECT_EQ(Get(ini, L"S", L"H"), L"  inner  ");
+    EXPECT_EQ(Get(ini, L"S", L"I"), L"a=b");
+}
+
+TEST(IniRead, WhatCannotBeReadIsAbsent)
+{
+    const CIniFile ini = Parsed(
+        "APN=before any section\n"
+        "[S]\n"
+        "no equals sign here\n"
+        "; APN=commented\n"
+        "# USERNAME=commented\n"
+        "=no name\n"
+        "[broken\n"
+        "PASSWORD=\n");
+    EXPECT_EQ(Get(ini, L"S", L"APN"), L"<absent>");
+    EXPECT_EQ(Get(ini, L"S", L"USERNAME"), L"<absent>");
+    EXPECT_EQ(Get(ini, L"S", L"no equals sign here"), L"<absent>");
+    // "[broken" opens no section: the key after it still belongs to S, and an
+    // empty value is present, not absent.
+    EXPECT_EQ(Get(ini, L"S", L"PASSWORD"), L"");
+    EXPECT_EQ(ini.SectionNames(), std::vector<std::wstring>{L"S"});
+}
+
+TEST(IniRead, ValueIsCutTo1023Utf16Units)
+{
+    const std::string strLong(1500, 'x');
+    EXPECT_EQ(Get(Parsed("[S]\nK=" + strLong + "\n"), L"S", L"K"), std::wstring(1023, L'x'));
+
+    // A character outside the BMP that would straddle the cut is left out
+    // whole rather than split.
+    const std::string strEmoji = "\xF0\x9F\x98\x80";  // U+1F600, two UTF-16 units
+    const std::wstring strRead = Get(Parsed("[S]\nK=" + std::string(1022, 'y') + strEmoji + "\n"), L"S", L"K");
+    EXPECT_EQ(strRead, std::wstring(1022, L'y'));
+    const std::wstring strFits = Get(Parsed("[S]\nK=" + std::string(1021, 'y') + strEmoji + "z\n"), L"S", L"K");
+    EXPECT_EQ(strFits, std::wstring(1021, L'y') + L"\U0001F600");
+}
+
+TEST(IniRead, EncodingsAndLineEnds)
+{
+    // UTF-8 with and without BOM, CRLF and LF mixed, a last line without end.
+    const CIniFile utf8 = Parsed("\xEF\xBB\xBF[S]\r\nA=caf\xC3\xA9\nB=last");
+    EXPECT_EQ(utf8.GetEncoding(), CIniFile::Encoding::Utf8Bom);
+    EXPECT_EQ(Get(utf8, L"S", L"A"), L"caf\u00E9");
+    EXPECT_EQ(Get(utf8, L"S", L"B"), L"last");
+
+    // Bytes that are not UTF-8 read as Latin-1.
+    EXPECT_EQ(Get(Parsed("[S]\nA=caf\xE9\n"), L"S", L"A"), L"caf\u00E9");
+
+    // UTF-16LE with BOM, as the Windows tool leaves a file it was given that
+    // way; a surrogate pair becomes one character.
+    const CIniFile utf16 = Parsed(Utf16LeWithBom(u"[Wi-Fi]\r\nSSID=Caf\u00E9 \U0001F600\r\nPWTYPE=1\r\n"));
+    EXPECT_EQ(utf16.GetEncoding(), CIniFile::Encoding::Utf16Le);
+    EXPECT_EQ(Get(utf16, L"wi-fi", L"ssid"), L"Caf\u00E9 \U0001F600");
+    EXPECT_EQ(Get(utf16, L"Wi-Fi", L"PWTYPE"), L"1");
+}
+
+TEST(IniRead, GarbageNeverCrashes)
+{
+    std::mt19937 rng(12345);
+    for (int nRound = 0; nRound < 200; ++nRound) {
+        std::string strBytes(static_cast<size_t>(rng() % 3000), '\0');
+        for (char& c : strBytes)
+            c = static_cast<char>(rng() % 8 == 0 ? "[]=\r\n\"' "[rng() % 8] : rng());
+        if (nRound % 3 == 0)
+            strBytes.insert(0, "\xFF\xFE");
+        CIniFile ini;
+        ini.Parse(strBytes);
+        for (const std::wstring& strName : ini.SectionNames())
+            (void)ini.GetString(strName, L"APN", L"");
+        ini.SetValue(L"WWAN", L"APN", L"x");
+        EXPECT_EQ(Get(ini, L"WWAN", L"APN"), L"x");
+    }
+}
+
+TEST(IniRead, FilesThatCannotBeReadReadAsEmpty)
+{
+    TempDir dir;
+    CIniFile ini;
+    EXPECT_EQ(ini.Load(dir.WPath("missing.ini")), CIniFile::LoadResult::Missing);
+    EXPECT_TRUE(ini.SectionNames().empty());
+    EXPECT_EQ(ini.Load(dir.Root().wstring()), CIniFile::LoadResult::Failed);
+    EXPECT_FALSE(ini.Error().empty());
+
+    // A FIFO must not block the reader.
+    ASSERT_EQ(::mkfifo(dir.Path("fifo").c_str(), 0600), 0);
+    EXPECT_EQ(ini.Load(dir.WPath("fifo")), CIniFile::LoadResult::Failed);
+
+    // A huge file: only the first part is read.
+    std::string strHuge = "[S]\nA=1\n";
+    strHuge += std::string(CIniFile::kMaxFileBytes, 'g');
+    strHuge += "\n[Late]\nB=2\n";
+    WriteBytes(dir.Path("huge.ini"), strHuge);
+    EXPECT_EQ(ini.Load(dir.WPath("huge.ini")), CIniFile::LoadResult::Ok);
+    EXPECT_TRUE(ini.WasCut());
+    EXPECT_EQ(Get(ini, L"S", L"A"), L"1");
+    EXPECT_FALSE(ini.HasSectionExact(L"Late"));
+}
+
+// ---- Updating ------------------------------------------------------------------
+
+TEST(IniUpdate, KeepsForeignContentByteForByte)
+{
+    TempDir dir;
+    const std::string strPath = dir.Path("p.all");
+    const std::string strBefore =
+        "; written by hand\r\n"
+        "\r\n"
+        "[Other]\r\n"
+        "Foreign = kept  \r\n"
+        "junk line\r\n"
+        "\r\n"
+        "[WWAN]\r\n"
+        "apn=old\r\n"
+        "Extra=1\r\n"
+        "; trailing comment\r\n"
+        "\r\n"
+        "[Last]\r\n"
+        "Z=\xE9\r\n";  // Latin-1 byte: must survive untouched
+    WriteBytes(strPath, strBefore);
+
+    std::wstring strError;
+    ASSERT_TRUE(UpdateIniFile(dir.WPath("p.all"), L"WWAN", {{L"APN", L"new"}, {L"PDPTYPE", L"2"}}, strError));
+    EXPECT_EQ(strError, L"");
+    // The existing key keeps its place and spelling; the missing one goes
+    // after the last key of its section, before the comment and blank line.
+    const std::string strExpected =
+        "; written by hand\r\n"
+        "\r\n"
+        "[Other]\r\n"
+        "Foreign = kept  \r\n"
+        "junk line\r\n"
+        "\r\n"
+        "[WWAN]\r\n"
+        "apn=new\r\n"
+        "Extra=1\r\n"
+        "PDPTYPE=2\r\n"
+        "; trailing comment\r\n"
+        "\r\n"
+        "[Last]\r\n"
+        "Z=\xE9\r\n";
+    EXPECT_EQ(ReadBytes(strPath), strExpected);
+}
+
+TEST(IniUpdate, AddsSectionsAtTheEndInTheFilesOwnStyle)
+{
+    TempDir dir;
+    // New file: UTF-8 without BOM, CRLF.
+    std::wstring strError;
+    ASSERT_TRUE(UpdateIniFile(dir.WPath("new.wifi"), L"Wi-Fi", {{L"SSID", L"caf\u00E9"}, {L"PWTYPE", L"0"}}, strError));
+    ASSERT_TRUE(UpdateIniFile(dir.WPath("new.wifi"), L"WWAN", {{L"APN", L"a"}}, strError));
+    EXPECT_EQ(ReadBytes(dir.Path("new.wifi")),
+              "[Wi-Fi]\r\nSSID=caf\xC3\xA9\r\nPWTYPE=0\r\n\r\n[WWAN]\r\nAPN=a\r\n");
+
+    // An LF file without a final line end stays LF.
+    WriteBytes(dir.Path("lf.ini"), "[A]\nK=1");
+    ASSERT_TRUE(UpdateIniFile(dir.WPath("lf.ini"), L"A", {{L"L", L"2"}}, strError));
+    ASSERT_TRUE(UpdateIniFile(dir.WPath("lf.ini"), L"B", {{L"M", L"3"}}, strError));
+    EXPECT_EQ(ReadBytes(dir.Path("lf.ini")), "[A]\nK=1\nL=2\n\n[B]\nM=3\n");
+
+    // A UTF-8 file with BOM keeps its BOM.
+    WriteBytes(dir.Path("bom.ini"), "\xEF\xBB\xBF[A]\r\nK=1\r\n");
+    ASSERT_TRUE(UpdateIniFile(dir.WPath("bom.ini"), L"a", {{L"k", L"2"}}, strError));
+    EXPECT_EQ(ReadBytes(dir.Path("bom.ini")), "\xEF\xBB\xBF[A]\r\nK=2\r\n");
+}
+
+TEST(IniUpdate, Utf16FileStaysUtf16)
+{
+    TempDir dir;
+    const std::string strPath = dir.Path("hand.wifi");
+    WriteBytes(strPath, Utf16LeWithBom(u"[Wi-Fi]\r\nSSID=old\r\n; note \u00E9\r\n"));
+    std::wstring strError;
+    ASSERT_TRUE(UpdateIniFile(dir.WPath("hand.wifi"), L"Wi-Fi",
+                              {{L"SSID", L"n\u00E9w \U0001F600"}, {L"PWTYPE", L"1"}}, strError));
+    EXPECT_EQ(ReadBytes(strPath),
+              Utf16LeWithBom(u"[Wi-Fi]\r\nSSID=n\u00E9w \U0001F600\r\nPWTYPE=1\r\n; note \u00E9\r\n"));
+}
+
+TEST(IniUpdate, EveryValueReadsBackExactly)
+{
+    TempDir dir;
+    const std::vector<std::wstring> values = {
+        L"", L" lead", L"trail\t", L"\"quoted\"", L"'single'", L"\"half", L"=", L"a=b;c#d",
+        L"[notasection]", L"\u00E9\U0001F600", L"\"", L"  ",
+    };
+    std::wstring strError;
+    for (size_t i = 0; i < values.size(); ++i)
+        ASSERT_TRUE(UpdateIniFile(dir.WPath("v.ini"), L"S", {{L"K" + std::to_wstring(i), values[i]}}, strError));
+    CIniFile ini;
+    ASSERT_EQ(ini.Load(dir.WPath("v.ini")), CIniFile::LoadResult::Ok);
+    for (size_t i = 0; i < values.size(); ++i)
+        EXPECT_EQ(Get(ini, L"S", L"K" + std::to_wstring(i)), values[i]) << "value " << i;
+}
+
+TEST(IniUpdate, LineBreakIsRefusedAndNothingIsWritten)
+{
+    TempDir dir;
+    WriteBytes(dir.Path("p.wwan"), "[WWAN]\r\nAPN=keep\r\n");
+    std::wstring strError;
+    EXPECT_FALSE(UpdateIniFile(dir.WPath("p.wwan"), L"WWAN", {{L"APN", L"ok"}, {L"PASSWORD", L"a\nb"}}, strError));
+    EXPECT_NE(strError.find(L"PASSWORD"), std::wstring::npos);
+    EXPECT_NE(strError.find(L"line break"), std::wstring::npos);
+    EXPECT_EQ(ReadBytes(dir.Path("p.wwan")), "[WWAN]\r\nAPN=keep\r\n");
+    EXPECT_FALSE(UpdateIniFile(dir.WPath("n.wwan"), L"WWAN", {{L"APN", L"a\rb"}}, strError));
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("n.wwan")));
+}
+
+TEST(IniUpdate, KeepsPermissionsAndFollowsLinks)
+{
+    TempDir dir;
+    WriteBytes(dir.Path("real.ini"), "[A]\nK=1\n");
+    ASSERT_EQ(::chmod(dir.Path("real.ini").c_str(), 0640), 0);
+    std::filesystem::create_symlink(dir.Path("real.ini"), dir.Path("link.ini"));
+    std::wstring strError;
+    ASSERT_TRUE(UpdateIniFile(dir.WPath("link.ini"), L"A", {{L"K", L"2"}}, strError));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("link.ini")));
+    EXPECT_EQ(ReadBytes(dir.Path("real.ini")), "[A]\nK=2\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.Path("real.ini").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(CountEntries(dir.Root()), 2u);  // no temporary file left behind
+}
+
+TEST(IniUpdate, FailuresReportTheReasonAndLeaveTheFileAlone)
+{
+    TempDir dir;
+    std::wstring strError;
+
+    EXPECT_FALSE(UpdateIniFile(dir.WPath("no/such/folder/p.wwan"), L"WWAN", {{L"APN", L"a"}}, strError));
+    EXPECT_EQ(strError, L"No such file or directory");
+
+    WriteBytes(dir.Path("ro.wwan"), "[WWAN]\nAPN=keep\n");
+    ASSERT_EQ(::chmod(dir.Path("ro.wwan").c_str(), 0444), 0);
+    EXPECT_FALSE(UpdateIniFile(dir.WPath("ro.wwan"), L"WWAN", {{L"APN", L"a"}}, strError));
+    EXPECT_EQ(strError, L"Permission denied");
+    EXPECT_EQ(ReadBytes(dir.Path("ro.wwan")), "[WWAN]\nAPN=keep\n");
+
+    EXPECT_FALSE(UpdateIniFile(dir.Root().wstring(), L"WWAN", {{L"APN", L"a"}}, strError));
+    EXPECT_EQ(strError, L"Is a directory");
+
+    // A file larger than the reader takes would lose its tail: refused.
+    WriteBytes(dir.Path("huge.all"), "[WWAN]\nAPN=keep\n" + std::string(CIniFile::kMaxFileBytes, 'x'));
+    EXPECT_FALSE(UpdateIniFile(dir.WPath("huge.all"), L"WWAN", {{L"APN", L"a"}}, strError));
+    EXPECT_EQ(strError, L"File too large");
+    EXPECT_EQ(std::filesystem::file_size(dir.Path("huge.all")), 16 + CIniFile::kMaxFileBytes);
+
+    if (::geteuid() != 0) {
+        // A folder nobody may write into (root may, whatever the bits say).
+        std::filesystem::create_directory(dir.Path("rodir"));
+        ASSERT_EQ(::chmod(dir.Path("rodir").c_str(), 0555), 0);
+        EXPECT_FALSE(UpdateIniFile(dir.WPath("rodir/p.wwan"), L"WWAN", {{L"APN", L"a"}}, strError));
+        EXPECT_EQ(strError, L"Permission denied");
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Root()))
+        EXPECT_NE(entry.path().filename().string()[0], '.') << "temporary file left: " << entry.path();
+}
+
+TEST(IniUpdate, FailedWriteOfTheDataLeavesTheOriginal)
+{
+    // The file size limit makes the write of the new content fail half-way,
+    // as a full disk would.
+    TempDir dir;
+    const std::string strOriginal = "[WWAN]\nAPN=keep\n";
+    WriteBytes(dir.Path("p.wwan"), strOriginal);
+
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 64;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::wstring strError;
+    const bool bResult = UpdateIniFile(dir.WPath("p.wwan"), L"WWAN", {{L"PASSWORD", std::wstring(200, L'p')}}, strError);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(bResult);
+    EXPECT_EQ(strError, L"File too large");
+    EXPECT_EQ(ReadBytes(dir.Path("p.wwan")), strOriginal);
+    EXPECT_EQ(CountEntries(dir.Root()), 1u);  // the temporary file is gone
+}

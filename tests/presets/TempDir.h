@@ -1,0 +1,62 @@
+#pragma once
+// A scratch folder for file tests, removed with everything in it.
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include <sys/stat.h>
+
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string strTemplate = (std::filesystem::temp_directory_path() / "qvl-preset-XXXXXX").string();
+        if (::mkdtemp(strTemplate.data()) != nullptr)
+            m_path = strTemplate;
+    }
+    ~TempDir()
+    {
+        std::error_code ec;
+        // Give back write permission that a test took away, then remove.
+        for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
+             it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+            ::chmod(it->path().c_str(), 0700);
+        ::chmod(m_path.c_str(), 0700);
+        std::filesystem::remove_all(m_path, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    std::string Path(const std::string& strName) const { return (m_path / strName).string(); }
+    std::wstring WPath(const std::string& strName) const { return (m_path / strName).wstring(); }
+    const std::filesystem::path& Root() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+inline void WriteBytes(const std::string& strPath, const std::string& strBytes)
+{
+    std::ofstream out(strPath, std::ios::binary | std::ios::trunc);
+    out.write(strBytes.data(), static_cast<std::streamsize>(strBytes.size()));
+}
+
+inline std::string ReadBytes(const std::string& strPath)
+{
+    std::ifstream in(strPath, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// UTF-16LE bytes with byte-order mark of a text given as UTF-16 units.
+inline std::string Utf16LeWithBom(const std::u16string& str)
+{
+    std::string out = "\xFF\xFE";
+    for (char16_t c : str) {
+        out += static_cast<char>(c & 0xFF);
+        out += static_cast<char>((c >> 8) & 0xFF);
+    }
+    return out;
+}
