@@ -335,8 +335,13 @@ void CIniFile::Parse(const std::string& strBytes)
             p += nUnit;
         Line line;
         if (p + nUnit > nSize) {
-            // Last line without a line end.
-            line.strRaw = strBytes.substr(nStart, nSize - nStart);
+            // Last line without a line feed; a carriage return at its end
+            // still ends it, and is replaced when a line is added after it.
+            size_t nEnd = nSize;
+            if (nEnd >= nStart + nUnit && unitAt(nEnd - nUnit) == L'\r')
+                nEnd -= nUnit;
+            line.strRaw = strBytes.substr(nStart, nEnd - nStart);
+            line.strEol = strBytes.substr(nEnd, nSize - nEnd);
             nStart = nSize;
         } else {
             size_t nEnd = p;
@@ -452,10 +457,15 @@ std::wstring CIniFile::GetString(const std::wstring& strSection, const std::wstr
 
 // ---- Updates ---------------------------------------------------------------------
 
+bool CIniFile::IsTerminated(const Line& line) const
+{
+    return !line.strEol.empty() && line.strEol != EncodeLine(L"\r");
+}
+
 std::string CIniFile::NewLineEnd() const
 {
     for (const Line& line : m_lines) {
-        if (!line.strEol.empty())
+        if (IsTerminated(line))
             return line.strEol;
     }
     return EncodeLine(L"\r\n");
@@ -479,7 +489,7 @@ bool CIniFile::SetValue(const std::wstring& strSection, const std::wstring& strK
     if (nHeader == std::wstring::npos) {
         // New section at the end, set off from earlier content by a blank line.
         if (!m_lines.empty()) {
-            if (m_lines.back().strEol.empty())
+            if (!IsTerminated(m_lines.back()))
                 m_lines.back().strEol = strEol;
             if (!DecodeLine(m_lines.back().strRaw).empty() || m_lines.back().kind != Kind::Other) {
                 Line blank;
@@ -516,7 +526,7 @@ bool CIniFile::SetValue(const std::wstring& strSection, const std::wstring& strK
     line.kind = Kind::Key;
     line.strName = strKey;
     line.strValue = strValue;
-    if (m_lines[nLastKey].strEol.empty())
+    if (!IsTerminated(m_lines[nLastKey]))
         m_lines[nLastKey].strEol = strEol;
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(nLastKey + 1), std::move(line));
     return true;

@@ -77,6 +77,8 @@ private:
     void ParseLine(Line& line, const std::wstring& strText) const;
     std::wstring DecodeLine(const std::string& strRaw) const;
     std::string EncodeLine(const std::wstring& strText) const;
+    // TRUE when the line ends in a line feed, so another may follow it.
+    bool IsTerminated(const Line& line) const;
     std::string NewLineEnd() const;
     // Index of the first section line whose name matches (letter case
     // ignored), or npos.

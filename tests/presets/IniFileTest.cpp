@@ -227,6 +227,15 @@ TEST(IniUpdate, AddsSectionsAtTheEndInTheFilesOwnStyle)
     ASSERT_TRUE(UpdateIniFile(dir.WPath("lf.ini"), L"B", {{L"M", L"3"}}, strError));
     EXPECT_EQ(ReadBytes(dir.Path("lf.ini")), "[A]\nK=1\nL=2\n\n[B]\nM=3\n");
 
+    // A last line ended by a lone carriage return: the value stays as it
+    // read, and the added lines follow on lines of their own.
+    WriteBytes(dir.Path("cr.ini"), "[A]\nK=v\r");
+    ASSERT_TRUE(UpdateIniFile(dir.WPath("cr.ini"), L"B", {{L"M", L"3"}}, strError));
+    EXPECT_EQ(ReadBytes(dir.Path("cr.ini")), "[A]\nK=v\n\n[B]\nM=3\n");
+    CIniFile cr;
+    ASSERT_EQ(cr.Load(dir.WPath("cr.ini")), CIniFile::LoadResult::Ok);
+    EXPECT_EQ(Get(cr, L"A", L"K"), L"v");
+
     // A UTF-8 file with BOM keeps its BOM.
     WriteBytes(dir.Path("bom.ini"), "\xEF\xBB\xBF[A]\r\nK=1\r\n");
     ASSERT_TRUE(UpdateIniFile(dir.WPath("bom.ini"), L"a", {{L"k", L"2"}}, strError));

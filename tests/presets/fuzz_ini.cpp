@@ -1,0 +1,91 @@
+// libFuzzer target: arbitrary bytes as a preset file. The reader must never
+// crash, and an update must keep what it promises: the written keys read back
+// exactly, every section that was there stays, in its order, and keys of
+// other sections keep their values.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "app/TextUtil.h"
+#include "presets/IniFile.h"
+
+namespace {
+
+std::string ScratchFile()
+{
+    const char* pszDir = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    return std::string(pszDir) + "/qvl-fuzz-ini-" + std::to_string(::getpid()) + ".all";
+}
+
+void Check(bool bOk, const char* pszWhat)
+{
+    if (!bOk) {
+        std::fprintf(stderr, "invariant broken: %s\n", pszWhat);
+        std::abort();
+    }
+}
+
+bool WriteBytes(const std::string& strPath, const uint8_t* pData, size_t nSize)
+{
+    FILE* pFile = std::fopen(strPath.c_str(), "wb");
+    if (!pFile)
+        return false;
+    const bool bOk = std::fwrite(pData, 1, nSize, pFile) == nSize;
+    return std::fclose(pFile) == 0 && bOk;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
+{
+    static const std::string s_strPath = ScratchFile();
+    const std::string strBytes(reinterpret_cast<const char*>(pData), nSize);
+
+    // In memory: listing and lookups.
+    CIniFile ini;
+    ini.Parse(strBytes);
+    const std::vector<std::wstring> before = ini.SectionNames();
+    std::vector<std::wstring> otherValues;
+    for (const std::wstring& strName : before) {
+        otherValues.push_back(ini.GetString(strName, L"SSID", L"\x1"));
+        (void)ini.HasSectionExact(strName);
+    }
+
+    // Through a file: an update of one section, then read back.
+    if (!WriteBytes(s_strPath, pData, nSize))
+        return 0;
+    // A value made from the input's last bytes, without line breaks.
+    std::wstring strValue = FromUtf8(strBytes.substr(nSize > 24 ? nSize - 24 : 0));
+    for (wchar_t& wc : strValue) {
+        if (wc == L'\r' || wc == L'\n')
+            wc = L'_';
+    }
+    std::wstring strError;
+    const bool bUpdated =
+        UpdateIniFile(FromUtf8(s_strPath), L"WWAN", {{L"APN", strValue}, {L"PDPTYPE", L"2"}}, strError);
+    Check(bUpdated, "update of a small file failed");
+
+    CIniFile after;
+    Check(after.Load(s_strPath) == CIniFile::LoadResult::Ok, "reload failed");
+    Check(after.GetString(L"WWAN", L"APN", L"\x1") == strValue, "written value does not read back");
+    Check(after.GetString(L"WWAN", L"PDPTYPE", L"\x1") == L"2", "added key does not read back");
+    std::vector<std::wstring> names = after.SectionNames();
+    Check(names.size() >= before.size() && names.size() <= before.size() + 1, "section count changed");
+    names.resize(before.size());
+    Check(names == before, "sections lost or reordered");
+    for (size_t i = 0; i < before.size(); ++i) {
+        std::wstring strFolded = before[i];
+        for (wchar_t& wc : strFolded) {
+            if (wc >= L'A' && wc <= L'Z')
+                wc = static_cast<wchar_t>(wc - L'A' + L'a');
+        }
+        if (strFolded != L"wwan")
+            Check(after.GetString(before[i], L"SSID", L"\x1") == otherValues[i], "foreign key changed");
+    }
+    ::unlink(s_strPath.c_str());
+    return 0;
+}
