@@ -196,12 +196,12 @@ int main(int argc, char** argv)
     sigaction(SIGHUP, &sa, nullptr);
 
     VirtualUnit unit(options);
+    unit.SetFaults(faults);   // before the port appears: no line is served without them
     std::string strError;
     if (!unit.Start(&strError)) {
         std::cerr << "qvl-unit-sim: " << strError << "\n";
         return 1;
     }
-    unit.SetFaults(faults);
     std::cout << unit.PortPath() << std::endl;
 
     std::string strPending;
