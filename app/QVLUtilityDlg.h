@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include <wx/font.h>
 #include <wx/frame.h>
 #include <wx/iconbndl.h>
 #include <wx/timer.h>
@@ -39,6 +40,7 @@ public:
     void OnCancel(wxCommandEvent& event);      // Esc
     void OnOK(wxCommandEvent& event);          // Enter without a focused button: nothing
     void OnClose(wxCloseEvent& event);         // stops the receive thread, then destroys
+    void OnCharHook(wxKeyEvent& event);        // Esc closes; Enter only reaches a focused button
 
     // ---- Connection supervisor ---------------------------------------------
     void OnTimer(wxTimerEvent& event);
@@ -105,6 +107,7 @@ protected:
 
     wxPanel* m_pPanel = nullptr;
     wxTimer m_timer;
+    wxFont m_fontDialog;                     // the form's font; m_pGroupFont points here
 
     wxDECLARE_EVENT_TABLE();
 };

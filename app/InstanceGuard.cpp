@@ -1,0 +1,35 @@
+#include "app/InstanceGuard.h"
+
+#include <cstdlib>
+#include <sys/stat.h>
+
+#include <wx/msgdlg.h>
+#include <wx/snglinst.h>
+
+#include "app/Logging.h"
+
+std::string InstanceGuardDirectory()
+{
+    if (const char* pRuntime = std::getenv("XDG_RUNTIME_DIR"); pRuntime && *pRuntime)
+        return pRuntime;
+    const std::string strDir = LogFallbackDirectory();
+    if (strDir.empty())
+        return strDir;
+    for (size_t pos = 1; pos <= strDir.size(); ++pos) {
+        if (pos == strDir.size() || strDir[pos] == '/')
+            ::mkdir(strDir.substr(0, pos).c_str(), 0700);
+    }
+    return strDir;
+}
+
+bool AcquireInstanceGuard(wxSingleInstanceChecker& checker)
+{
+    // A guard that cannot be created is not reported: the program then runs
+    // without it.
+    if (!checker.Create("QVLUtility.exe", wxString::FromUTF8(InstanceGuardDirectory())))
+        return true;
+    if (!checker.IsAnotherRunning())
+        return true;
+    wxMessageBox("Application already running.", "Orra QVL Utility", wxOK | wxICON_EXCLAMATION);
+    return false;
+}

@@ -1,0 +1,17 @@
+# cmake -DOUTPUT=<header> -DINPUTS=<png;png;...> -P EmbedPng.cmake
+# Writes a header with each file as a byte array and a table of them.
+set(body "// Generated from res/icon/*.png by res/EmbedPng.cmake; do not edit.\n#pragma once\n#include <cstddef>\n\n")
+set(table "")
+set(index 0)
+foreach(file IN LISTS INPUTS)
+    file(READ "${file}" hex HEX)
+    string(LENGTH "${hex}" hexlen)
+    math(EXPR size "${hexlen} / 2")
+    string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+    string(REGEX REPLACE "(0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,)" "\\1\n" bytes "${bytes}")
+    string(APPEND body "static const unsigned char kIconPng${index}[${size}] = {\n${bytes}\n};\n")
+    string(APPEND table "    {kIconPng${index}, sizeof kIconPng${index}},\n")
+    math(EXPR index "${index} + 1")
+endforeach()
+string(APPEND body "\nstruct EmbeddedPng { const unsigned char* pData; size_t nSize; };\nstatic const EmbeddedPng kIconPngs[] = {\n${table}};\n")
+file(WRITE "${OUTPUT}" "${body}")
