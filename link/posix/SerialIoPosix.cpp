@@ -94,6 +94,10 @@ SerialIoStatus SerialWriteSome(int fd, const char* pBytes, size_t n, int nTimeou
 {
     nWritten = 0;
     nErrno = 0;
+    if (fd < 0) {
+        nErrno = EBADF;
+        return SerialIoStatus::Failed;
+    }
     pollfd pfd{fd, POLLOUT, 0};
     const int nReady = poll(&pfd, 1, nTimeoutMs);
     if (nReady < 0) {
@@ -123,6 +127,10 @@ SerialIoStatus SerialReadSome(int fd, char* pBytes, size_t nMax, int nTimeoutMs,
 {
     nRead = 0;
     nErrno = 0;
+    if (fd < 0) {
+        nErrno = EBADF;
+        return SerialIoStatus::Failed;
+    }
     pollfd pfd{fd, POLLIN, 0};
     const int nReady = poll(&pfd, 1, nTimeoutMs);
     if (nReady < 0) {
