@@ -194,6 +194,7 @@ int main(int argc, char** argv)
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGHUP, &sa, nullptr);
+    signal(SIGPIPE, SIG_IGN);   // a reader that went away must not kill us before the cleanup
 
     VirtualUnit unit(options);
     unit.SetFaults(faults);   // before the port appears: no line is served without them

@@ -384,6 +384,12 @@ bool VirtualUnit::OpenPty(std::string& strError)
     if (!m_options.strLinkPath.empty()) {
         // Point the link at the new slave in one step: a reader sees either
         // the old target or the new one, never no link.
+        // Only a link of ours is ever replaced, never a file that is there.
+        struct stat st {};
+        if (lstat(m_options.strLinkPath.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
+            errno = EEXIST;
+            return fail(m_options.strLinkPath.c_str());
+        }
         const std::string strTemp = m_options.strLinkPath + ".tmp." + std::to_string(getpid());
         unlink(strTemp.c_str());
         if (symlink(szSlave, strTemp.c_str()) != 0)

@@ -280,7 +280,7 @@ TEST_F(UnitTest, UnplugHangsUpTheClientAndPlugReturnsAtTheSameLinkPath)
     EXPECT_FALSE(m_pUnit->Plug());   // not started
 }
 
-TEST_F(UnitTest, StateFilePersistsStoredSettingsAndIsNeverOverwrittenWhenForeign)
+TEST_F(UnitTest, StateFilePersistsStoredSettingsAndForeignFilesAreNeverOverwritten)
 {
     VirtualUnitOptions options;
     options.strStateFile = TempPath("state");
@@ -319,6 +319,10 @@ TEST_F(UnitTest, StateFilePersistsStoredSettingsAndIsNeverOverwrittenWhenForeign
     std::string strError;
     EXPECT_FALSE(foreign.Start(&strError));
     EXPECT_NE(std::string::npos, strError.find("not a state file"));
+    foreignOptions.strStateFile.clear();
+    foreignOptions.strLinkPath = strForeign;   // a file is no link to replace
+    VirtualUnit foreignLink(foreignOptions);
+    EXPECT_FALSE(foreignLink.Start(&strError));
     std::ifstream in(strForeign);
     std::string strText((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ("my notes\n", strText);
