@@ -1,5 +1,6 @@
 #include "app/Logging.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <chrono>
 #include <memory>
@@ -41,7 +42,9 @@ std::shared_ptr<spdlog::logger> TryCreate(const std::string& strPath)
     try {
         spdlog::drop("logger");
         return spdlog::rotating_logger_mt("logger", strPath, kLogMaxFileSize, kLogMaxFiles, false);
-    } catch (const spdlog::spdlog_ex&) {
+    } catch (const spdlog::spdlog_ex& e) {
+        // The log cannot say it itself: tell whoever started the program.
+        std::fprintf(stderr, "qvl-utility: %s\n", e.what());
         return nullptr;
     }
 }
@@ -58,9 +61,12 @@ std::string SetupLogging(const std::string& strCommandLine)
             MakeDirectories(strDir);
             strPath = strDir + "/" + kLogFileName;
             pLogger = TryCreate(strPath);
+            if (pLogger)
+                std::fprintf(stderr, "qvl-utility: logging to %s\n", strPath.c_str());
         }
     }
     if (!pLogger) {
+        std::fprintf(stderr, "qvl-utility: no log file can be created; running without a log\n");
         strPath.clear();
         spdlog::drop("logger");
         pLogger = std::make_shared<spdlog::logger>("logger", std::make_shared<spdlog::sinks::null_sink_mt>());

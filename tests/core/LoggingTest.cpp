@@ -1,0 +1,233 @@
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <spdlog/spdlog.h>
+
+#include "app/Logging.h"
+#include "app/TextUtil.h"
+
+namespace {
+
+std::string ReadFile(const std::string& strPath)
+{
+    std::ifstream in(strPath, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool Exists(const std::string& strPath)
+{
+    struct stat st;
+    return ::stat(strPath.c_str(), &st) == 0;
+}
+
+off_t SizeOf(const std::string& strPath)
+{
+    struct stat st;
+    return ::stat(strPath.c_str(), &st) == 0 ? st.st_size : -1;
+}
+
+size_t CountOf(const std::string& strText, const std::string& strWhat)
+{
+    size_t n = 0;
+    for (size_t pos = strText.find(strWhat); pos != std::string::npos; pos = strText.find(strWhat, pos + 1))
+        ++n;
+    return n;
+}
+
+// Runs each test in a fresh temporary directory as the current directory,
+// with the fallback directory inside it, and leaves no logger behind.
+class LoggingSetup : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char szTemplate[] = "/tmp/qvl-logtest-XXXXXX";
+        ASSERT_NE(::mkdtemp(szTemplate), nullptr);
+        m_strDir = szTemplate;
+        char szCwd[4096];
+        ASSERT_NE(::getcwd(szCwd, sizeof szCwd), nullptr);
+        m_strOldCwd = szCwd;
+        if (const char* p = std::getenv("XDG_STATE_HOME"))
+            m_strOldState = p, m_bHadState = true;
+        ::setenv("XDG_STATE_HOME", (m_strDir + "/state").c_str(), 1);
+        ASSERT_EQ(::chdir(m_strDir.c_str()), 0);
+    }
+
+    void TearDown() override
+    {
+        spdlog::shutdown();
+        if (::chdir(m_strOldCwd.c_str()) != 0)
+            ADD_FAILURE() << "cannot return to " << m_strOldCwd;
+        if (m_bHadState)
+            ::setenv("XDG_STATE_HOME", m_strOldState.c_str(), 1);
+        else
+            ::unsetenv("XDG_STATE_HOME");
+        std::string strCommand = "rm -rf '" + m_strDir + "'";
+        if (std::system(strCommand.c_str()) != 0)
+            ADD_FAILURE() << "cannot remove " << m_strDir;
+    }
+
+    std::string Path(const std::string& strName) const { return m_strDir + "/" + strName; }
+
+    std::string m_strDir;
+    std::string m_strOldCwd;
+    std::string m_strOldState;
+    bool m_bHadState = false;
+};
+
+} // namespace
+
+TEST(LogLevelRule, DebugOnlyForTheExactCaseSensitiveText)
+{
+    EXPECT_TRUE(IsDebugLogRequested("qvl-utility --log=DEBUG"));
+    EXPECT_TRUE(IsDebugLogRequested("qvl-utility --port=/dev/ttyACM0 --log=DEBUG --simulate"));
+    EXPECT_TRUE(IsDebugLogRequested("qvl-utility --log=DEBUGGING"));            // inside another argument
+    EXPECT_TRUE(IsDebugLogRequested("/opt/x--log=DEBUG/qvl-utility"));          // even in the program's path
+    EXPECT_TRUE(IsDebugLogRequested("qvl-utility --port=--log=DEBUG"));
+
+    EXPECT_FALSE(IsDebugLogRequested(""));
+    EXPECT_FALSE(IsDebugLogRequested("qvl-utility"));
+    EXPECT_FALSE(IsDebugLogRequested("qvl-utility --log=debug"));
+    EXPECT_FALSE(IsDebugLogRequested("qvl-utility --LOG=DEBUG"));
+    EXPECT_FALSE(IsDebugLogRequested("qvl-utility --log=DEBU"));
+    EXPECT_FALSE(IsDebugLogRequested("qvl-utility --log DEBUG"));
+    EXPECT_FALSE(IsDebugLogRequested("qvl-utility -log=DEBUG"));
+}
+
+TEST(LogLevelRule, JoinedCommandLineKeepsEveryArgument)
+{
+    char a0[] = "qvl-utility", a1[] = "--port=/dev/x", a2[] = "--log=DEBUG";
+    char* argv[] = {a0, a1, a2};
+    EXPECT_EQ(JoinCommandLine(3, argv), "qvl-utility --port=/dev/x --log=DEBUG");
+    EXPECT_TRUE(IsDebugLogRequested(JoinCommandLine(3, argv)));
+    EXPECT_FALSE(IsDebugLogRequested(JoinCommandLine(2, argv)));
+}
+
+TEST_F(LoggingSetup, WritesStartLineAtInfoAndDropsDebugWithoutTheOption)
+{
+    EXPECT_EQ(SetupLogging("qvl-utility"), kLogFileName);
+    EXPECT_EQ(spdlog::default_logger()->name(), "logger");
+    spdlog::debug("{} nNo:{}", "CQVLUtilityDlg::SetDataToGroup", 1);
+    spdlog::info("{} SetTimer:{}", "CQVLUtilityDlg::OnInitDialog", 1);
+    spdlog::default_logger()->flush();
+
+    const std::string strLog = ReadFile(Path(kLogFileName));
+    EXPECT_NE(strLog.find("] [logger] [info] QVLUtility Ver.2.0.7.0 Start..\n"), std::string::npos) << strLog;
+    EXPECT_NE(strLog.find("[info] CQVLUtilityDlg::OnInitDialog SetTimer:1\n"), std::string::npos);
+    EXPECT_EQ(strLog.find("[debug]"), std::string::npos);
+}
+
+TEST_F(LoggingSetup, DebugLinesWithTheOptionAndErrorsReachTheFileAtOnce)
+{
+    SetupLogging("qvl-utility --log=DEBUGGING");
+    spdlog::debug("{}", "CQVLUtilityDlg::OnFileExit");
+    spdlog::error("InitSerial Failure.");
+    // No explicit flush: an error is flushed as it is logged, with the lines before it.
+    const std::string strLog = ReadFile(Path(kLogFileName));
+    EXPECT_NE(strLog.find("[debug] CQVLUtilityDlg::OnFileExit\n"), std::string::npos) << strLog;
+    EXPECT_NE(strLog.find("[error] InitSerial Failure.\n"), std::string::npos) << strLog;
+}
+
+TEST_F(LoggingSetup, WideValuesAreWrittenAsUtf8)
+{
+    SetupLogging("qvl-utility");
+    spdlog::info("Display WWAN {} APN {}", 1, ToUtf8(L"\u30A4\u30F3\u30BF\u30FC\u30CD\u30C3\u30C8"));
+    spdlog::default_logger()->flush();
+    EXPECT_NE(ReadFile(Path(kLogFileName)).find("Display WWAN 1 APN \xE3\x82\xA4\xE3\x83\xB3\xE3\x82\xBF"),
+              std::string::npos);
+}
+
+TEST_F(LoggingSetup, ASecondRunAppendsAfterTheFirst)
+{
+    SetupLogging("qvl-utility");
+    spdlog::info("first run");
+    spdlog::shutdown();
+    SetupLogging("qvl-utility");
+    spdlog::info("second run");
+    spdlog::default_logger()->flush();
+
+    const std::string strLog = ReadFile(Path(kLogFileName));
+    EXPECT_EQ(CountOf(strLog, "QVLUtility Ver.2.0.7.0 Start.."), 2u);
+    const size_t nFirst = strLog.find("first run");
+    const size_t nSecondStart = strLog.rfind("QVLUtility Ver.2.0.7.0 Start..");
+    ASSERT_NE(nFirst, std::string::npos);
+    EXPECT_LT(nFirst, nSecondStart);
+    EXPECT_LT(nSecondStart, strLog.find("second run"));
+}
+
+TEST_F(LoggingSetup, AFullFileIsNotRotatedOnOpenButOnTheNextLineThatOverflows)
+{
+    {
+        std::ofstream out(Path(kLogFileName), std::ios::binary);
+        out << "old run\n" << std::string(kLogMaxFileSize - 200, 'x') << "\n";
+    }
+    SetupLogging("qvl-utility");
+    spdlog::default_logger()->flush();
+    EXPECT_FALSE(Exists(Path("Orra_QVL_Utility_log.1.txt")));
+    EXPECT_EQ(ReadFile(Path(kLogFileName)).rfind("old run\n", 0), 0u);
+
+    spdlog::info("{}", std::string(400, 'y'));
+    spdlog::default_logger()->flush();
+    ASSERT_TRUE(Exists(Path("Orra_QVL_Utility_log.1.txt")));
+    EXPECT_EQ(ReadFile(Path("Orra_QVL_Utility_log.1.txt")).rfind("old run\n", 0), 0u);
+    EXPECT_NE(ReadFile(Path(kLogFileName)).find(std::string(400, 'y')), std::string::npos);
+}
+
+TEST_F(LoggingSetup, RotationKeepsThreeFilesOfAtMostFiveMebibytes)
+{
+    SetupLogging("qvl-utility");
+    const std::string strLine(1000, 'z');
+    // Enough for five files: the oldest content must be gone.
+    spdlog::info("first line of all");
+    for (int i = 0; i < 5 * 5300; ++i)
+        spdlog::info("{} {}", i, strLine);
+    spdlog::default_logger()->flush();
+
+    for (const char* pszName : {"Orra_QVL_Utility_log.txt", "Orra_QVL_Utility_log.1.txt", "Orra_QVL_Utility_log.2.txt",
+                                "Orra_QVL_Utility_log.3.txt"}) {
+        ASSERT_TRUE(Exists(Path(pszName))) << pszName;
+        EXPECT_LE(SizeOf(Path(pszName)), static_cast<off_t>(kLogMaxFileSize)) << pszName;
+    }
+    EXPECT_FALSE(Exists(Path("Orra_QVL_Utility_log.4.txt")));
+    for (const char* pszName : {"Orra_QVL_Utility_log.txt", "Orra_QVL_Utility_log.1.txt", "Orra_QVL_Utility_log.2.txt",
+                                "Orra_QVL_Utility_log.3.txt"})
+        EXPECT_EQ(ReadFile(Path(pszName)).find("first line of all"), std::string::npos) << pszName;
+    // The newest line is in the current file.
+    EXPECT_NE(ReadFile(Path(kLogFileName)).find(std::to_string(5 * 5300 - 1) + " zzz"), std::string::npos);
+}
+
+TEST_F(LoggingSetup, FallsBackToTheStateDirectoryWhenTheCurrentOneIsUnusable)
+{
+    // A removed current directory refuses new files even to root.
+    ASSERT_EQ(::mkdir(Path("gone").c_str(), 0700), 0);
+    ASSERT_EQ(::chdir(Path("gone").c_str()), 0);
+    ASSERT_EQ(::rmdir(Path("gone").c_str()), 0);
+
+    const std::string strExpected = m_strDir + "/state/qvl-utility/" + kLogFileName;
+    EXPECT_EQ(SetupLogging("qvl-utility"), strExpected);
+    EXPECT_EQ(LogFallbackDirectory(), m_strDir + "/state/qvl-utility");
+    spdlog::error("{} {}", "CQVLUtilityDlg::OnBnClickedWrite", "/dev/ttyACM0 Write Error.");
+    EXPECT_NE(ReadFile(strExpected).find("QVLUtility Ver.2.0.7.0 Start.."), std::string::npos);
+    EXPECT_NE(ReadFile(strExpected).find("/dev/ttyACM0 Write Error."), std::string::npos);
+}
+
+TEST_F(LoggingSetup, KeepsRunningWithoutAFileWhenNoDirectoryIsUsable)
+{
+    // The state directory would have to live below a plain file.
+    std::ofstream(Path("plain-file")) << "x";
+    ::setenv("XDG_STATE_HOME", (Path("plain-file") + "/state").c_str(), 1);
+    ASSERT_EQ(::mkdir(Path("gone").c_str(), 0700), 0);
+    ASSERT_EQ(::chdir(Path("gone").c_str()), 0);
+    ASSERT_EQ(::rmdir(Path("gone").c_str()), 0);
+
+    EXPECT_EQ(SetupLogging("qvl-utility --log=DEBUG"), "");
+    ASSERT_NE(spdlog::default_logger(), nullptr);
+    EXPECT_EQ(spdlog::default_logger()->name(), "logger");
+    EXPECT_EQ(spdlog::get_level(), spdlog::level::debug);
+    EXPECT_NO_THROW(spdlog::error("StartRecvThread Failure."));
+    EXPECT_NO_THROW(spdlog::info("Display WiFi SSID {}", "x"));
+}
