@@ -70,6 +70,9 @@ public:
     void OnBnClickedErase(wxCommandEvent& event);
     void OnBnClickedReload(wxCommandEvent& event);
     void OnBnClickedWrite(wxCommandEvent& event);
+    // After a read: clears every change mark and shows every group from the
+    // records, without counting it as the user's change.
+    void RefreshForm();
 
     // ---- Presets -----------------------------------------------------------
     void OnBnClickedLoadpreset1(wxCommandEvent& event);
