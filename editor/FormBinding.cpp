@@ -4,6 +4,7 @@
 
 #include <wx/choice.h>
 #include <wx/menu.h>
+#include <wx/panel.h>
 #include <wx/statbox.h>
 #include <wx/textctrl.h>
 
@@ -259,5 +260,9 @@ void CQVLUtilityDlg::DisplayQvlInfo()
             EnableGroupUI(nNo, false);
         MainButtonsEnable(false);
         LoadSaveMenuEnable(false);
+        // With every control disabled the keys go to the form itself, so Esc
+        // still closes the window.
+        m_pPanel->SetCanFocus(true);
+        m_pPanel->SetFocusIgnoringChildren();
     }
 }

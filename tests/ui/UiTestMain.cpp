@@ -1,0 +1,49 @@
+// Runs the window tests inside an initialised (but not running) wx
+// application; wx assertions fail the current test.
+#include <gtest/gtest.h>
+
+#include <wx/app.h>
+#include <wx/init.h>
+
+#include "ui/UiTestSupport.h"
+
+namespace {
+
+void FailOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg)
+{
+    ADD_FAILURE_AT(file.utf8_str(), line) << "wx assertion in " << func.utf8_str() << ": " << cond.utf8_str() << " "
+                                          << msg.utf8_str();
+}
+
+class TestApp : public wxApp {
+public:
+    bool OnInit() override { return true; }
+    void RunPending()
+    {
+        ProcessPendingEvents();
+        DeletePendingObjects();
+    }
+};
+
+} // namespace
+
+void ProcessPendingWork()
+{
+    static_cast<TestApp*>(wxTheApp)->RunPending();
+}
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    wxApp::SetInstance(new TestApp);
+    if (!wxEntryStart(argc, argv)) {
+        fprintf(stderr, "cannot initialise the window system (is DISPLAY set?)\n");
+        return 1;
+    }
+    wxTheApp->CallOnInit();
+    wxSetAssertHandler(FailOnAssert);
+    const int nResult = RUN_ALL_TESTS();
+    wxTheApp->OnExit();
+    wxEntryCleanup();
+    return nResult;
+}

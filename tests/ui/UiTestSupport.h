@@ -1,0 +1,103 @@
+#pragma once
+// Shared pieces of the window tests: a window whose protected state the tests
+// may read, and a fixture that creates and initialises it in a temporary
+// directory (the log file lands there) with port discovery pointed at an empty
+// tree, so the supervisor never finds a unit.
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/choice.h>
+#include <wx/statbox.h>
+#include <wx/textctrl.h>
+
+#include "app/QVLUtilityDlg.h"
+#include "app/Resource.h"
+#include "support/LogCapture.h"
+
+// Runs queued events and deletes windows scheduled for destruction.
+void ProcessPendingWork();
+
+class TestDlg : public CQVLUtilityDlg {
+public:
+    using CQVLUtilityDlg::m_bChangeByCode;
+    using CQVLUtilityDlg::m_bChanged;
+    using CQVLUtilityDlg::m_bConnected;
+    using CQVLUtilityDlg::m_nTimerID;
+    using CQVLUtilityDlg::m_pBoldFont;
+    using CQVLUtilityDlg::m_pGroupFont;
+    using CQVLUtilityDlg::m_pStatusFont;
+    using CQVLUtilityDlg::m_strComPort;
+    using CQVLUtilityDlg::m_timer;
+
+    wxTextCtrl* Edit(int nId) const { return static_cast<wxTextCtrl*>(GetDlgItem(nId)); }
+    wxChoice* Combo(int nId) const { return static_cast<wxChoice*>(GetDlgItem(nId)); }
+    wxString Text(int nId) const { return Edit(nId)->GetValue(); }
+    wxString Caption(int nNo) const { return GetDlgItem(IDC_GROUP_WWAN1 + nNo)->GetLabel(); }
+
+    // What a user's typing does: the text changes and the change is notified.
+    void Type(int nId, const wxString& str) { Edit(nId)->SetValue(str); }
+    // What a user's pick in a drop-down list does.
+    void Pick(int nId, int nIndex)
+    {
+        Combo(nId)->SetSelection(nIndex);
+        wxCommandEvent event(wxEVT_CHOICE, nId);
+        event.SetEventObject(Combo(nId));
+        event.SetInt(nIndex);
+        Combo(nId)->GetEventHandler()->ProcessEvent(event);
+    }
+    // Fills the form from the records as the program does.
+    void ShowAllGroups()
+    {
+        m_bChangeByCode = true;
+        for (int nNo = 0; nNo < kGroupCount; ++nNo) {
+            m_bChanged[static_cast<size_t>(nNo)] = false;
+            SetDataToGroup(nNo);
+        }
+        m_bChangeByCode = false;
+    }
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char szTemplate[] = "/tmp/qvl-uitest-XXXXXX";
+        ASSERT_NE(::mkdtemp(szTemplate), nullptr);
+        m_strDir = szTemplate;
+        char szCwd[4096];
+        ASSERT_NE(::getcwd(szCwd, sizeof szCwd), nullptr);
+        m_strOldCwd = szCwd;
+        ASSERT_EQ(::chdir(m_strDir.c_str()), 0);
+
+        m_pDlg = new TestDlg;
+        m_pDlg->SetSysfsRoot(m_strDir + "/no-sysfs");
+        m_pDlg->OnInitDialog(CommandLine());
+        m_pDlg->m_timer.Stop();   // the tests drive the window themselves
+        m_pLog = std::make_unique<LogCapture>();
+    }
+
+    void TearDown() override
+    {
+        m_pLog.reset();
+        if (m_pDlg && !wxTheApp->IsScheduledForDestruction(m_pDlg))
+            m_pDlg->Destroy();
+        ProcessPendingWork();
+        if (::chdir(m_strOldCwd.c_str()) != 0)
+            ADD_FAILURE() << "cannot return to " << m_strOldCwd;
+        const std::string strCommand = "rm -rf '" + m_strDir + "'";
+        if (std::system(strCommand.c_str()) != 0)
+            ADD_FAILURE() << "cannot remove " << m_strDir;
+    }
+
+    virtual std::string CommandLine() const { return "qvl-utility --log=DEBUG"; }
+
+    std::string m_strDir;
+    std::string m_strOldCwd;
+    TestDlg* m_pDlg = nullptr;
+    std::unique_ptr<LogCapture> m_pLog;
+};
