@@ -90,6 +90,11 @@ public:
     void LoadWwanPreset(int nNo);
     void SaveWwanPreset(int nNo);
 
+    // States of File > Load's group check buttons (WWAN1..WWAN4, Wi-Fi): all
+    // set before its dialog shows, taken from the buttons when it closes with
+    // OK. A dialog answered without being shown leaves what is here.
+    std::array<bool, kGroupCount> m_bLoadGroupChecked{};
+
     // The control with this id, or nullptr.
     wxWindow* GetDlgItem(int nId) const;
 

@@ -1,17 +1,278 @@
-// STUB: preset commands, to be written.
+// The preset commands: Load Preset and Save Preset of each group, File > Load
+// and File > Save. Each asks for a file, moves data between the form, the
+// records and the file, and marks loaded groups changed. Nothing goes to the
+// unit; the user writes loaded values with Write.
 #include "app/QVLUtilityDlg.h"
 
-void CQVLUtilityDlg::OnBnClickedLoadpreset1(wxCommandEvent&) {}
-void CQVLUtilityDlg::OnBnClickedLoadpreset2(wxCommandEvent&) {}
-void CQVLUtilityDlg::OnBnClickedLoadpreset3(wxCommandEvent&) {}
-void CQVLUtilityDlg::OnBnClickedLoadpreset4(wxCommandEvent&) {}
-void CQVLUtilityDlg::OnBnClickedLoadpreset5(wxCommandEvent&) {}
-void CQVLUtilityDlg::OnBnClickedSavepreset1(wxCommandEvent&) {}
-void CQVLUtilityDlg::OnBnClickedSavepreset2(wxCommandEvent&) {}
-void CQVLUtilityDlg::OnBnClickedSavepreset3(wxCommandEvent&) {}
-void CQVLUtilityDlg::OnBnClickedSavepreset4(wxCommandEvent&) {}
-void CQVLUtilityDlg::OnBnClickedSavepreset5(wxCommandEvent&) {}
-void CQVLUtilityDlg::OnFileLoad(wxCommandEvent&) {}
-void CQVLUtilityDlg::OnFileSave(wxCommandEvent&) {}
-void CQVLUtilityDlg::LoadWwanPreset(int) {}
-void CQVLUtilityDlg::SaveWwanPreset(int) {}
+#include <wx/filedlg.h>
+#include <wx/filedlgcustomize.h>
+#include <wx/filename.h>
+#include <wx/msgdlg.h>
+
+#include <spdlog/spdlog.h>
+
+#include "app/TextUtil.h"
+
+namespace {
+
+// The three kinds of preset file: the dialog filter and the extension.
+struct PresetKind {
+    const char* pszFilter;
+    const char* pszExt;
+};
+const PresetKind kWwanPreset = {"WWAN Preset File(*.wwan)|*.wwan", "wwan"};
+const PresetKind kWifiPreset = {"Wi-Fi Preset File(*.wifi)|*.wifi", "wifi"};
+const PresetKind kAllPreset = {"All Preset File(*.all)|*.all", "all"};
+
+// The check buttons File > Load adds to its dialog, one per group, labelled
+// and identified as the form's group check ids. They start from the states in
+// bChecked and put theirs back there when the dialog closes with OK.
+class CGroupCheckHook : public wxFileDialogCustomizeHook {
+public:
+    CGroupCheckHook(const GroupControlIds& table, std::array<bool, kGroupCount>& bChecked)
+        : m_table(table), m_bChecked(bChecked)
+    {
+    }
+
+    void AddCustomControls(wxFileDialogCustomize& customizer) override
+    {
+        for (size_t i = 0; i < kGroupCount; ++i) {
+            const wxString strLabel = i < kWwanCount ? wxString::Format("WWAN%d", static_cast<int>(i) + 1)
+                                                     : wxString("Wi-Fi");
+            wxFileDialogCheckBox* pBox = customizer.AddCheckBox(strLabel);
+            pBox->SetValue(m_bChecked[i]);
+            m_boxes[i] = {m_table.nGroupCheck[i], pBox};
+        }
+    }
+
+    void TransferDataFromCustomControls() override
+    {
+        for (const auto& [nId, pBox] : m_boxes) {
+            if (!pBox)
+                continue;
+            for (size_t i = 0; i < kGroupCount; ++i)
+                if (m_table.nGroupCheck[i] == nId)
+                    m_bChecked[i] = pBox->GetValue();
+        }
+    }
+
+private:
+    const GroupControlIds& m_table;
+    std::array<bool, kGroupCount>& m_bChecked;
+    std::array<std::pair<int, wxFileDialogCheckBox*>, kGroupCount> m_boxes{};
+};
+
+// The path to use for what the user chose: a name without an extension gets
+// the kind's. An open dialog keeps an existing file's name as it is.
+wxString WithPresetExtension(const wxString& strPath, const PresetKind& kind, bool bSave)
+{
+    const wxFileName fn(strPath);
+    if (fn.HasExt() || fn.GetName().empty())
+        return strPath;
+    if (!bSave && wxFileName::FileExists(strPath))
+        return strPath;
+    return strPath + "." + kind.pszExt;
+}
+
+// Shows one modal file dialog of the main window. TRUE with the chosen path
+// when it closes with OK.
+bool AskPresetPath(wxWindow* pParent, const PresetKind& kind, bool bSave, std::wstring& strPath,
+                   wxFileDialogCustomizeHook* pHook = nullptr)
+{
+    // No wxFD_FILE_MUST_EXIST: a missing file simply loads nothing. No
+    // wxFD_OVERWRITE_PROMPT: saving into an existing file updates it in place.
+    wxFileDialog dlg(pParent, bSave ? "Save As" : "Open", wxEmptyString, wxEmptyString, kind.pszFilter,
+                     bSave ? wxFD_SAVE : wxFD_OPEN);
+    if (pHook)
+        dlg.SetCustomizeHook(*pHook);
+    if (dlg.ShowModal() != wxID_OK)
+        return false;
+    // GTK's chooser knows only what was picked in it while it was shown; a
+    // dialog answered without being shown (by a modal-dialog hook) carries
+    // its answer in the path set on it.
+    wxString strChosen = dlg.GetPath();
+    if (strChosen.empty())
+        strChosen = dlg.wxFileDialogBase::GetPath();
+    strPath = WithPresetExtension(strChosen, kind, bSave).ToStdWstring();
+    return true;
+}
+
+// A preset that was not saved: the user is told which file and why.
+void ShowSaveError(wxWindow* pParent, const std::wstring& strPath, const std::wstring& strReason)
+{
+    wxMessageBox(wxString::Format("The preset could not be saved to\n%s\n\n%s", wxString(strPath), wxString(strReason)),
+                 "Orra QVL Utility", wxOK | wxICON_ERROR, pParent);
+}
+
+// A line break in a free-text field cannot be stored in a preset file. The
+// reason for the first one found, or empty.
+std::wstring LineBreakReason(const WwanProfiles& profiles, const WifiSettings& wifi)
+{
+    auto hasBreak = [](const std::wstring& str) { return str.find_first_of(L"\r\n") != std::wstring::npos; };
+    auto reason = [](const std::wstring& strKey, const std::wstring& strGroup) {
+        return L"The value of " + strKey + L" in " + strGroup + L" holds a line break, which a preset file cannot store.";
+    };
+    for (size_t i = 0; i < profiles.size(); ++i) {
+        const std::wstring strGroup = L"WWAN" + std::to_wstring(i + 1);
+        if (hasBreak(profiles[i].strApn))
+            return reason(L"APN", strGroup);
+        if (hasBreak(profiles[i].strUserName))
+            return reason(L"USERNAME", strGroup);
+        if (hasBreak(profiles[i].strPassword))
+            return reason(L"PASSWORD", strGroup);
+    }
+    if (hasBreak(wifi.strSsid))
+        return reason(L"SSID", L"Wi-Fi");
+    if (hasBreak(wifi.strPassphrase))
+        return reason(L"PASSPHRASE", L"Wi-Fi");
+    return std::wstring();
+}
+
+} // namespace
+
+void CQVLUtilityDlg::OnBnClickedLoadpreset1(wxCommandEvent&) { LoadWwanPreset(0); }
+void CQVLUtilityDlg::OnBnClickedLoadpreset2(wxCommandEvent&) { LoadWwanPreset(1); }
+void CQVLUtilityDlg::OnBnClickedLoadpreset3(wxCommandEvent&) { LoadWwanPreset(2); }
+void CQVLUtilityDlg::OnBnClickedLoadpreset4(wxCommandEvent&) { LoadWwanPreset(3); }
+void CQVLUtilityDlg::OnBnClickedSavepreset1(wxCommandEvent&) { SaveWwanPreset(0); }
+void CQVLUtilityDlg::OnBnClickedSavepreset2(wxCommandEvent&) { SaveWwanPreset(1); }
+void CQVLUtilityDlg::OnBnClickedSavepreset3(wxCommandEvent&) { SaveWwanPreset(2); }
+void CQVLUtilityDlg::OnBnClickedSavepreset4(wxCommandEvent&) { SaveWwanPreset(3); }
+
+void CQVLUtilityDlg::LoadWwanPreset(int nNo)
+{
+    spdlog::info("{} nNo:{}", "CQVLUtilityDlg::LoadWwanPreset", nNo + 1);
+    std::wstring strPath;
+    if (!AskPresetPath(this, kWwanPreset, false, strPath)) {
+        spdlog::info("Load Preset {} Cancel.", nNo + 1);
+        return;
+    }
+    // Section "WWAN", whichever group saved it. Without it nothing changes.
+    if (!ReadWwanSection(nNo, strPath, false))
+        return;
+    m_bChangeByCode = true;
+    m_bChanged[static_cast<size_t>(nNo)] = true;
+    SetDataToGroup(nNo);
+    m_bChangeByCode = false;
+}
+
+void CQVLUtilityDlg::OnBnClickedLoadpreset5(wxCommandEvent&)
+{
+    spdlog::info("{}", "CQVLUtilityDlg::OnBnClickedLoadpreset5");
+    std::wstring strPath;
+    if (!AskPresetPath(this, kWifiPreset, false, strPath)) {
+        spdlog::info("Load Preset Cancel.");
+        return;
+    }
+    if (!ReadWifiSection(strPath))
+        return;
+    m_bChangeByCode = true;
+    m_bChanged[kWifiGroup] = true;
+    SetDataToGroup(kWifiGroup);
+    m_bChangeByCode = false;
+}
+
+void CQVLUtilityDlg::SaveWwanPreset(int nNo)
+{
+    spdlog::info("{} {}", "CQVLUtilityDlg::SaveWwanPreset", nNo + 1);
+    std::wstring strPath;
+    if (!AskPresetPath(this, kWwanPreset, true, strPath)) {
+        spdlog::info("Save Preset {} Cancel.", nNo + 1);
+        return;
+    }
+    // The form as it stands, unchecked; the change mark stays as it is.
+    GetDataFromGroup(nNo);
+    if (!WriteWwanSection(nNo, strPath, false))
+        ShowSaveError(this, strPath, PresetError());
+}
+
+void CQVLUtilityDlg::OnBnClickedSavepreset5(wxCommandEvent&)
+{
+    spdlog::info("{}", "CQVLUtilityDlg::OnBnClickedSavepreset5");
+    std::wstring strPath;
+    if (!AskPresetPath(this, kWifiPreset, true, strPath)) {
+        spdlog::info("Save Preset Cancel.");
+        return;
+    }
+    GetDataFromGroup(kWifiGroup);
+    if (!WriteWifiSection(strPath))
+        ShowSaveError(this, strPath, PresetError());
+}
+
+void CQVLUtilityDlg::OnFileLoad(wxCommandEvent&)
+{
+    spdlog::info("{}", "CQVLUtilityDlg::OnFileLoad");
+    m_bLoadGroupChecked.fill(true);
+    CGroupCheckHook hook(GroupControlTable, m_bLoadGroupChecked);
+    std::wstring strPath;
+    if (!AskPresetPath(this, kAllPreset, false, strPath, &hook)) {
+        spdlog::info("Load All Preset Cancel.");
+        return;
+    }
+    const std::array<bool, kGroupCount> bChecked = m_bLoadGroupChecked;
+
+    // All or nothing: the records go back to what they held when any checked
+    // section cannot be read, so neither the form nor a record keeps a part
+    // of the file.
+    WwanProfiles savedProfiles;
+    for (int nNo = 0; nNo < kWwanCount; ++nNo)
+        savedProfiles[static_cast<size_t>(nNo)] = GetWwanProfile(nNo);
+    const WifiSettings savedWifi = GetWifiSettings();
+
+    bool bAllRead = true;
+    for (int nNo = 0; nNo < kWwanCount && bAllRead; ++nNo)
+        if (bChecked[static_cast<size_t>(nNo)])
+            bAllRead = ReadWwanSection(nNo, strPath, true);
+    if (bAllRead && bChecked[kWifiGroup])
+        bAllRead = ReadWifiSection(strPath);
+    if (!bAllRead) {
+        for (int nNo = 0; nNo < kWwanCount; ++nNo)
+            SetWwanProfile(nNo, savedProfiles[static_cast<size_t>(nNo)]);
+        SetWifiSettings(savedWifi);
+        return;
+    }
+
+    m_bChangeByCode = true;
+    for (int nNo = 0; nNo < kGroupCount; ++nNo) {
+        if (!bChecked[static_cast<size_t>(nNo)])
+            continue;
+        m_bChanged[static_cast<size_t>(nNo)] = true;
+        SetDataToGroup(nNo);
+    }
+    m_bChangeByCode = false;
+}
+
+void CQVLUtilityDlg::OnFileSave(wxCommandEvent&)
+{
+    spdlog::info("{}", "CQVLUtilityDlg::OnFileSave");
+    std::wstring strPath;
+    if (!AskPresetPath(this, kAllPreset, true, strPath)) {
+        spdlog::info("Save All Preset Cancel.");
+        return;
+    }
+    // Every group as the form holds it, marked or not, valid for the unit or
+    // not. A value that the file cannot hold stops the save before anything
+    // is written, so the file never mixes new and old groups for that reason.
+    for (int nNo = 0; nNo < kGroupCount; ++nNo)
+        GetDataFromGroup(nNo);
+    WwanProfiles profiles;
+    for (int nNo = 0; nNo < kWwanCount; ++nNo)
+        profiles[static_cast<size_t>(nNo)] = GetWwanProfile(nNo);
+    const std::wstring strReason = LineBreakReason(profiles, GetWifiSettings());
+    if (!strReason.empty()) {
+        spdlog::error("Save All Preset Failed [{}] {}", ToUtf8(strPath), ToUtf8(strReason));
+        ShowSaveError(this, strPath, strReason);
+        return;
+    }
+
+    // Each section is replaced atomically; after a failure the rest would
+    // fail alike, so the first one ends the save.
+    for (int nNo = 0; nNo < kWwanCount; ++nNo) {
+        if (!WriteWwanSection(nNo, strPath, true)) {
+            ShowSaveError(this, strPath, PresetError());
+            return;
+        }
+    }
+    if (!WriteWifiSection(strPath))
+        ShowSaveError(this, strPath, PresetError());
+}

@@ -1,0 +1,559 @@
+// The preset commands driven through the window, with every file dialog and
+// message box answered by the tests instead of a user.
+#include <array>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+#include <sys/stat.h>
+
+#include <wx/filedlg.h>
+#include <wx/msgdlg.h>
+#include <wx/testing.h>
+
+#include "ui/UiTestSupport.h"
+
+namespace {
+
+// File > Load's dialog: answers with a path and the states a user left the
+// group check buttons in; remembers the states the dialog opened with.
+class ExpectLoadAll : public wxExpectModalBase<wxFileDialog, ExpectLoadAll> {
+public:
+    ExpectLoadAll(TestDlg* pDlg, const wxString& strPath, std::array<bool, kGroupCount> bChecks,
+                  std::array<bool, kGroupCount>* pOpenedWith = nullptr)
+        : m_pDlg(pDlg), m_strPath(strPath), m_bChecks(bChecks), m_pOpenedWith(pOpenedWith)
+    {
+    }
+
+protected:
+    int OnInvoked(wxFileDialog* pFileDlg) const override
+    {
+        if (m_pOpenedWith)
+            *m_pOpenedWith = m_pDlg->m_bLoadGroupChecked;
+        m_pDlg->m_bLoadGroupChecked = m_bChecks;
+        pFileDlg->SetPath(m_strPath);
+        return wxID_OK;
+    }
+
+private:
+    TestDlg* m_pDlg;
+    wxString m_strPath;
+    std::array<bool, kGroupCount> m_bChecks;
+    std::array<bool, kGroupCount>* m_pOpenedWith;
+};
+
+// Any file dialog: records its kind, title and filter, then answers.
+struct FileDialogSeen {
+    long nStyle = 0;
+    wxString strTitle, strWildcard;
+};
+class ExpectFileDialog : public wxExpectModalBase<wxFileDialog, ExpectFileDialog> {
+public:
+    ExpectFileDialog(FileDialogSeen* pSeen, const wxString& strPath, int nAnswer = wxID_OK)
+        : m_pSeen(pSeen), m_strPath(strPath), m_nAnswer(nAnswer)
+    {
+    }
+
+protected:
+    int OnInvoked(wxFileDialog* pFileDlg) const override
+    {
+        m_pSeen->nStyle = pFileDlg->GetWindowStyle();
+        m_pSeen->strTitle = pFileDlg->GetMessage();
+        m_pSeen->strWildcard = pFileDlg->GetWildcard();
+        if (!m_strPath.empty())
+            pFileDlg->SetPath(m_strPath);
+        return m_nAnswer;
+    }
+
+private:
+    FileDialogSeen* m_pSeen;
+    wxString m_strPath;
+    int m_nAnswer;
+};
+
+// A message box: records what it says, then is closed with OK.
+struct MessageSeen {
+    wxString strMessage, strCaption;
+    long nStyle = 0;
+};
+class ExpectMessage : public wxExpectModalBase<wxMessageDialog, ExpectMessage> {
+public:
+    explicit ExpectMessage(MessageSeen* pSeen) : m_pSeen(pSeen) {}
+
+protected:
+    int OnInvoked(wxMessageDialog* pMsgDlg) const override
+    {
+        m_pSeen->strMessage = pMsgDlg->GetMessage();
+        m_pSeen->strCaption = pMsgDlg->GetCaption();
+        m_pSeen->nStyle = pMsgDlg->GetMessageDialogStyle();
+        return wxID_OK;
+    }
+
+private:
+    MessageSeen* m_pSeen;
+};
+
+const std::array<bool, kGroupCount> kAllChecked = {true, true, true, true, true};
+
+WwanProfile Profile(const wchar_t* apn, const wchar_t* user, const wchar_t* pw, const wchar_t* pdp, const wchar_t* auth)
+{
+    WwanProfile p;
+    p.strApn = apn;
+    p.strUserName = user;
+    p.strPassword = pw;
+    p.strPdpType = pdp;
+    p.strAuthType = auth;
+    return p;
+}
+
+WifiSettings Wifi(const wchar_t* ssid, const wchar_t* sec, const wchar_t* fmt, const wchar_t* pass)
+{
+    WifiSettings w;
+    w.strSsid = ssid;
+    w.strSecurity = sec;
+    w.strKeyFormat = fmt;
+    w.strPassphrase = pass;
+    return w;
+}
+
+bool IsHeavy(wxWindow* p)
+{
+    return p->GetFont().GetNumericWeight() >= 900;
+}
+
+} // namespace
+
+class PresetWindowTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        // Connected as far as the form is concerned; no port is open.
+        m_pDlg->m_bConnected = true;
+        m_pDlg->DisplayQvlInfo();
+        m_pLog->Clear();
+    }
+
+    std::string Path(const std::string& strName) const { return m_strDir + "/" + strName; }
+    void WriteFile(const std::string& strName, const std::string& strText) const
+    {
+        std::ofstream(Path(strName), std::ios::binary) << strText;
+    }
+    std::string ReadFile(const std::string& strName) const
+    {
+        std::ifstream in(Path(strName), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    bool Exists(const std::string& strName) const
+    {
+        struct stat st;
+        return ::stat(Path(strName).c_str(), &st) == 0;
+    }
+
+    void Click(int nId)
+    {
+        wxCommandEvent event(wxEVT_BUTTON, nId);
+        event.SetEventObject(m_pDlg->GetDlgItem(nId));
+        m_pDlg->GetDlgItem(nId)->GetEventHandler()->ProcessEvent(event);
+    }
+    void Menu(int nId)
+    {
+        wxCommandEvent event(wxEVT_MENU, nId);
+        m_pDlg->ProcessWindowEvent(event);
+    }
+
+    // Fills the records and shows them, every group unmarked.
+    void ShowSample()
+    {
+        m_pDlg->SetWwanProfile(0, Profile(L"first.apn", L"u1", L"p1", L"0", L"1"));
+        m_pDlg->SetWwanProfile(1, Profile(L"second.apn", L"u2", L"p2", L"1", L"2"));
+        m_pDlg->SetWwanProfile(2, Profile(L"third.apn", L"u3", L"p3", L"2", L"0"));
+        m_pDlg->SetWwanProfile(3, Profile(L"fourth.apn", L"u4", L"p4", L"0", L"0"));
+        m_pDlg->SetWifiSettings(Wifi(L"home", L"1", L"0", L"passphrase1"));
+        m_pDlg->ShowAllGroups();
+    }
+
+    std::array<bool, kGroupCount> Marks() const
+    {
+        std::array<bool, kGroupCount> b{};
+        for (size_t i = 0; i < kGroupCount; ++i)
+            b[i] = m_pDlg->m_bChanged[i];
+        return b;
+    }
+
+    // Everything a failed load must leave alone: the form, the marks, the records.
+    struct Snapshot {
+        std::vector<wxString> texts;
+        std::vector<int> selections;
+        std::array<bool, kGroupCount> marks;
+        WwanProfiles profiles;
+        WifiSettings wifi;
+        bool operator==(const Snapshot& o) const
+        {
+            return texts == o.texts && selections == o.selections && marks == o.marks && profiles == o.profiles &&
+                   wifi == o.wifi;
+        }
+    };
+    Snapshot Take() const
+    {
+        Snapshot s;
+        for (int nId : {IDC_EDIT_APN1, IDC_EDIT_USER1, IDC_EDIT_PW1, IDC_EDIT_APN2, IDC_EDIT_USER2, IDC_EDIT_PW2,
+                        IDC_EDIT_APN3, IDC_EDIT_USER3, IDC_EDIT_PW3, IDC_EDIT_APN4, IDC_EDIT_USER4, IDC_EDIT_PW4,
+                        IDC_EDIT_SSID, IDC_EDIT_PASSPHRASE})
+            s.texts.push_back(m_pDlg->Text(nId));
+        for (int nId : {IDC_COMBO_AUTH1, IDC_COMBO_PDP1, IDC_COMBO_AUTH2, IDC_COMBO_PDP2, IDC_COMBO_AUTH3,
+                        IDC_COMBO_PDP3, IDC_COMBO_AUTH4, IDC_COMBO_PDP4, IDC_COMBO_SECURITY, IDC_COMBO_KEYFORMAT})
+            s.selections.push_back(m_pDlg->Combo(nId)->GetSelection());
+        for (int i = 0; i < kGroupCount; ++i)
+            s.marks[static_cast<size_t>(i)] = m_pDlg->m_bChanged[static_cast<size_t>(i)];
+        for (int nNo = 0; nNo < kWwanCount; ++nNo)
+            s.profiles[static_cast<size_t>(nNo)] = m_pDlg->GetWwanProfile(nNo);
+        s.wifi = m_pDlg->GetWifiSettings();
+        return s;
+    }
+};
+
+// ---- Loading one group ------------------------------------------------------
+
+TEST_F(PresetWindowTest, LoadPresetShowsTheFileInItsGroupAndMarksOnlyThatGroup)
+{
+    ShowSample();
+    WriteFile("cell.wwan", "[WWAN]\r\nAPN=loaded.apn\r\nUSERNAME=alice\r\nPASSWORD=s3cret\r\nAUTHTYPE=2\r\n"
+                           "PDPTYPE=1\r\n");
+    m_pLog->Clear();
+
+    wxTEST_DIALOG(Click(IDC_LOADPRESET2), wxExpectModal<wxFileDialog>(Path("cell.wwan")));
+
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_APN2), "loaded.apn");
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_USER2), "alice");
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_PW2), "s3cret");
+    EXPECT_EQ(m_pDlg->Combo(IDC_COMBO_AUTH2)->GetStringSelection(), "PAP");
+    EXPECT_EQ(m_pDlg->Combo(IDC_COMBO_PDP2)->GetStringSelection(), "IPV6");
+    EXPECT_EQ(m_pDlg->Caption(1), "WWAN2 (Changed)");
+    EXPECT_TRUE(IsHeavy(m_pDlg->GetDlgItem(IDC_GROUP_WWAN2)));
+    EXPECT_EQ(Marks(), (std::array<bool, kGroupCount>{false, true, false, false, false}));
+    EXPECT_EQ(m_pDlg->Caption(0), "WWAN1");
+    EXPECT_FALSE(IsHeavy(m_pDlg->GetDlgItem(IDC_GROUP_WWAN1)));
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_APN1), "first.apn");
+
+    // Nothing goes to the unit, and nothing asks the user anything more.
+    EXPECT_TRUE(m_pDlg->GetSendData().empty());
+    EXPECT_TRUE(m_pLog->Has("[info] CQVLUtilityDlg::LoadWwanPreset nNo:2"));
+    EXPECT_TRUE(m_pLog->Has("[info] Load WWAN Preset 2 [" + Path("cell.wwan") + "]"));
+    EXPECT_TRUE(m_pLog->Has("[info] Display WWAN 2 APN loaded.apn"));
+}
+
+TEST_F(PresetWindowTest, WifiLoadPresetReplacesOutOfRangeValuesAndMarksWifi)
+{
+    ShowSample();
+    WriteFile("net.wifi", "[Wi-Fi]\nSSID=  cafe net  \nPASSPHRASE=\"pa ss\"\nPWTYPE=2\n");
+
+    wxTEST_DIALOG(Click(IDC_LOADPRESET5), wxExpectModal<wxFileDialog>(Path("net.wifi")));
+
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_SSID), "cafe net");
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_PASSPHRASE), "pa ss");
+    EXPECT_EQ(m_pDlg->Combo(IDC_COMBO_SECURITY)->GetStringSelection(), "WPA2-PSK (AES)");  // absent key
+    EXPECT_EQ(m_pDlg->Combo(IDC_COMBO_KEYFORMAT)->GetStringSelection(), "ASCII");          // 2 replaced
+    EXPECT_EQ(m_pDlg->Caption(kWifiGroup), "Wi-Fi (Changed)");
+    EXPECT_TRUE(IsHeavy(m_pDlg->GetDlgItem(IDC_GROUP_WIFI)));
+    EXPECT_EQ(Marks(), (std::array<bool, kGroupCount>{false, false, false, false, true}));
+    EXPECT_TRUE(m_pLog->Has("[info] CQVLUtilityDlg::OnBnClickedLoadpreset5"));
+}
+
+TEST_F(PresetWindowTest, LoadPresetWithoutItsSectionOrFileChangesNothing)
+{
+    ShowSample();
+    WriteFile("other.all", "[WWAN1]\nAPN=numbered\n[wwan]\nAPN=wrong case\n[Wi-Fi]\nSSID=x\n");
+    const Snapshot before = Take();
+
+    wxTEST_DIALOG(Click(IDC_LOADPRESET1), wxExpectModal<wxFileDialog>(Path("other.all")));
+    wxTEST_DIALOG(Click(IDC_LOADPRESET3), wxExpectModal<wxFileDialog>(Path("missing.wwan")));
+    wxTEST_DIALOG(Click(IDC_LOADPRESET5), wxExpectModal<wxFileDialog>(Path("nowhere/x.wifi")));
+
+    EXPECT_TRUE(Take() == before);
+    EXPECT_EQ(m_pDlg->Caption(0), "WWAN1");
+    EXPECT_EQ(m_pLog->Count("[error]"), 0u);
+}
+
+// ---- Saving one group ----------------------------------------------------------
+
+TEST_F(PresetWindowTest, WwanPresetSavedFromOneGroupLoadsIntoAnotherUnchanged)
+{
+    ShowSample();
+    // What the user typed, including texts the unit would refuse.
+    m_pDlg->Type(IDC_EDIT_APN1, L"  spaced \u00E9 apn ");
+    m_pDlg->Type(IDC_EDIT_USER1, L"\"quoted\"");
+    m_pDlg->Type(IDC_EDIT_PW1, L"a=b;c#d");
+    m_pDlg->Pick(IDC_COMBO_PDP1, 2);
+    m_pDlg->Pick(IDC_COMBO_AUTH1, 0);
+    const auto marksBeforeSave = Marks();
+
+    wxTEST_DIALOG(Click(IDC_SAVEPRESET1), wxExpectModal<wxFileDialog>(Path("one.wwan")));
+    EXPECT_EQ(Marks(), marksBeforeSave);   // saving touches no mark
+    const std::string strFile = ReadFile("one.wwan");
+    EXPECT_EQ(strFile.find("[WWAN]"), 0u) << strFile;
+    EXPECT_EQ(strFile.find("[WWAN1]"), std::string::npos) << strFile;
+
+    wxTEST_DIALOG(Click(IDC_LOADPRESET3), wxExpectModal<wxFileDialog>(Path("one.wwan")));
+
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_APN3), wxString(L"  spaced \u00E9 apn "));
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_USER3), "\"quoted\"");
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_PW3), "a=b;c#d");
+    EXPECT_EQ(m_pDlg->Combo(IDC_COMBO_PDP3)->GetStringSelection(), "IPV4V6");
+    EXPECT_EQ(m_pDlg->Combo(IDC_COMBO_AUTH3)->GetStringSelection(), "none");
+    EXPECT_EQ(m_pDlg->Caption(2), "WWAN3 (Changed)");
+    EXPECT_TRUE(m_pLog->Has("[info] CQVLUtilityDlg::SaveWwanPreset 1"));
+}
+
+TEST_F(PresetWindowTest, NameWithoutExtensionGetsTheKindsExtension)
+{
+    ShowSample();
+    wxTEST_DIALOG(Click(IDC_SAVEPRESET4), wxExpectModal<wxFileDialog>(Path("plain")));
+    wxTEST_DIALOG(Click(IDC_SAVEPRESET5), wxExpectModal<wxFileDialog>(Path("plain")));
+    wxTEST_DIALOG(Menu(ID_FILE_SAVE), wxExpectModal<wxFileDialog>(Path("plain")));
+    EXPECT_TRUE(Exists("plain.wwan"));
+    EXPECT_TRUE(Exists("plain.wifi"));
+    EXPECT_TRUE(Exists("plain.all"));
+    EXPECT_FALSE(Exists("plain"));
+
+    // Opening a name typed without extension finds the preset of the kind...
+    wxTEST_DIALOG(Click(IDC_LOADPRESET2), wxExpectModal<wxFileDialog>(Path("plain")));
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_APN2), "fourth.apn");
+    // ...but a file that exists under exactly that name is opened as named.
+    WriteFile("bare", "[Wi-Fi]\nSSID=bare file\n");
+    wxTEST_DIALOG(Click(IDC_LOADPRESET5), wxExpectModal<wxFileDialog>(Path("bare")));
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_SSID), "bare file");
+}
+
+TEST_F(PresetWindowTest, WwanPresetSavedIntoAnAllFileKeepsItsSections)
+{
+    ShowSample();
+    wxTEST_DIALOG(Menu(ID_FILE_SAVE), wxExpectModal<wxFileDialog>(Path("set.all")));
+    m_pDlg->Type(IDC_EDIT_APN2, "changed.apn");
+
+    wxTEST_DIALOG(Click(IDC_SAVEPRESET2), wxExpectModal<wxFileDialog>(Path("set.all")));
+
+    const std::string strFile = ReadFile("set.all");
+    for (const char* pszSection : {"[WWAN1]", "[WWAN2]", "[WWAN3]", "[WWAN4]", "[Wi-Fi]", "[WWAN]"})
+        EXPECT_NE(strFile.find(pszSection), std::string::npos) << pszSection << "\n" << strFile;
+    EXPECT_NE(strFile.find("APN=second.apn"), std::string::npos) << strFile;   // WWAN2 as File > Save left it
+    EXPECT_NE(strFile.find("APN=changed.apn"), std::string::npos) << strFile;  // the new WWAN section
+}
+
+TEST_F(PresetWindowTest, EveryDialogOffersItsKindAndNeverInsists)
+{
+    struct Case {
+        std::function<void()> run;
+        bool bSave;
+        const char* pszWildcard;
+    };
+    const Case cases[] = {
+        {[this] { Click(IDC_LOADPRESET1); }, false, "WWAN Preset File(*.wwan)|*.wwan"},
+        {[this] { Click(IDC_SAVEPRESET3); }, true, "WWAN Preset File(*.wwan)|*.wwan"},
+        {[this] { Click(IDC_LOADPRESET5); }, false, "Wi-Fi Preset File(*.wifi)|*.wifi"},
+        {[this] { Click(IDC_SAVEPRESET5); }, true, "Wi-Fi Preset File(*.wifi)|*.wifi"},
+        {[this] { Menu(ID_FILE_LOAD); }, false, "All Preset File(*.all)|*.all"},
+        {[this] { Menu(ID_FILE_SAVE); }, true, "All Preset File(*.all)|*.all"},
+    };
+    for (const Case& c : cases) {
+        FileDialogSeen seen;
+        wxTEST_DIALOG(c.run(), ExpectFileDialog(&seen, wxEmptyString, wxID_CANCEL));
+        EXPECT_EQ(seen.strWildcard, c.pszWildcard);
+        EXPECT_EQ((seen.nStyle & wxFD_SAVE) != 0, c.bSave) << c.pszWildcard;
+        EXPECT_EQ(seen.nStyle & (wxFD_FILE_MUST_EXIST | wxFD_OVERWRITE_PROMPT), 0) << c.pszWildcard;
+        EXPECT_EQ(seen.strTitle, c.bSave ? "Save As" : "Open");
+    }
+}
+
+// ---- Cancelling ---------------------------------------------------------------
+
+TEST_F(PresetWindowTest, CancellingAnyDialogOnlyLogsItsLine)
+{
+    ShowSample();
+    const Snapshot before = Take();
+    const struct {
+        int nId;
+        bool bMenu;
+        const char* pszLine;
+    } cases[] = {
+        {IDC_LOADPRESET1, false, "[info] Load Preset 1 Cancel."},
+        {IDC_LOADPRESET4, false, "[info] Load Preset 4 Cancel."},
+        {IDC_LOADPRESET5, false, "[info] Load Preset Cancel."},
+        {IDC_SAVEPRESET2, false, "[info] Save Preset 2 Cancel."},
+        {IDC_SAVEPRESET5, false, "[info] Save Preset Cancel."},
+        {ID_FILE_LOAD, true, "[info] Load All Preset Cancel."},
+        {ID_FILE_SAVE, true, "[info] Save All Preset Cancel."},
+    };
+    for (const auto& c : cases) {
+        m_pLog->Clear();
+        wxTEST_DIALOG(c.bMenu ? Menu(c.nId) : Click(c.nId), wxExpectModal<wxFileDialog>(Path("x.all"), wxID_CANCEL));
+        const auto lines = m_pLog->Lines();
+        ASSERT_EQ(lines.size(), 2u) << c.pszLine;
+        EXPECT_EQ(lines[1], c.pszLine);
+    }
+    EXPECT_TRUE(Take() == before);
+    EXPECT_FALSE(Exists("x.all"));
+}
+
+// ---- File > Load ----------------------------------------------------------------
+
+TEST_F(PresetWindowTest, FileLoadWithOnlyWifiCheckedNeedsNoWwanSection)
+{
+    ShowSample();
+    WriteFile("wifi-only.all", "[Wi-Fi]\r\nSSID=office\r\nPASSPHRASE=0123456789abcdef\r\nSECURITY=0\r\nPWTYPE=1\r\n");
+
+    std::array<bool, kGroupCount> bOpenedWith{};
+    wxTEST_DIALOG(Menu(ID_FILE_LOAD),
+                  ExpectLoadAll(m_pDlg, Path("wifi-only.all"), {false, false, false, false, true}, &bOpenedWith));
+
+    EXPECT_EQ(bOpenedWith, kAllChecked);
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_SSID), "office");
+    EXPECT_EQ(m_pDlg->Combo(IDC_COMBO_SECURITY)->GetStringSelection(), "none");
+    EXPECT_EQ(m_pDlg->Combo(IDC_COMBO_KEYFORMAT)->GetStringSelection(), "HEX");
+    EXPECT_EQ(Marks(), (std::array<bool, kGroupCount>{false, false, false, false, true}));
+    EXPECT_EQ(m_pDlg->Caption(kWifiGroup), "Wi-Fi (Changed)");
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_APN1), "first.apn");
+    EXPECT_EQ(m_pLog->Count("Load WWAN Preset"), 0u);
+
+    // The next File > Load opens with every group checked again.
+    wxTEST_DIALOG(Menu(ID_FILE_LOAD), ExpectLoadAll(m_pDlg, Path("wifi-only.all"), {}, &bOpenedWith));
+    EXPECT_EQ(bOpenedWith, kAllChecked);
+}
+
+TEST_F(PresetWindowTest, FileLoadIsAllOrNothing)
+{
+    ShowSample();
+    m_pDlg->Type(IDC_EDIT_APN4, "typed");   // a mark of the user's own stays
+    WriteFile("partial.all", "[WWAN1]\nAPN=file1\n[WWAN2]\nAPN=file2\n[WWAN3]\nAPN=file3\n[wi-fi]\nSSID=case\n");
+    const Snapshot before = Take();
+
+    // WWAN1 and Wi-Fi checked, but the file has no "Wi-Fi".
+    wxTEST_DIALOG(Menu(ID_FILE_LOAD), ExpectLoadAll(m_pDlg, Path("partial.all"), {true, false, false, false, true}));
+    EXPECT_TRUE(Take() == before);
+    EXPECT_EQ(m_pDlg->GetWwanProfile(0).strApn, L"first.apn");
+    // All checked: WWAN4 is missing.
+    wxTEST_DIALOG(Menu(ID_FILE_LOAD), ExpectLoadAll(m_pDlg, Path("partial.all"), kAllChecked));
+    EXPECT_TRUE(Take() == before);
+    // A file that is not there.
+    wxTEST_DIALOG(Menu(ID_FILE_LOAD), ExpectLoadAll(m_pDlg, Path("absent.all"), kAllChecked));
+    EXPECT_TRUE(Take() == before);
+    // Nothing checked.
+    wxTEST_DIALOG(Menu(ID_FILE_LOAD), ExpectLoadAll(m_pDlg, Path("partial.all"), {}));
+    EXPECT_TRUE(Take() == before);
+    EXPECT_EQ(m_pDlg->Caption(3), "WWAN4 (Changed)");
+    EXPECT_EQ(m_pDlg->Caption(0), "WWAN1");
+
+    // The sections it does have load when only they are asked for.
+    wxTEST_DIALOG(Menu(ID_FILE_LOAD), ExpectLoadAll(m_pDlg, Path("partial.all"), {true, false, true, false, false}));
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_APN1), "file1");
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_APN2), "second.apn");
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_APN3), "file3");
+    EXPECT_EQ(Marks(), (std::array<bool, kGroupCount>{true, false, true, true, false}));
+}
+
+// ---- File > Save ----------------------------------------------------------------
+
+TEST_F(PresetWindowTest, FileSaveWritesEveryGroupAsTheFormHoldsIt)
+{
+    ShowSample();
+    // Texts the unit would refuse, and lists with no selection.
+    const std::wstring strLongApn(150, L'a');
+    m_pDlg->m_bChangeByCode = true;
+    m_pDlg->Edit(IDC_EDIT_APN2)->SetValue(strLongApn);
+    m_pDlg->Edit(IDC_EDIT_SSID)->SetValue(L"");
+    m_pDlg->Edit(IDC_EDIT_PASSPHRASE)->SetValue(L"short");
+    m_pDlg->Combo(IDC_COMBO_AUTH3)->SetSelection(wxNOT_FOUND);
+    m_pDlg->m_bChangeByCode = false;
+    ASSERT_EQ(Marks(), (std::array<bool, kGroupCount>{}));
+
+    wxTEST_DIALOG(Menu(ID_FILE_SAVE), wxExpectModal<wxFileDialog>(Path("all.all")));
+
+    EXPECT_EQ(Marks(), (std::array<bool, kGroupCount>{}));
+    const std::string strFile = ReadFile("all.all");
+    size_t nAt = 0;
+    for (const char* pszSection : {"[WWAN1]", "[WWAN2]", "[WWAN3]", "[WWAN4]", "[Wi-Fi]"}) {
+        const size_t nFound = strFile.find(pszSection);
+        ASSERT_NE(nFound, std::string::npos) << pszSection << "\n" << strFile;
+        EXPECT_GE(nFound, nAt) << pszSection << " out of order\n" << strFile;
+        nAt = nFound;
+    }
+    EXPECT_NE(strFile.find("APN=" + std::string(150, 'a')), std::string::npos);
+    EXPECT_NE(strFile.find("AUTHTYPE=-1"), std::string::npos) << strFile;
+
+    // Loading it back into an emptied form gives the same form.
+    const Snapshot saved = Take();
+    for (int nNo = 0; nNo < kWwanCount; ++nNo)
+        m_pDlg->SetWwanProfile(nNo, WwanProfile{});
+    m_pDlg->SetWifiSettings(WifiSettings{});
+    m_pDlg->ShowAllGroups();
+    wxTEST_DIALOG(Menu(ID_FILE_LOAD), ExpectLoadAll(m_pDlg, Path("all.all"), kAllChecked));
+    const Snapshot loaded = Take();
+    EXPECT_EQ(loaded.texts, saved.texts);
+    // AUTHTYPE=-1 reads back as the default, as a preset file's out-of-range value does.
+    std::vector<int> expected = saved.selections;
+    expected[4] = 1;
+    EXPECT_EQ(loaded.selections, expected);
+    EXPECT_EQ(Marks(), kAllChecked);
+}
+
+// ---- Failed saves -----------------------------------------------------------------
+
+TEST_F(PresetWindowTest, SaveIntoAMissingFolderIsReportedAndLogged)
+{
+    ShowSample();
+    const std::string strTarget = Path("no/such/folder/p.wwan");
+    MessageSeen seen;
+    wxTEST_DIALOG(Click(IDC_SAVEPRESET1), wxExpectModal<wxFileDialog>(strTarget), ExpectMessage(&seen));
+
+    EXPECT_NE(seen.strMessage.find(wxString::FromUTF8(strTarget)), wxString::npos) << seen.strMessage;
+    EXPECT_NE(seen.strMessage.find(wxString(m_pDlg->PresetError())), wxString::npos) << seen.strMessage;
+    EXPECT_FALSE(m_pDlg->PresetError().empty());
+    EXPECT_EQ(seen.strCaption, "Orra QVL Utility");
+    EXPECT_TRUE(seen.nStyle & wxICON_ERROR);
+    EXPECT_GE(m_pLog->Count("[error]"), 1u);
+    EXPECT_FALSE(Exists("no"));
+}
+
+TEST_F(PresetWindowTest, SaveIntoAReadOnlyFileLeavesItAsItWas)
+{
+    ShowSample();
+    const std::string strOld = "[Wi-Fi]\nSSID=kept\n";
+    WriteFile("locked.all", strOld);
+    ASSERT_EQ(::chmod(Path("locked.all").c_str(), 0444), 0);
+
+    MessageSeen wifiSeen, allSeen;
+    wxTEST_DIALOG(Click(IDC_SAVEPRESET5), wxExpectModal<wxFileDialog>(Path("locked.all")), ExpectMessage(&wifiSeen));
+    // File > Save stops at the first failure: one message, not five.
+    wxTEST_DIALOG(Menu(ID_FILE_SAVE), wxExpectModal<wxFileDialog>(Path("locked.all")), ExpectMessage(&allSeen));
+
+    for (const MessageSeen* p : {&wifiSeen, &allSeen}) {
+        EXPECT_NE(p->strMessage.find(wxString::FromUTF8(Path("locked.all"))), wxString::npos) << p->strMessage;
+        EXPECT_TRUE(p->nStyle & wxICON_ERROR);
+    }
+    EXPECT_EQ(ReadFile("locked.all"), strOld);
+    EXPECT_EQ(m_pLog->Count("Save WWAN Preset 2 ["), 0u);
+    EXPECT_GE(m_pLog->Count("[error]"), 2u);
+    ::chmod(Path("locked.all").c_str(), 0644);
+}
+
+TEST_F(PresetWindowTest, ValueWithALineBreakIsRefusedBeforeAnythingIsWritten)
+{
+    ShowSample();
+    wxTEST_DIALOG(Menu(ID_FILE_SAVE), wxExpectModal<wxFileDialog>(Path("good.all")));
+    const std::string strGood = ReadFile("good.all");
+    m_pDlg->Type(IDC_EDIT_APN1, "new.apn");
+    m_pDlg->Type(IDC_EDIT_PW3, "line\nbreak");
+
+    MessageSeen allSeen, oneSeen;
+    wxTEST_DIALOG(Menu(ID_FILE_SAVE), wxExpectModal<wxFileDialog>(Path("good.all")), ExpectMessage(&allSeen));
+    EXPECT_EQ(ReadFile("good.all"), strGood);   // not even WWAN1, before the faulty group
+    EXPECT_NE(allSeen.strMessage.find("PASSWORD"), wxString::npos) << allSeen.strMessage;
+    EXPECT_NE(allSeen.strMessage.find("WWAN3"), wxString::npos) << allSeen.strMessage;
+    EXPECT_TRUE(m_pLog->Has("[error] Save All Preset Failed [" + Path("good.all") +
+                            "] The value of PASSWORD in WWAN3 holds a line break, which a preset file cannot store."));
+
+    wxTEST_DIALOG(Click(IDC_SAVEPRESET3), wxExpectModal<wxFileDialog>(Path("three.wwan")), ExpectMessage(&oneSeen));
+    EXPECT_FALSE(Exists("three.wwan"));
+    EXPECT_TRUE(oneSeen.nStyle & wxICON_ERROR);
+}
