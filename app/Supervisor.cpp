@@ -1,6 +1,7 @@
 // The connection supervisor: while no unit is connected, every tick of the
 // one-second timer is one complete connection attempt; the receive thread's
 // end brings the window back to searching.
+#include <wx/app.h>
 #include <wx/thread.h>
 
 #include <spdlog/spdlog.h>
@@ -67,6 +68,10 @@ void CQVLUtilityDlg::OnCloseQvlSerial(wxThreadEvent&)
 {
     spdlog::info("{}", "CQVLUtilityDlg::OnCloseQvlSerial");
     m_bConnected = false;
+    // Closing the window stops the receive thread, whose notification then
+    // reaches a window that is on its way out: nothing left to show.
+    if (wxTheApp && wxTheApp->IsScheduledForDestruction(this))
+        return;
     DisplayQvlInfo();
 }
 
