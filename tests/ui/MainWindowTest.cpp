@@ -160,14 +160,3 @@ TEST_F(WindowTest, StatusBoxUsesTwiceTheDialogFont)
     EXPECT_EQ(m_pDlg->m_pBoldFont->GetNumericWeight(), 900);
     EXPECT_DOUBLE_EQ(m_pDlg->m_pBoldFont->GetFractionalPointSize(), m_pDlg->m_pGroupFont->GetFractionalPointSize());
 }
-
-TEST_F(WindowTest, ControlsSitAtTheirTemplateRectangles)
-{
-    wxWindow* pPanel = m_pDlg->GetDlgItem(IDC_LOADPRESET1)->GetParent();
-    auto du = [&](int x, int y) { return pPanel->ConvertDialogToPixels(wxPoint(x, y)); };
-    EXPECT_EQ(m_pDlg->GetDlgItem(IDC_EDIT_APN2)->GetPosition(), du(240, 43));
-    EXPECT_EQ(m_pDlg->GetDlgItem(IDC_WRITE)->GetPosition(), du(448, 252));
-    EXPECT_EQ(m_pDlg->GetDlgItem(IDC_WRITE)->GetSize(), pPanel->ConvertDialogToPixels(wxSize(70, 20)));
-    EXPECT_EQ(m_pDlg->GetDlgItem(IDC_GROUP_WWAN4)->GetPosition(), du(180, 140));
-    EXPECT_EQ(m_pDlg->GetClientSize(), pPanel->ConvertDialogToPixels(wxSize(528, 280)));
-}
