@@ -110,7 +110,8 @@ std::wstring LineBreakReason(const WwanProfiles& profiles, const WifiSettings& w
 {
     auto hasBreak = [](const std::wstring& str) { return str.find_first_of(L"\r\n") != std::wstring::npos; };
     auto reason = [](const std::wstring& strKey, const std::wstring& strGroup) {
-        return L"The value of " + strKey + L" in " + strGroup + L" holds a line break, which a preset file cannot store.";
+        return L"The value of " + strKey + L" in " + strGroup +
+               L" holds a line break, which a preset file cannot store.";
     };
     for (size_t i = 0; i < profiles.size(); ++i) {
         const std::wstring strGroup = L"WWAN" + std::to_wstring(i + 1);
