@@ -50,16 +50,25 @@ build() { # dir, extra cmake args...
     cmake --build "$dir" -j "$JOBS"
 }
 
+# Window tests share one display, so they run one at a time; the rest in
+# parallel.
+run_ctest() { # dir, extra ctest args...
+    local dir=$1
+    shift
+    ctest --test-dir "$dir" --output-on-failure -LE '^ui$' -j "$JOBS" "$@"
+    ctest --test-dir "$dir" --output-on-failure -L '^ui$' "$@"
+}
+
 echo "== build and test"
 build build
-ctest --test-dir build --output-on-failure -j "$JOBS"
+run_ctest build
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer, whole suite"
 build build-asan -DQVL_SANITIZE=address
 ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
 LSAN_OPTIONS="suppressions=$ROOT/tests/lsan.supp:print_suppressions=0" \
 UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
-    ctest --test-dir build-asan --output-on-failure -j "$JOBS"
+    run_ctest build-asan
 
 echo "== ThreadSanitizer, thread tests"
 build build-tsan -DQVL_SANITIZE=thread

@@ -212,12 +212,12 @@ TEST(InstanceGuard, ASecondCopyIsRefusedAndADeadCopyLeavesNoGuard)
         EXPECT_FALSE(bAcquired);
 
         // The first copy's window is up, and Esc ends that process.
-        std::string strWindow = RunCommand("timeout 20 xdotool search --sync --onlyvisible --pid " +
+        std::string strWindow = RunCommand("timeout 20 xdotool search --all --sync --onlyvisible --pid " +
                                                  std::to_string(first.Pid()) + " --name 'Orra QVL Utility' | head -1");
         while (!strWindow.empty() && (strWindow.back() == '\n' || strWindow.back() == ' '))
             strWindow.pop_back();
         ASSERT_FALSE(strWindow.empty());
-        RunCommand("xdotool windowfocus --sync " + strWindow + " key Escape");
+        RunCommand("timeout 10 xdotool windowfocus --sync " + strWindow + " key Escape");
         EXPECT_TRUE(WaitFor([&] { return first.Exited(); }));
         EXPECT_FALSE(FileExists(strLock));
         EXPECT_TRUE(FileExists(strDir + "/Orra_QVL_Utility_log.txt"));
