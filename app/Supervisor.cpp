@@ -55,13 +55,8 @@ void CQVLUtilityDlg::ComPortOpenProcess()
         return;
     }
 
-    m_bChangeByCode = true;
     DisplayQvlInfo();
-    for (int nNo = 0; nNo < kGroupCount; ++nNo) {
-        m_bChanged[static_cast<size_t>(nNo)] = false;
-        SetDataToGroup(nNo);
-    }
-    m_bChangeByCode = false;
+    RefreshForm();
 }
 
 void CQVLUtilityDlg::OnCloseQvlSerial(wxThreadEvent&)

@@ -3,36 +3,6 @@
 
 #include "ui/UiTestSupport.h"
 
-namespace {
-
-WwanProfile Profile(const wchar_t* apn, const wchar_t* user, const wchar_t* pw, const wchar_t* pdp, const wchar_t* auth)
-{
-    WwanProfile p;
-    p.strApn = apn;
-    p.strUserName = user;
-    p.strPassword = pw;
-    p.strPdpType = pdp;
-    p.strAuthType = auth;
-    return p;
-}
-
-WifiSettings Wifi(const wchar_t* ssid, const wchar_t* sec, const wchar_t* fmt, const wchar_t* pass)
-{
-    WifiSettings w;
-    w.strSsid = ssid;
-    w.strSecurity = sec;
-    w.strKeyFormat = fmt;
-    w.strPassphrase = pass;
-    return w;
-}
-
-bool IsHeavy(wxWindow* p)
-{
-    return p->GetFont().GetNumericWeight() >= 900;
-}
-
-} // namespace
-
 TEST_F(WindowTest, RecordsSurviveTheTripThroughTheForm)
 {
     const WwanProfile wwan[kWwanCount] = {

@@ -19,6 +19,34 @@
 #include "app/Resource.h"
 #include "support/LogCapture.h"
 
+// Records built field by field, in the records' field order.
+inline WwanProfile Profile(const wchar_t* apn, const wchar_t* user, const wchar_t* pw, const wchar_t* pdp, const wchar_t* auth)
+{
+    WwanProfile p;
+    p.strApn = apn;
+    p.strUserName = user;
+    p.strPassword = pw;
+    p.strPdpType = pdp;
+    p.strAuthType = auth;
+    return p;
+}
+
+inline WifiSettings Wifi(const wchar_t* ssid, const wchar_t* sec, const wchar_t* fmt, const wchar_t* pass)
+{
+    WifiSettings w;
+    w.strSsid = ssid;
+    w.strSecurity = sec;
+    w.strKeyFormat = fmt;
+    w.strPassphrase = pass;
+    return w;
+}
+
+// True when the window draws in the heavy font of a changed group.
+inline bool IsHeavy(wxWindow* p)
+{
+    return p->GetFont().GetNumericWeight() >= 900;
+}
+
 // Runs queued events and deletes windows scheduled for destruction.
 void ProcessPendingWork();
 
