@@ -1,6 +1,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 
 #include "app/Logging.h"
 #include "app/TextUtil.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -45,36 +47,30 @@ class LoggingSetup : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char szTemplate[] = "/tmp/qvl-logtest-XXXXXX";
-        ASSERT_NE(::mkdtemp(szTemplate), nullptr);
-        m_strDir = szTemplate;
-        char szCwd[4096];
-        ASSERT_NE(::getcwd(szCwd, sizeof szCwd), nullptr);
-        m_strOldCwd = szCwd;
+        ASSERT_TRUE(m_dir.Valid());
+        m_strDir = m_dir.Str();
         if (const char* p = std::getenv("XDG_STATE_HOME"))
             m_strOldState = p, m_bHadState = true;
         ::setenv("XDG_STATE_HOME", (m_strDir + "/state").c_str(), 1);
-        ASSERT_EQ(::chdir(m_strDir.c_str()), 0);
+        m_pCwd = std::make_unique<CurrentDirectory>(m_strDir);
+        ASSERT_TRUE(m_pCwd->Entered());
     }
 
     void TearDown() override
     {
         spdlog::shutdown();
-        if (::chdir(m_strOldCwd.c_str()) != 0)
-            ADD_FAILURE() << "cannot return to " << m_strOldCwd;
+        m_pCwd.reset();
         if (m_bHadState)
             ::setenv("XDG_STATE_HOME", m_strOldState.c_str(), 1);
         else
             ::unsetenv("XDG_STATE_HOME");
-        std::string strCommand = "rm -rf '" + m_strDir + "'";
-        if (std::system(strCommand.c_str()) != 0)
-            ADD_FAILURE() << "cannot remove " << m_strDir;
     }
 
     std::string Path(const std::string& strName) const { return m_strDir + "/" + strName; }
 
+    TempDir m_dir{"qvl-logtest"};
+    std::unique_ptr<CurrentDirectory> m_pCwd;
     std::string m_strDir;
-    std::string m_strOldCwd;
     std::string m_strOldState;
     bool m_bHadState = false;
 };

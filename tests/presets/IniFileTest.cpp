@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "presets/IniFile.h"
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 namespace {
 

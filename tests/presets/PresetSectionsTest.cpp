@@ -5,7 +5,7 @@
 #include "app/TextUtil.h"
 #include "presets/IniFile.h"
 #include "support/LogCapture.h"
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 namespace {
 

@@ -18,6 +18,7 @@
 #include "app/QVLUtilityDlg.h"
 #include "app/Resource.h"
 #include "support/LogCapture.h"
+#include "support/TempDir.h"
 
 // Records built field by field, in the records' field order.
 inline WwanProfile Profile(const wchar_t* apn, const wchar_t* user, const wchar_t* pw, const wchar_t* pdp, const wchar_t* auth)
@@ -94,13 +95,10 @@ class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char szTemplate[] = "/tmp/qvl-uitest-XXXXXX";
-        ASSERT_NE(::mkdtemp(szTemplate), nullptr);
-        m_strDir = szTemplate;
-        char szCwd[4096];
-        ASSERT_NE(::getcwd(szCwd, sizeof szCwd), nullptr);
-        m_strOldCwd = szCwd;
-        ASSERT_EQ(::chdir(m_strDir.c_str()), 0);
+        ASSERT_TRUE(m_dir.Valid());
+        m_strDir = m_dir.Str();
+        m_pCwd = std::make_unique<CurrentDirectory>(m_strDir);
+        ASSERT_TRUE(m_pCwd->Entered());
 
         m_pDlg = new TestDlg;
         m_pDlg->SetSysfsRoot(m_strDir + "/no-sysfs");
@@ -115,17 +113,14 @@ protected:
         if (m_pDlg && !wxTheApp->IsScheduledForDestruction(m_pDlg))
             m_pDlg->Destroy();
         ProcessPendingWork();
-        if (::chdir(m_strOldCwd.c_str()) != 0)
-            ADD_FAILURE() << "cannot return to " << m_strOldCwd;
-        const std::string strCommand = "rm -rf '" + m_strDir + "'";
-        if (std::system(strCommand.c_str()) != 0)
-            ADD_FAILURE() << "cannot remove " << m_strDir;
+        m_pCwd.reset();
     }
 
     virtual std::string CommandLine() const { return "qvl-utility --log=DEBUG"; }
 
+    TempDir m_dir{"qvl-uitest"};
+    std::unique_ptr<CurrentDirectory> m_pCwd;
     std::string m_strDir;
-    std::string m_strOldCwd;
     TestDlg* m_pDlg = nullptr;
     std::unique_ptr<LogCapture> m_pLog;
 };

@@ -45,13 +45,10 @@ class ConnectTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char szTemplate[] = "/tmp/qvl-connect-XXXXXX";
-        ASSERT_NE(::mkdtemp(szTemplate), nullptr);
-        m_strDir = szTemplate;
-        char szCwd[4096];
-        ASSERT_NE(::getcwd(szCwd, sizeof szCwd), nullptr);
-        m_strOldCwd = szCwd;
-        ASSERT_EQ(::chdir(m_strDir.c_str()), 0);
+        ASSERT_TRUE(m_dir.Valid());
+        m_strDir = m_dir.Str();
+        m_pCwd = std::make_unique<CurrentDirectory>(m_strDir);
+        ASSERT_TRUE(m_pCwd->Entered());
 
         m_strLink = m_strDir + "/qvl-port";
         VirtualUnitOptions options;
@@ -70,11 +67,7 @@ protected:
         m_pDlg = nullptr;
         m_pLog.reset();
         m_pUnit.reset();
-        if (::chdir(m_strOldCwd.c_str()) != 0)
-            ADD_FAILURE() << "cannot return to " << m_strOldCwd;
-        const std::string strCommand = "rm -rf '" + m_strDir + "'";
-        if (std::system(strCommand.c_str()) != 0)
-            ADD_FAILURE() << "cannot remove " << m_strDir;
+        m_pCwd.reset();
     }
 
     // Opens the window as the program does: the timer starts in its
@@ -191,8 +184,9 @@ protected:
         return bFree;
     }
 
+    TempDir m_dir{"qvl-connect"};
+    std::unique_ptr<CurrentDirectory> m_pCwd;
     std::string m_strDir;
-    std::string m_strOldCwd;
     std::string m_strLink;
     std::unique_ptr<VirtualUnit> m_pUnit;
     ConnectDlg* m_pDlg = nullptr;

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/VirtualUnit.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -129,22 +130,10 @@ private:
 
 class UtilityProcessTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char szTemplate[] = "/tmp/qvl-process-XXXXXX";
-        ASSERT_NE(::mkdtemp(szTemplate), nullptr);
-        m_strDir = szTemplate;
-    }
-    void TearDown() override
-    {
-        if (m_strDir.empty())
-            return;
-        const std::string strCommand = "rm -rf '" + m_strDir + "'";
-        if (std::system(strCommand.c_str()) != 0)
-            ADD_FAILURE() << "cannot remove " << m_strDir;
-    }
+    void SetUp() override { ASSERT_TRUE(m_dir.Valid()); }
 
-    std::string m_strDir;
+    TempDir m_dir{"qvl-process"};
+    const std::string m_strDir = m_dir.Str();
 };
 
 TEST_F(UtilityProcessTest, PortOptionConnectsToTheUnitAndLogsItsIdentity)

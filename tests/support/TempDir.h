@@ -1,5 +1,6 @@
 #pragma once
-// A scratch folder for file tests, removed with everything in it.
+// A scratch folder for tests, removed with everything in it, and a guard that
+// makes a folder the current directory for its lifetime.
 
 #include <cstdlib>
 #include <filesystem>
@@ -8,12 +9,13 @@
 #include <string>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 class TempDir {
 public:
-    TempDir()
+    explicit TempDir(const char* pszPrefix = "qvl-test")
     {
-        std::string strTemplate = (std::filesystem::temp_directory_path() / "qvl-preset-XXXXXX").string();
+        std::string strTemplate = (std::filesystem::temp_directory_path() / (std::string(pszPrefix) + "-XXXXXX")).string();
         if (::mkdtemp(strTemplate.data()) != nullptr)
             m_path = strTemplate;
     }
@@ -33,9 +35,37 @@ public:
     std::string Path(const std::string& strName) const { return (m_path / strName).string(); }
     std::wstring WPath(const std::string& strName) const { return (m_path / strName).wstring(); }
     const std::filesystem::path& Root() const { return m_path; }
+    std::string Str() const { return m_path.string(); }
+    bool Valid() const { return !m_path.empty(); }
 
 private:
     std::filesystem::path m_path;
+};
+
+// Makes a folder the current directory; the previous one comes back with the
+// guard's end.
+class CurrentDirectory {
+public:
+    explicit CurrentDirectory(const std::string& strDir)
+    {
+        char szCwd[4096];
+        if (::getcwd(szCwd, sizeof szCwd) != nullptr)
+            m_strOld = szCwd;
+        m_bEntered = !m_strOld.empty() && ::chdir(strDir.c_str()) == 0;
+    }
+    ~CurrentDirectory()
+    {
+        if (m_bEntered && ::chdir(m_strOld.c_str()) != 0)
+            std::abort();
+    }
+    CurrentDirectory(const CurrentDirectory&) = delete;
+    CurrentDirectory& operator=(const CurrentDirectory&) = delete;
+
+    bool Entered() const { return m_bEntered; }
+
+private:
+    std::string m_strOld;
+    bool m_bEntered = false;
 };
 
 inline void WriteBytes(const std::string& strPath, const std::string& strBytes)
