@@ -45,6 +45,26 @@ void SetQvlLine(termios& tio)
     tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
 }
 
+// Waits up to nTimeoutMs for the events asked for in pfd: Ok when poll
+// reported something (pfd.revents says what), Timeout when nothing came (or a
+// signal broke the wait), Failed with nErrno otherwise.
+SerialIoStatus PollOnce(pollfd& pfd, int nTimeoutMs, int& nErrno)
+{
+    nErrno = 0;
+    if (pfd.fd < 0) {
+        nErrno = EBADF;
+        return SerialIoStatus::Failed;
+    }
+    const int nReady = poll(&pfd, 1, nTimeoutMs);
+    if (nReady < 0) {
+        if (errno == EINTR)
+            return SerialIoStatus::Timeout;
+        nErrno = errno;
+        return SerialIoStatus::Failed;
+    }
+    return nReady == 0 ? SerialIoStatus::Timeout : SerialIoStatus::Ok;
+}
+
 } // namespace
 
 std::string SerialErrorText(int nErrno)
@@ -93,21 +113,9 @@ bool SerialOpenPort(const std::string& strPath, int& fd, SerialFailure& failure)
 SerialIoStatus SerialWriteSome(int fd, const char* pBytes, size_t n, int nTimeoutMs, size_t& nWritten, int& nErrno)
 {
     nWritten = 0;
-    nErrno = 0;
-    if (fd < 0) {
-        nErrno = EBADF;
-        return SerialIoStatus::Failed;
-    }
     pollfd pfd{fd, POLLOUT, 0};
-    const int nReady = poll(&pfd, 1, nTimeoutMs);
-    if (nReady < 0) {
-        if (errno == EINTR)
-            return SerialIoStatus::Timeout;
-        nErrno = errno;
-        return SerialIoStatus::Failed;
-    }
-    if (nReady == 0)
-        return SerialIoStatus::Timeout;
+    if (const SerialIoStatus status = PollOnce(pfd, nTimeoutMs, nErrno); status != SerialIoStatus::Ok)
+        return status;
     if (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)) {
         nErrno = (pfd.revents & POLLNVAL) ? EBADF : EIO;
         return SerialIoStatus::Failed;
@@ -126,21 +134,9 @@ SerialIoStatus SerialWriteSome(int fd, const char* pBytes, size_t n, int nTimeou
 SerialIoStatus SerialReadSome(int fd, char* pBytes, size_t nMax, int nTimeoutMs, size_t& nRead, int& nErrno)
 {
     nRead = 0;
-    nErrno = 0;
-    if (fd < 0) {
-        nErrno = EBADF;
-        return SerialIoStatus::Failed;
-    }
     pollfd pfd{fd, POLLIN, 0};
-    const int nReady = poll(&pfd, 1, nTimeoutMs);
-    if (nReady < 0) {
-        if (errno == EINTR)
-            return SerialIoStatus::Timeout;
-        nErrno = errno;
-        return SerialIoStatus::Failed;
-    }
-    if (nReady == 0)
-        return SerialIoStatus::Timeout;
+    if (const SerialIoStatus status = PollOnce(pfd, nTimeoutMs, nErrno); status != SerialIoStatus::Ok)
+        return status;
     if (pfd.revents & POLLNVAL) {
         nErrno = EBADF;
         return SerialIoStatus::Failed;
