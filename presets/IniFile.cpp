@@ -548,16 +548,23 @@ std::string CIniFile::Serialize() const
 
 // ---- File-level operations ---------------------------------------------------------
 
-bool UpdateIniFile(const std::wstring& strPath, const std::wstring& strSection,
-                   const std::vector<std::pair<std::wstring, std::wstring>>& values, std::wstring& strError)
+std::wstring UnstorableValueReason(const IniValues& values, const std::wstring& strWhere)
 {
-    strError.clear();
     for (const auto& kv : values) {
         if (HasLineBreak(kv.second)) {
-            strError = L"The value of " + kv.first + L" holds a line break, which a preset file cannot store.";
-            return false;
+            const std::wstring strIn = strWhere.empty() ? std::wstring() : L" in " + strWhere;
+            return L"The value of " + kv.first + strIn + L" holds a line break, which a preset file cannot store.";
         }
     }
+    return std::wstring();
+}
+
+bool UpdateIniFile(const std::wstring& strPath, const std::wstring& strSection, const IniValues& values,
+                   std::wstring& strError)
+{
+    strError = UnstorableValueReason(values);
+    if (!strError.empty())
+        return false;
 
     std::string strTarget = ToUtf8(strPath);
     if (strTarget.empty()) {

@@ -92,6 +92,13 @@ private:
     std::wstring m_strError;
 };
 
+// Keys and values of one section, in the order they are written.
+using IniValues = std::vector<std::pair<std::wstring, std::wstring>>;
+
+// Why a preset file cannot hold these values (a line break in one of them),
+// naming the key and, when given, where it comes from; empty when it can.
+std::wstring UnstorableValueReason(const IniValues& values, const std::wstring& strWhere = std::wstring());
+
 // One read-modify-write of a file: sets the given keys, in order, in one
 // section and replaces the file atomically. A missing file is created; an
 // existing one keeps every other line and its permission bits. FALSE with the
@@ -99,9 +106,5 @@ private:
 // without any write permission counts as read-only), when it is larger than
 // the reader takes, or when a value holds a line break; the file is then left
 // as it was.
-bool UpdateIniFile(const std::wstring& strPath, const std::wstring& strSection,
-                   const std::vector<std::pair<std::wstring, std::wstring>>& values, std::wstring& strError);
-
-// TRUE when the file has a section spelled exactly strSection (letter case
-// counts). A missing or unreadable file gives FALSE.
-bool SectionExists(const std::wstring& strSection, const std::wstring& strPath);
+bool UpdateIniFile(const std::wstring& strPath, const std::wstring& strSection, const IniValues& values,
+                   std::wstring& strError);

@@ -12,6 +12,7 @@
 #include <spdlog/spdlog.h>
 
 #include "app/TextUtil.h"
+#include "presets/PresetSections.h"
 
 namespace {
 
@@ -24,42 +25,34 @@ const PresetKind kWwanPreset = {"WWAN Preset File(*.wwan)|*.wwan", "wwan"};
 const PresetKind kWifiPreset = {"Wi-Fi Preset File(*.wifi)|*.wifi", "wifi"};
 const PresetKind kAllPreset = {"All Preset File(*.all)|*.all", "all"};
 
-// The check buttons File > Load adds to its dialog, one per group, labelled
-// and identified as the form's group check ids. They start from the states in
-// bChecked and put theirs back there when the dialog closes with OK.
+// The check buttons File > Load adds to its dialog, one per group in group
+// order (the group check ids 1068 to 1072 name them by the same position).
+// They start from the states in bChecked and put theirs back there when the
+// dialog closes with OK.
 class CGroupCheckHook : public wxFileDialogCustomizeHook {
 public:
-    CGroupCheckHook(const GroupControlIds& table, std::array<bool, kGroupCount>& bChecked)
-        : m_table(table), m_bChecked(bChecked)
-    {
-    }
+    explicit CGroupCheckHook(std::array<bool, kGroupCount>& bChecked) : m_bChecked(bChecked) {}
 
     void AddCustomControls(wxFileDialogCustomize& customizer) override
     {
         for (size_t i = 0; i < kGroupCount; ++i) {
             const wxString strLabel = i < kWwanCount ? wxString::Format("WWAN%d", static_cast<int>(i) + 1)
                                                      : wxString("Wi-Fi");
-            wxFileDialogCheckBox* pBox = customizer.AddCheckBox(strLabel);
-            pBox->SetValue(m_bChecked[i]);
-            m_boxes[i] = {m_table.nGroupCheck[i], pBox};
+            m_boxes[i] = customizer.AddCheckBox(strLabel);
+            m_boxes[i]->SetValue(m_bChecked[i]);
         }
     }
 
     void TransferDataFromCustomControls() override
     {
-        for (const auto& [nId, pBox] : m_boxes) {
-            if (!pBox)
-                continue;
-            for (size_t i = 0; i < kGroupCount; ++i)
-                if (m_table.nGroupCheck[i] == nId)
-                    m_bChecked[i] = pBox->GetValue();
-        }
+        for (size_t i = 0; i < kGroupCount; ++i)
+            if (m_boxes[i])
+                m_bChecked[i] = m_boxes[i]->GetValue();
     }
 
 private:
-    const GroupControlIds& m_table;
     std::array<bool, kGroupCount>& m_bChecked;
-    std::array<std::pair<int, wxFileDialogCheckBox*>, kGroupCount> m_boxes{};
+    std::array<wxFileDialogCheckBox*, kGroupCount> m_boxes{};
 };
 
 // The path to use for what the user chose: a name without an extension gets
@@ -104,29 +97,16 @@ void ShowSaveError(wxWindow* pParent, const std::wstring& strPath, const std::ws
                  "Orra QVL Utility", wxOK | wxICON_ERROR, pParent);
 }
 
-// A line break in a free-text field cannot be stored in a preset file. The
-// reason for the first one found, or empty.
-std::wstring LineBreakReason(const WwanProfiles& profiles, const WifiSettings& wifi)
+// Why the file cannot hold the form's values (the first one found), or empty.
+std::wstring UnstorableFormReason(const WwanProfiles& profiles, const WifiSettings& wifi)
 {
-    auto hasBreak = [](const std::wstring& str) { return str.find_first_of(L"\r\n") != std::wstring::npos; };
-    auto reason = [](const std::wstring& strKey, const std::wstring& strGroup) {
-        return L"The value of " + strKey + L" in " + strGroup +
-               L" holds a line break, which a preset file cannot store.";
-    };
     for (size_t i = 0; i < profiles.size(); ++i) {
-        const std::wstring strGroup = L"WWAN" + std::to_wstring(i + 1);
-        if (hasBreak(profiles[i].strApn))
-            return reason(L"APN", strGroup);
-        if (hasBreak(profiles[i].strUserName))
-            return reason(L"USERNAME", strGroup);
-        if (hasBreak(profiles[i].strPassword))
-            return reason(L"PASSWORD", strGroup);
+        const std::wstring strReason =
+            UnstorableValueReason(WwanSectionValues(profiles[i]), L"WWAN" + std::to_wstring(i + 1));
+        if (!strReason.empty())
+            return strReason;
     }
-    if (hasBreak(wifi.strSsid))
-        return reason(L"SSID", L"Wi-Fi");
-    if (hasBreak(wifi.strPassphrase))
-        return reason(L"PASSPHRASE", L"Wi-Fi");
-    return std::wstring();
+    return UnstorableValueReason(WifiSectionValues(wifi), L"Wi-Fi");
 }
 
 } // namespace
@@ -204,7 +184,7 @@ void CQVLUtilityDlg::OnFileLoad(wxCommandEvent&)
 {
     spdlog::info("{}", "CQVLUtilityDlg::OnFileLoad");
     m_bLoadGroupChecked.fill(true);
-    CGroupCheckHook hook(GroupControlTable, m_bLoadGroupChecked);
+    CGroupCheckHook hook(m_bLoadGroupChecked);
     std::wstring strPath;
     if (!AskPresetPath(this, kAllPreset, false, strPath, &hook)) {
         spdlog::info("Load All Preset Cancel.");
@@ -259,7 +239,7 @@ void CQVLUtilityDlg::OnFileSave(wxCommandEvent&)
     WwanProfiles profiles;
     for (int nNo = 0; nNo < kWwanCount; ++nNo)
         profiles[static_cast<size_t>(nNo)] = GetWwanProfile(nNo);
-    const std::wstring strReason = LineBreakReason(profiles, GetWifiSettings());
+    const std::wstring strReason = UnstorableFormReason(profiles, GetWifiSettings());
     if (!strReason.empty()) {
         spdlog::error("Save All Preset Failed [{}] {}", ToUtf8(strPath), ToUtf8(strReason));
         ShowSaveError(this, strPath, strReason);

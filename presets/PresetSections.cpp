@@ -5,7 +5,7 @@
 
 #include "app/TextUtil.h"
 #include "editor/IndexText.h"
-#include "presets/IniFile.h"
+#include "presets/PresetSections.h"
 
 namespace {
 
@@ -34,6 +34,27 @@ bool IsGroupNumber(int nNo)
 }
 
 } // namespace
+
+IniValues WwanSectionValues(const WwanProfile& profile)
+{
+    return {
+        {L"APN", profile.strApn},
+        {L"USERNAME", profile.strUserName},
+        {L"PASSWORD", profile.strPassword},
+        {L"AUTHTYPE", profile.strAuthType},
+        {L"PDPTYPE", profile.strPdpType},
+    };
+}
+
+IniValues WifiSectionValues(const WifiSettings& settings)
+{
+    return {
+        {L"SSID", settings.strSsid},
+        {L"PASSPHRASE", settings.strPassphrase},
+        {L"SECURITY", settings.strSecurity},
+        {L"PWTYPE", settings.strKeyFormat},
+    };
+}
 
 bool SectionExists(const std::wstring& strSection, const std::wstring& strPath)
 {
@@ -97,15 +118,8 @@ bool CQVLSession::WriteWwanSection(int nNo, const std::wstring& strPath, bool bN
     spdlog::info("Save WWAN {} PDP {}", nNo + 1, ToUtf8(profile.strPdpType));
     spdlog::info("Save WWAN {} Auth {}", nNo + 1, ToUtf8(profile.strAuthType));
 
-    const std::vector<std::pair<std::wstring, std::wstring>> values = {
-        {L"APN", profile.strApn},
-        {L"USERNAME", profile.strUserName},
-        {L"PASSWORD", profile.strPassword},
-        {L"AUTHTYPE", profile.strAuthType},
-        {L"PDPTYPE", profile.strPdpType},
-    };
     std::wstring strError;
-    if (!UpdateIniFile(strPath, WwanSectionName(nNo, bNumbered), values, strError)) {
+    if (!UpdateIniFile(strPath, WwanSectionName(nNo, bNumbered), WwanSectionValues(profile), strError)) {
         m_strPresetError = strError;
         spdlog::error("Save WWAN Preset {} Failed [{}] {}", nNo + 1, ToUtf8(strPath), ToUtf8(strError));
         return false;
@@ -124,14 +138,8 @@ bool CQVLSession::WriteWifiSection(const std::wstring& strPath)
     spdlog::info("Save WiFi key_fmt {}", ToUtf8(settings.strKeyFormat));
     spdlog::info("Save WiFi passphrase {}", ToUtf8(settings.strPassphrase));
 
-    const std::vector<std::pair<std::wstring, std::wstring>> values = {
-        {L"SSID", settings.strSsid},
-        {L"PASSPHRASE", settings.strPassphrase},
-        {L"SECURITY", settings.strSecurity},
-        {L"PWTYPE", settings.strKeyFormat},
-    };
     std::wstring strError;
-    if (!UpdateIniFile(strPath, kWifiSection, values, strError)) {
+    if (!UpdateIniFile(strPath, kWifiSection, WifiSectionValues(settings), strError)) {
         m_strPresetError = strError;
         spdlog::error("Save WiFi Preset Failed [{}] {}", ToUtf8(strPath), ToUtf8(strError));
         return false;

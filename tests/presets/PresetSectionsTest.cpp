@@ -4,6 +4,7 @@
 #include "app/QVLSession.h"
 #include "app/TextUtil.h"
 #include "presets/IniFile.h"
+#include "presets/PresetSections.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
