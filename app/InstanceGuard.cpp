@@ -1,7 +1,6 @@
 #include "app/InstanceGuard.h"
 
 #include <cstdlib>
-#include <sys/stat.h>
 
 #include <wx/msgdlg.h>
 #include <wx/snglinst.h>
@@ -15,10 +14,7 @@ std::string InstanceGuardDirectory()
     const std::string strDir = LogFallbackDirectory();
     if (strDir.empty())
         return strDir;
-    for (size_t pos = 1; pos <= strDir.size(); ++pos) {
-        if (pos == strDir.size() || strDir[pos] == '/')
-            ::mkdir(strDir.substr(0, pos).c_str(), 0700);
-    }
+    MakeDirectories(strDir);
     return strDir;
 }
 

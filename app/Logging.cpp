@@ -27,8 +27,6 @@ std::string LogFallbackDirectory()
     return strBase + "/qvl-utility";
 }
 
-namespace {
-
 void MakeDirectories(const std::string& strPath)
 {
     for (size_t pos = 1; pos <= strPath.size(); ++pos) {
@@ -36,6 +34,8 @@ void MakeDirectories(const std::string& strPath)
             ::mkdir(strPath.substr(0, pos).c_str(), 0700);
     }
 }
+
+namespace {
 
 std::shared_ptr<spdlog::logger> TryCreate(const std::string& strPath)
 {

@@ -26,5 +26,8 @@ std::string SetupLogging(const std::string& strCommandLine);
 // writable.
 std::string LogFallbackDirectory();
 
+// Creates a folder and its missing parents, private to the user (0700).
+void MakeDirectories(const std::string& strPath);
+
 // The whole command line of the process, arguments joined by blanks.
 std::string JoinCommandLine(int argc, char** argv);
