@@ -89,10 +89,28 @@ std::wstring WidenBytes(const char* pBytes, size_t nCount)
     return out;
 }
 
+namespace {
+
+size_t Utf16Units(wchar_t wc)
+{
+    return static_cast<unsigned long>(wc) > 0xFFFF ? 2 : 1;
+}
+
+} // namespace
+
 size_t Utf16Length(const std::wstring& str)
 {
     size_t n = 0;
     for (wchar_t wc : str)
-        n += static_cast<unsigned long>(wc) > 0xFFFF ? 2 : 1;
+        n += Utf16Units(wc);
     return n;
+}
+
+std::wstring CutToUtf16Units(const std::wstring& str, size_t nMaxUnits)
+{
+    size_t nUnits = 0;
+    size_t i = 0;
+    for (; i < str.size() && nUnits + Utf16Units(str[i]) <= nMaxUnits; ++i)
+        nUnits += Utf16Units(str[i]);
+    return str.substr(0, i);
 }

@@ -19,3 +19,13 @@ std::wstring WidenBytes(const char* pBytes, size_t nCount);
 // Length of a wide text in UTF-16 code units: characters outside the Basic
 // Multilingual Plane count two.
 size_t Utf16Length(const std::wstring& str);
+
+// The first nMaxUnits UTF-16 code units of a text, never splitting a
+// character that takes two.
+std::wstring CutToUtf16Units(const std::wstring& str, size_t nMaxUnits);
+
+// Letters A to Z folded to a to z; every other character stays.
+inline wchar_t AsciiLower(wchar_t wc)
+{
+    return (wc >= L'A' && wc <= L'Z') ? static_cast<wchar_t>(wc - L'A' + L'a') : wc;
+}

@@ -31,17 +31,12 @@ std::wstring TrimBlanks(const std::wstring& str)
     return str.substr(nBegin, nEnd - nBegin);
 }
 
-wchar_t FoldCase(wchar_t wc)
-{
-    return (wc >= L'A' && wc <= L'Z') ? static_cast<wchar_t>(wc - L'A' + L'a') : wc;
-}
-
 bool EqualNoCase(const std::wstring& a, const std::wstring& b)
 {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(a[i]) != FoldCase(b[i]))
+        if (AsciiLower(a[i]) != AsciiLower(b[i]))
             return false;
     }
     return true;
@@ -50,20 +45,6 @@ bool EqualNoCase(const std::wstring& a, const std::wstring& b)
 bool IsQuote(wchar_t wc)
 {
     return wc == L'"' || wc == L'\'';
-}
-
-// The first nMaxUnits UTF-16 units of a text, never splitting a character.
-std::wstring CutToUtf16Units(const std::wstring& str, size_t nMaxUnits)
-{
-    size_t nUnits = 0;
-    size_t i = 0;
-    for (; i < str.size(); ++i) {
-        const size_t n = static_cast<unsigned long>(str[i]) > 0xFFFF ? 2 : 1;
-        if (nUnits + n > nMaxUnits)
-            break;
-        nUnits += n;
-    }
-    return str.substr(0, i);
 }
 
 bool HasLineBreak(const std::wstring& str)

@@ -42,11 +42,6 @@ std::wstring Trimmed(const std::wstring& str)
     return str.substr(nFirst, nLast - nFirst + 1);
 }
 
-wchar_t AsciiLower(wchar_t wc)
-{
-    return (wc >= L'A' && wc <= L'Z') ? static_cast<wchar_t>(wc - L'A' + L'a') : wc;
-}
-
 // True when strText begins with strPrefix, letters A to Z compared without
 // regard to case.
 bool BeginsWithNoCase(const std::wstring& strText, const std::wstring& strPrefix)
