@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "editor/Records.h"
+#include "link/SerialIo.h"
 #include "protocol/QvlEvent.h"
 
 // Outcome of one request/reply exchange with the unit.
@@ -123,7 +124,7 @@ protected:
     std::wstring m_strLastError;                 // UI thread only
     std::unique_ptr<CQvlEvent> m_pRecvEvent;     // reply complete
     std::unique_ptr<CQvlEvent> m_pTermEvent;     // receive thread ended (pulsed)
-    std::atomic<int> m_hComm{-1};                // port descriptor, -1 when closed; changed under m_mtxPort
+    std::atomic<SerialHandle> m_hComm{kNoSerialPort}; // port handle, kNoSerialPort when closed; changed under m_mtxPort
     std::thread m_pRecvThread;
     std::atomic<bool> m_bStopRecv{false};
     WwanProfiles m_WwanProfiles;                 // guarded

@@ -1,10 +1,16 @@
 #pragma once
 // The serial port's system calls behind a small interface, so the session's
-// port logic stays free of termios. A port is a descriptor, -1 when closed.
-// Every failure carries the system's error number (errno). Display-free.
+// port logic stays free of the platform's port calls. A port is an opaque
+// handle, kNoSerialPort when closed. Every failure carries the system's error
+// number. Display-free.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+
+// A platform port handle held as an integer (a descriptor, or a handle value).
+using SerialHandle = std::intptr_t;
+constexpr SerialHandle kNoSerialPort = -1;
 
 // The steps of opening a port, in the order they run. A failing step closes
 // the port again; the caller logs which step failed.
@@ -32,18 +38,21 @@ enum class SerialIoStatus {
 // bits, one stop bit with the driver's parity kept, hardware flow control,
 // raw mode; pending input and output are discarded; DTR and RTS are raised
 // where the driver allows it. A second opener is refused (EBUSY), root
-// included. Returns false with failure set and fd -1 on failure.
-bool SerialOpenPort(const std::string& strPath, int& fd, SerialFailure& failure);
+// included. Returns false with failure set and port kNoSerialPort on failure.
+bool SerialOpenPort(const std::string& strPath, SerialHandle& port, SerialFailure& failure);
 
 // Waits up to nTimeoutMs for room, then writes what fits of the n bytes.
-SerialIoStatus SerialWriteSome(int fd, const char* pBytes, size_t n, int nTimeoutMs, size_t& nWritten, int& nErrno);
+SerialIoStatus SerialWriteSome(SerialHandle port, const char* pBytes, size_t n, int nTimeoutMs, size_t& nWritten, int& nErrno);
 
 // Waits up to nTimeoutMs for bytes, then reads up to nMax of them.
-SerialIoStatus SerialReadSome(int fd, char* pBytes, size_t nMax, int nTimeoutMs, size_t& nRead, int& nErrno);
+SerialIoStatus SerialReadSome(SerialHandle port, char* pBytes, size_t nMax, int nTimeoutMs, size_t& nRead, int& nErrno);
 
 // Discards unsent output (so the close cannot wait on a stalled line) and
-// closes. The exclusive lock goes with the descriptor.
-void SerialClosePort(int fd);
+// closes. The exclusive lock goes with the handle.
+void SerialClosePort(SerialHandle port);
+
+// Discards input received but not yet read.
+void SerialFlushInput(SerialHandle port);
 
 // The system's text for an error number.
 std::string SerialErrorText(int nErrno);

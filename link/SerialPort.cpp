@@ -41,10 +41,10 @@ bool CQVLSession::InitSerial()
     spdlog::debug("{}", kInitSerial);
 
     const std::string strPort = ToUtf8(m_strComPort);
-    int fd = -1;
+    SerialHandle port = kNoSerialPort;
     SerialFailure failure;
-    if (!SerialOpenPort(strPort, fd, failure)) {
-        m_hComm = -1;
+    if (!SerialOpenPort(strPort, port, failure)) {
+        m_hComm = kNoSerialPort;
         m_strLastError = FromUtf8(SerialErrorText(failure.nErrno));
         if (failure.step == SerialStep::Open) {
             spdlog::error("{} {} CreateFile Failure.", kInitSerial, strPort);
@@ -56,7 +56,7 @@ bool CQVLSession::InitSerial()
     }
 
     std::lock_guard<std::mutex> lock(m_mtxPort);
-    m_hComm = fd;
+    m_hComm = port;
     return true;
 }
 
@@ -89,9 +89,9 @@ bool CQVLSession::SendData(std::wstring strLine)
     bool bStalled = false;
     {
         std::lock_guard<std::mutex> lock(m_mtxPort);
-        const int fd = m_hComm;
+        const SerialHandle port = m_hComm;
         auto lastProgress = std::chrono::steady_clock::now();
-        while (fd >= 0 && nDone < strNarrow.size()) {
+        while (port != kNoSerialPort && nDone < strNarrow.size()) {
             const auto waited = std::chrono::steady_clock::now() - lastProgress;
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(kWriteStall - waited);
             if (left.count() <= 0) {
@@ -100,7 +100,7 @@ bool CQVLSession::SendData(std::wstring strLine)
             }
             size_t nWritten = 0;
             int nErrno = 0;
-            const SerialIoStatus status = SerialWriteSome(fd, strNarrow.data() + nDone, strNarrow.size() - nDone,
+            const SerialIoStatus status = SerialWriteSome(port, strNarrow.data() + nDone, strNarrow.size() - nDone,
                                                           static_cast<int>(left.count()), nWritten, nErrno);
             if (status == SerialIoStatus::Failed || status == SerialIoStatus::Closed)
                 break;
@@ -109,7 +109,7 @@ bool CQVLSession::SendData(std::wstring strLine)
                 lastProgress = std::chrono::steady_clock::now();
             }
         }
-        bResult = fd >= 0 && nDone == strNarrow.size();
+        bResult = port != kNoSerialPort && nDone == strNarrow.size();
     }
 
     spdlog::debug("{} [{}]", kSendData, strNarrow);
@@ -123,7 +123,7 @@ void CQVLSession::UninitSerial()
 {
     spdlog::debug("{}", kUninitSerial);
     std::lock_guard<std::mutex> lock(m_mtxPort);
-    const int fd = m_hComm.exchange(-1);
-    if (fd >= 0)
-        SerialClosePort(fd);
+    const SerialHandle port = m_hComm.exchange(kNoSerialPort);
+    if (port != kNoSerialPort)
+        SerialClosePort(port);
 }

@@ -73,8 +73,10 @@ std::string SerialErrorText(int nErrno)
     return ErrorTextFrom(strerror_r(nErrno, szBuf, sizeof szBuf), szBuf);
 }
 
-bool SerialOpenPort(const std::string& strPath, int& fd, SerialFailure& failure)
+bool SerialOpenPort(const std::string& strPath, SerialHandle& port, SerialFailure& failure)
 {
+    int fd = -1;
+    port = kNoSerialPort;
     fd = open(strPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return Fail(SerialStep::Open, errno, fd, failure);
@@ -107,12 +109,14 @@ bool SerialOpenPort(const std::string& strPath, int& fd, SerialFailure& failure)
     // A pseudo-terminal refuses the modem lines; that is harmless.
     int nLines = TIOCM_DTR | TIOCM_RTS;
     ioctl(fd, TIOCMBIS, &nLines);
+    port = fd;
     return true;
 }
 
-SerialIoStatus SerialWriteSome(int fd, const char* pBytes, size_t n, int nTimeoutMs, size_t& nWritten, int& nErrno)
+SerialIoStatus SerialWriteSome(SerialHandle port, const char* pBytes, size_t n, int nTimeoutMs, size_t& nWritten, int& nErrno)
 {
     nWritten = 0;
+    const int fd = static_cast<int>(port);
     pollfd pfd{fd, POLLOUT, 0};
     if (const SerialIoStatus status = PollOnce(pfd, nTimeoutMs, nErrno); status != SerialIoStatus::Ok)
         return status;
@@ -131,9 +135,10 @@ SerialIoStatus SerialWriteSome(int fd, const char* pBytes, size_t n, int nTimeou
     return nWritten > 0 ? SerialIoStatus::Ok : SerialIoStatus::Timeout;
 }
 
-SerialIoStatus SerialReadSome(int fd, char* pBytes, size_t nMax, int nTimeoutMs, size_t& nRead, int& nErrno)
+SerialIoStatus SerialReadSome(SerialHandle port, char* pBytes, size_t nMax, int nTimeoutMs, size_t& nRead, int& nErrno)
 {
     nRead = 0;
+    const int fd = static_cast<int>(port);
     pollfd pfd{fd, POLLIN, 0};
     if (const SerialIoStatus status = PollOnce(pfd, nTimeoutMs, nErrno); status != SerialIoStatus::Ok)
         return status;
@@ -161,10 +166,17 @@ SerialIoStatus SerialReadSome(int fd, char* pBytes, size_t nMax, int nTimeoutMs,
     return SerialIoStatus::Failed;
 }
 
-void SerialClosePort(int fd)
+void SerialClosePort(SerialHandle port)
 {
+    const int fd = static_cast<int>(port);
     if (fd < 0)
         return;
     tcflush(fd, TCOFLUSH);
     close(fd);
+}
+
+void SerialFlushInput(SerialHandle port)
+{
+    if (port != kNoSerialPort)
+        tcflush(static_cast<int>(port), TCIFLUSH);
 }

@@ -241,7 +241,7 @@ TEST_F(ConnectTest, UnplugDisablesTheFormKeepingItAndPlugReadsTheUnitAgain)
     EXPECT_LE(nMs, 1500) << "disconnected only after " << nMs << " ms";
     EXPECT_TRUE(m_pLog->Has("[info] CQVLUtilityDlg::OnCloseQvlSerial"));
     EXPECT_FALSE(m_pDlg->IsRecvThreadRunning());
-    EXPECT_EQ(m_pDlg->m_hComm.load(), -1);
+    EXPECT_EQ(m_pDlg->m_hComm.load(), kNoSerialPort);
 
     // Contents, marks and identity stay; nothing can be used.
     EXPECT_EQ(m_pDlg->Text(IDC_EDIT_PORT), "");
@@ -338,7 +338,7 @@ TEST_P(FailedAttemptTest, EndsSearchingWithThePortClosedAndConnectsOnceLifted)
     ASSERT_TRUE(RunUntil([&] { return !m_pDlg->m_bConnected; }, milliseconds(5000)));
     EXPECT_TRUE(Disconnected());
     EXPECT_FALSE(m_pDlg->IsRecvThreadRunning());
-    EXPECT_EQ(m_pDlg->m_hComm.load(), -1);
+    EXPECT_EQ(m_pDlg->m_hComm.load(), kNoSerialPort);
     EXPECT_TRUE(PortIsFree());
     EXPECT_TRUE(m_pLog->Has("[info] CQVLUtilityDlg::OnCloseQvlSerial"));
     EXPECT_EQ(m_pLog->Count("DisplayQvlInfo: connect"), 0u);
@@ -387,7 +387,7 @@ TEST_F(ConnectTest, ClosingWhileConnectedStopsTheReceiveThreadAndReleasesThePort
     ASSERT_TRUE(m_pDlg->Close(true));
     // Stopped and joined before the window goes: nothing may still use it.
     EXPECT_FALSE(m_pDlg->IsRecvThreadRunning());
-    EXPECT_EQ(m_pDlg->m_hComm.load(), -1);
+    EXPECT_EQ(m_pDlg->m_hComm.load(), kNoSerialPort);
     EXPECT_TRUE(wxTheApp->IsScheduledForDestruction(m_pDlg));
     EXPECT_EQ(m_pLog->Count("CQVLUtilityDlg::RecvThreadTerminate"), 1u);
 
