@@ -17,7 +17,8 @@ bool IsDebugLogRequested(const std::string& strCommandLine);
 // line, flushes on error and every 3 seconds, and logs the start line.
 // The file is created in the current directory; when that fails, in the
 // per-user state directory ($XDG_STATE_HOME/qvl-utility, or
-// ~/.local/state/qvl-utility); when that fails too, the logger discards every
+// ~/.local/state/qvl-utility; on Windows %LOCALAPPDATA%\Orra QVL Utility);
+// when that fails too, the logger discards every
 // line so the program still runs. Returns the path of the file in use, empty
 // when lines are discarded.
 std::string SetupLogging(const std::string& strCommandLine);
