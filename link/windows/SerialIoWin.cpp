@@ -160,7 +160,17 @@ SerialIoStatus SerialReadSome(SerialHandle port, char* pBytes, size_t nMax, int 
         return SerialIoStatus::Failed;
     }
     nRead = nDone;
-    return nRead > 0 ? SerialIoStatus::Ok : SerialIoStatus::Timeout;
+    if (nRead > 0)
+        return SerialIoStatus::Ok;
+    // Nothing came. A port whose device is gone can keep answering reads
+    // with nothing; its status cannot be read any more.
+    DWORD nErrors = 0;
+    COMSTAT stat{};
+    if (!ClearCommError(AsHandle(port), &nErrors, &stat)) {
+        nErrno = static_cast<int>(GetLastError());
+        return SerialIoStatus::Failed;
+    }
+    return SerialIoStatus::Timeout;
 }
 
 void SerialClosePort(SerialHandle port)
