@@ -2,9 +2,9 @@
 // (res/windows/qvl-utility.rc), in every size it holds.
 #include "res/AppIcon.h"
 
-#include <wx/app.h>
+#include <wx/msw/wrapwin.h>
 
 wxIconBundle LoadAppIcons()
 {
-    return wxIconBundle(wxS("#128"), wxGetInstance());
+    return wxIconBundle(wxS("#128"), reinterpret_cast<WXHINSTANCE>(GetModuleHandleW(nullptr)));
 }
