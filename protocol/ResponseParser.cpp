@@ -13,13 +13,14 @@
 
 #include "app/QVLSession.h"
 #include "app/TextUtil.h"
+#include "protocol/WireFields.h"
 
 namespace {
 
 constexpr const char* kParseRecvData = "CQVLUtilityDlg::ParseRecvData";
 const std::wstring kCrLf = L"\r\n";
 const std::wstring kError = L"ERROR\r\n";
-constexpr size_t kGetLines = 24;
+constexpr size_t kGetLines = kWireFieldCount;
 constexpr size_t kSerialLabel = 7;
 
 bool EndsWith(const std::wstring& str, const std::wstring& strEnd)
@@ -126,17 +127,8 @@ bool ParseGet(const std::wstring& t, WwanProfiles& profiles, WifiSettings& wifi)
     if (lines.size() < kGetLines)
         return false;
     size_t k = 0;
-    for (WwanProfile& profile : profiles) {
-        profile.strApn = ValueAfter(lines[k++], 10);      // "GET n apn "
-        profile.strUserName = ValueAfter(lines[k++], 11); // "GET n user "
-        profile.strPassword = ValueAfter(lines[k++], 9);  // "GET n pw "
-        profile.strAuthType = ValueAfter(lines[k++], 11); // "GET n auth "
-        profile.strPdpType = ValueAfter(lines[k++], 10);  // "GET n pdp "
-    }
-    wifi.strSsid = ValueAfter(lines[k++], 11);       // "GET w ssid "
-    wifi.strSecurity = ValueAfter(lines[k++], 10);   // "GET w sec "
-    wifi.strKeyFormat = ValueAfter(lines[k++], 14);  // "GET w pw_type "
-    wifi.strPassphrase = ValueAfter(lines[k++], 9);  // "GET w pw "
+    for (const WireField& f : WireFields())
+        f.In(profiles, wifi) = ValueAfter(lines[k++], f.ReplyLabel().size());
     return true;
 }
 

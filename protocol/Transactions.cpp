@@ -12,6 +12,7 @@
 
 #include "app/QVLSession.h"
 #include "app/TextUtil.h"
+#include "protocol/WireFields.h"
 
 namespace {
 
@@ -130,24 +131,12 @@ bool CQVLSession::set_APN_WIFI_info(std::wstring& strErr)
         std::string strLog;
     };
     std::vector<Line> lines;
-    auto add = [&lines](const std::wstring& strHead, const std::wstring& strValue, const std::string& strLogHead) {
-        lines.push_back({L"set " + strHead + L" " + strValue + L"\r", strLogHead + " " + ToUtf8(strValue)});
-    };
-    for (int n = 1; n <= kWwanCount; ++n) {
-        const WwanProfile& p = profiles[static_cast<size_t>(n - 1)];
-        const std::wstring strNo = std::to_wstring(n);
-        const std::string strWwan = "Write WWAN " + std::to_string(n);
-        add(strNo + L" apn", p.strApn, strWwan + " APN");
-        add(strNo + L" user", p.strUserName, strWwan + " username");
-        add(strNo + L" pw", p.strPassword, strWwan + " password");
-        // The unit takes the authentication type before the PDP type.
-        add(strNo + L" auth", p.strAuthType, strWwan + " Auth");
-        add(strNo + L" pdp", p.strPdpType, strWwan + " PDP");
+    for (const WireField& f : WireFields()) {
+        const std::wstring& strValue = f.In(profiles, wifi);
+        const std::string strLogHead = f.IsWifi() ? std::string("Write WiFi ")
+                                                  : "Write WWAN " + std::to_string(f.nGroup + 1) + " ";
+        lines.push_back({f.SetLine(strValue), strLogHead + f.pszLogName + " " + ToUtf8(strValue)});
     }
-    add(L"w ssid", wifi.strSsid, "Write WiFi SSID");
-    add(L"w sec", wifi.strSecurity, "Write WiFi security");
-    add(L"w pw_type", wifi.strKeyFormat, "Write WiFi key_fmt");
-    add(L"w pw", wifi.strPassphrase, "Write WiFi passphrase");
 
     for (const Line& line : lines) {
         spdlog::info("{}", line.strLog);
