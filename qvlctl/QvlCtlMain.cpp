@@ -656,8 +656,9 @@ int main(int argc, char** argv)
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {
         return app.exit(e);
-    } catch (const CLI::CallForVersion& e) {
-        return app.exit(e);
+    } catch (const CLI::CallForVersion&) {
+        std::printf("qvlctl %s\n", kVersionText);
+        return kExitOk;
     } catch (const CLI::ParseError& e) {
         ReportError({kExitUsage, e.what(), ""}, ArgsHave(argc, argv, "--json"));
         return kExitUsage;
