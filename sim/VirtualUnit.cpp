@@ -582,11 +582,40 @@ void VirtualUnit::SendReply(const std::string& strReply)
         faults = m_faults;
     }
     const std::string strAll = faults.strNoise + strReply;
-    const size_t nChunk = faults.nChunkSize > 0 ? faults.nChunkSize : strAll.size();
-    for (size_t nPos = 0; nPos < strAll.size(); nPos += nChunk) {
-        if (nPos > 0 && faults.nChunkPauseMs > 0 && WaitWake(faults.nChunkPauseMs))
+    // The pieces a USB unit's packets would make, each with the pause before it.
+    std::vector<std::pair<std::string, int>> pieces;
+    if (faults.nChunkSize > 0) {
+        for (size_t nPos = 0; nPos < strAll.size(); nPos += faults.nChunkSize)
+            pieces.push_back({strAll.substr(nPos, faults.nChunkSize), faults.nChunkPauseMs});
+    } else if (faults.bPacketPerLine) {
+        for (size_t nPos = 0; nPos < strAll.size();) {
+            const size_t nEnd = std::min(strAll.find('\n', nPos), strAll.size() - 1) + 1;
+            pieces.push_back({strAll.substr(nPos, nEnd - nPos), faults.nChunkPauseMs});
+            nPos = nEnd;
+        }
+    } else {
+        pieces.push_back({strAll, 0});
+    }
+    if (faults.nLateLfMs > 0) {
+        std::vector<std::pair<std::string, int>> split;
+        for (const auto& piece : pieces) {
+            int nPause = piece.second;
+            size_t nPos = 0;
+            for (size_t nLf; (nLf = piece.first.find('\n', nPos)) != std::string::npos; nPos = nLf + 1) {
+                if (nLf > nPos)
+                    split.push_back({piece.first.substr(nPos, nLf - nPos), nPause});
+                split.push_back({"\n", faults.nLateLfMs});
+                nPause = 0;
+            }
+            if (nPos < piece.first.size())
+                split.push_back({piece.first.substr(nPos), nPause});
+        }
+        pieces.swap(split);
+    }
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        if (i > 0 && pieces[i].second > 0 && WaitWake(pieces[i].second))
             return;
-        if (!WriteAll(strAll.data() + nPos, std::min(nChunk, strAll.size() - nPos)))
+        if (!WriteAll(pieces[i].first.data(), pieces[i].first.size()))
             return;
     }
 }
