@@ -581,7 +581,7 @@ int RunCommand(const Options& o)
             if (nExit == kExitOk)
                 nExit = r.err.nExit;
             const std::string strMessage =
-                (o.bAll && r.err.strMessage.compare(0, r.strPort.size(), r.strPort) != 0 ? r.strPort + ": " : "") +
+                (o.bAll && r.err.strMessage.find(r.strPort) == std::string::npos ? r.strPort + ": " : "") +
                 r.err.strMessage;
             if (o.bAll && !o.bJson)
                 Out(r.strPort + " FAILED: " + r.err.strMessage + "\n");
@@ -660,7 +660,13 @@ int main(int argc, char** argv)
         std::printf("qvlctl %s\n", kVersionText);
         return kExitOk;
     } catch (const CLI::ParseError& e) {
-        ReportError({kExitUsage, e.what(), ""}, ArgsHave(argc, argv, "--json"));
+        // An argument nothing took is named first: it is usually the cause.
+        std::string strMessage = e.what();
+        const std::vector<std::string> arrExtras = app.remaining(true);
+        if (!arrExtras.empty())
+            strMessage = (arrExtras[0].rfind('-', 0) == 0 ? "unknown option " : "unexpected argument ") + arrExtras[0];
+        ReportError({kExitUsage, strMessage, ""}, ArgsHave(argc, argv, "--json"));
+        std::fputs("Usage: qvlctl [OPTIONS] list|info|get|set|write|erase ... (qvlctl --help tells more)\n", stderr);
         return kExitUsage;
     }
     o.strCommand = app.get_subcommands().front()->get_name();
