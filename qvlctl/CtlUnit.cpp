@@ -26,7 +26,7 @@ std::string OpenAdvice(const std::wstring& strReason)
     if (is(EBUSY))
         return "another program holds the port (the QVL Utility window, or another qvlctl): close it and try again";
     if (is(EACCES) || is(EPERM))
-        return "no permission to use the port: add your user to the dialout group and log in again";
+        return "no permission to use the port: install the package's udev rule, or add your user to the dialout group and log in again";
     if (is(ENOENT) || is(ENODEV) || is(ENXIO))
         return "the unit is not there: check its USB cable and the port name";
     return "check the unit's USB cable and try again";
