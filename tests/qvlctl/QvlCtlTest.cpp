@@ -184,6 +184,11 @@ TEST_F(QvlCtlTest, InvalidValuesAndDryRunsSendNothing)
     EXPECT_EQ(Ctl({"erase", "--dry-run"}, &unit).strOut, "fe\n");
     EXPECT_EQ(Ctl({"erase"}, &unit).nExit, 2);   // no --yes
 
+    // A line end in a value would put a second command on the wire.
+    EXPECT_EQ(Ctl({"set", "wwan1.apn=x\rfe"}, &unit).nExit, 4);
+    WriteBytes(m_dir.Path("control.wifi"), "[Wi-Fi]\r\nSSID=x\x07y\r\n");
+    EXPECT_EQ(Ctl({"write", m_dir.Path("control.wifi")}, &unit).nExit, 5);
+
     EXPECT_TRUE(ChangingLines(unit).empty());
     EXPECT_TRUE(Same(unit.Settings(), Sample()));
 
