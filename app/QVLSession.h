@@ -60,6 +60,10 @@ public:
     // thread runs.
     void StopRecvThread();
     bool IsRecvThreadRunning() const { return m_bRecvRunning.load(); }
+    // The window's receive loop pauses 10 ms before every read. Without the
+    // pause (set before StartRecvThread) each read returns as soon as bytes
+    // arrive, for callers that wait on nothing else.
+    void SetRecvPause(bool bPause) { m_bRecvPause = bPause; }
 
     // ---- Protocol --------------------------------------------------------
     void ParseRecvData();              // receive thread, after each chunk
@@ -154,6 +158,7 @@ protected:
     std::atomic<bool> m_bRecvRunning{false};     // receive loop running
     std::mutex m_mtxPort;                        // serialises SendData against the close
     std::chrono::milliseconds m_replyTimeout{5000};
+    bool m_bRecvPause = true;                    // UI thread, read by the receive thread as it starts
 
     std::string m_strSysfsRoot = "/sys";
     std::wstring m_strPortOverride;
