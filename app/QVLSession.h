@@ -24,7 +24,8 @@
 
 // Outcome of one request/reply exchange with the unit.
 enum class TxStatus {
-    Ok,          // the reply is complete (it may still be an error reply)
+    Ok,          // a good reply is complete
+    ErrorReply,  // the reply is an error reply (or did not match its command)
     WriteFailed, // the command line could not be written
     Timeout,     // no complete reply within the reply time-out
     Lost,        // the receive thread ended (port lost) during the wait
@@ -61,11 +62,14 @@ public:
     // ---- Protocol --------------------------------------------------------
     void ParseRecvData();              // receive thread, after each chunk
 
-    // One exchange: empties the response text, records the command and clears
-    // the response event (one lock), writes the line, waits for the reply.
-    // pstrReply receives the response text when the status is Ok.
+    // One exchange: ends a line a stalled write left unended, discards the
+    // port's unread input, empties the response text, records the command and
+    // clears the response event (one lock), writes the line, waits for the
+    // reply. pstrReply receives the response text when a reply completed
+    // (Ok or ErrorReply).
     TxStatus Transact(const std::wstring& strCommand, std::wstring* pstrReply = nullptr);
     // "<port> Timeout Error." / "<port> Disconnected." / "<port> Write Error."
+    // (the last for a line that could not be written or was refused)
     std::wstring TxErrorText(TxStatus status) const;
 
     bool QueryQvlVer();
@@ -111,6 +115,7 @@ protected:
     virtual void PostCloseQvlSerial() {}
 
     void RecvThread();
+    void EndPartialLine();
     void RecvThreadTerminate();
 
     std::unique_lock<std::mutex> LockShared() const { return std::unique_lock<std::mutex>(m_mtxShared); }
@@ -131,7 +136,11 @@ protected:
     WifiSettings m_WifiSettings;                 // guarded
 
     mutable std::mutex m_mtxShared;              // guards the members marked so
+    bool m_bAwaitingReply = false;               // guarded: a command is outstanding; the parser runs only then
     bool m_bReplyComplete = false;               // guarded: the parser completed the current reply
+    bool m_bReplyError = false;                  // guarded: ... and it is an error reply
+    std::atomic<unsigned long> m_nCommandSeq{0}; // changed under m_mtxShared when a command is recorded
+    bool m_bPartialLine = false;                 // UI thread only: a write stopped inside a line
     std::atomic<bool> m_bRecvRunning{false};     // receive loop running
     std::mutex m_mtxPort;                        // serialises SendData against the close
     std::chrono::milliseconds m_replyTimeout{5000};

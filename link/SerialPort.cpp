@@ -111,6 +111,9 @@ bool CQVLSession::SendData(std::wstring strLine)
         }
         bResult = port != kNoSerialPort && nDone == strNarrow.size();
     }
+    // The unit holds the written start of the line; the next exchange ends it.
+    if (!bResult && nDone > 0)
+        m_bPartialLine = true;
 
     spdlog::debug("{} [{}]", kSendData, strNarrow);
     if (bStalled)
