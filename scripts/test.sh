@@ -84,6 +84,6 @@ CC=clang CXX=clang++ cmake -S "$ROOT" -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDe
 cmake --build build-fuzz -j "$JOBS" --target fuzz_replies fuzz_parser
 # New inputs go to the scratch folder; the kept inputs are only read.
 mkdir -p build-fuzz/corpus-replies build-fuzz/corpus-parser
-build-fuzz/tests/protocol/fuzz_replies -max_total_time=60 -artifact_prefix=build-fuzz/ \
+build-fuzz/tests/protocol/fuzz_replies -max_total_time=60 -max_len=4096 -artifact_prefix=build-fuzz/ \
     build-fuzz/corpus-replies tests/protocol/corpus/replies
 build-fuzz/tests/protocol/fuzz_parser -max_total_time=20 -artifact_prefix=build-fuzz/ build-fuzz/corpus-parser
