@@ -190,8 +190,9 @@ TEST_F(LoggingSetup, RotationKeepsThreeFilesOfAtMostFiveMebibytes)
                                 "Orra_QVL_Utility_log.3.txt"}) {
         ASSERT_TRUE(Exists(Path(pszName))) << pszName;
         EXPECT_LE(SizeOf(Path(pszName)), kFiveMiB) << pszName;
-        if (std::string(pszName) != kLogFileName)
+        if (std::string(pszName) != kLogFileName) {
             EXPECT_GT(SizeOf(Path(pszName)), kFiveMiB - 1100) << pszName;
+        }
     }
     EXPECT_FALSE(Exists(Path("Orra_QVL_Utility_log.4.txt")));
     for (const char* pszName : {"Orra_QVL_Utility_log.txt", "Orra_QVL_Utility_log.1.txt", "Orra_QVL_Utility_log.2.txt",
