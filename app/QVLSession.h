@@ -22,6 +22,8 @@
 #include "link/SerialIo.h"
 #include "protocol/QvlEvent.h"
 
+class CIniFile;
+
 // Outcome of one request/reply exchange with the unit.
 enum class TxStatus {
     Ok,          // a good reply is complete
@@ -82,10 +84,18 @@ public:
     bool fw_APN_WIFI_info(std::wstring& strErr, const char* pszLogName = "CQVLUtilityDlg::OnBnClickedWrite");
 
     // ---- Preset sections -------------------------------------------------
+    // A section holding a value with a control character is refused (FALSE,
+    // logged, records untouched), as a missing one is.
     bool ReadWwanSection(int nNo, const std::wstring& strPath, bool bNumbered);
     bool ReadWifiSection(const std::wstring& strPath);
+    // The same from a file read once by the caller (nullptr: unreadable).
+    bool ReadWwanSection(int nNo, const CIniFile* pIni, const std::wstring& strPath, bool bNumbered);
+    bool ReadWifiSection(const CIniFile* pIni, const std::wstring& strPath);
     bool WriteWwanSection(int nNo, const std::wstring& strPath, bool bNumbered);
     bool WriteWifiSection(const std::wstring& strPath);
+    // The four numbered WWAN sections and the Wi-Fi section in one
+    // replacement of the file: all of them are written or none.
+    bool WriteAllSections(const std::wstring& strPath);
     // The reason of the last failed preset write (system text), for the
     // message the preset commands show.
     const std::wstring& PresetError() const { return m_strPresetError; }

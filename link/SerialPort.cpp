@@ -83,6 +83,13 @@ bool CQVLSession::SendData(std::wstring strLine)
         spdlog::debug("{} [{}]", kSendData, ToUtf8(strLine));
         return false;
     }
+    // The unit ends a command at CR (and may at LF): one inside the line
+    // would make the rest of it a command of its own.
+    if (strNarrow.find_first_of("\r\n") < strNarrow.size() - 1 || strNarrow.back() == '\n') {
+        spdlog::error("{} Command line with a line end inside refused.", kSendData);
+        spdlog::debug("{} [{}]", kSendData, strNarrow);
+        return false;
+    }
 
     bool bResult = false;
     size_t nDone = 0;

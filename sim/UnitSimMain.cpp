@@ -140,13 +140,13 @@ int main(int argc, char** argv)
             std::cout << kUsage;
             return 0;
         }
-        if (strArg == "--line-packets") {
-            faults.bPacketPerLine = true;
-            continue;
-        }
         if (strArg == "--version") {   // with a value it sets the unit's firmware version
             std::cout << "qvl-unit-sim " << kVersionText << "\n";
             return 0;
+        }
+        if (strArg == "--line-packets") {
+            faults.bPacketPerLine = true;
+            continue;
         }
         if (!bHasValue)
             return Usage("unknown option " + strArg);

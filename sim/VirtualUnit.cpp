@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "app/TextUtil.h"
+#include "presets/IniFile.h"
 #include "protocol/WireFields.h"
 
 namespace {
@@ -651,38 +652,11 @@ bool VirtualUnit::SaveState(const UnitSettings& s, std::string& strError) const
     out << kStateHeader << "\n";
     for (const WireField& f : WireFields())
         out << f.GroupToken() << ' ' << f.pszKey << ' ' << EscapeValue(ToBytes(f.In(s.wwan, s.wifi))) << "\n";
-    const std::string strText = out.str();
-
-    // Written beside the file and renamed over it: a failed save leaves the
-    // previous state whole.
-    const std::string& strPath = m_options.strStateFile;
-    const std::string strTemp = strPath + ".tmp";
-    const int fd = open(strTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        strError = ErrnoText(strTemp.c_str());
-        return false;
-    }
-    size_t nDone = 0;
-    while (nDone < strText.size()) {
-        const ssize_t n = write(fd, strText.data() + nDone, strText.size() - nDone);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            strError = ErrnoText(strTemp.c_str());
-            close(fd);
-            unlink(strTemp.c_str());
-            return false;
-        }
-        nDone += static_cast<size_t>(n);
-    }
-    if (fsync(fd) != 0 || close(fd) != 0) {
-        strError = ErrnoText(strTemp.c_str());
-        unlink(strTemp.c_str());
-        return false;
-    }
-    if (rename(strTemp.c_str(), strPath.c_str()) != 0) {
-        strError = ErrnoText(strPath.c_str());
-        unlink(strTemp.c_str());
+    // Written beside the file under a fresh name and renamed over it, as the
+    // presets are: a failed save leaves the previous state whole, and nothing
+    // planted beside the file is followed.
+    if (!ReplaceFileAtomically(m_options.strStateFile, out.str())) {
+        strError = ErrnoText(m_options.strStateFile.c_str());
         return false;
     }
     return true;
