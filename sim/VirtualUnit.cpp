@@ -326,12 +326,8 @@ bool VirtualUnit::OpenPty(std::string& strError)
     fdSlave = open(szSlave, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fdSlave < 0)
         return fail("open slave");
-    termios tio {};
-    if (tcgetattr(fdSlave, &tio) != 0)
-        return fail("tcgetattr");
-    cfmakeraw(&tio);   // nothing echoed, nothing translated
-    if (tcsetattr(fdSlave, TCSANOW, &tio) != 0)
-        return fail("tcsetattr");
+    // The slave keeps the driver's default line settings: setting up the
+    // line is the client's business, as on a real port.
     const int nFlags = fcntl(fdMaster, F_GETFL);
     if (nFlags < 0 || fcntl(fdMaster, F_SETFL, nFlags | O_NONBLOCK) != 0)
         return fail("fcntl");

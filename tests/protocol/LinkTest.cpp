@@ -48,11 +48,9 @@ class FakeUnit {
 public:
     FakeUnit()
     {
+        // The slave keeps the driver's defaults (cooked, echoing, CR to NL)
+        // as a freshly plugged tty has them: the session must set the line.
         EXPECT_EQ(openpty(&m_master, &m_slave, nullptr, nullptr, nullptr), 0);
-        termios tio{};
-        tcgetattr(m_slave, &tio);
-        cfmakeraw(&tio);
-        tcsetattr(m_slave, TCSANOW, &tio);
         fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
         strPath = ptsname(m_master);
         const char* keys[] = {"apn", "user", "pw", "auth", "pdp"};
@@ -221,16 +219,25 @@ TEST(SerialPort, OpensExclusivelyAndSetsTheLine)
     LogCapture log;
     FakeUnit unit;
     TestSession first, second, missing, notTty;
+    // Beyond the cooked defaults, a driver may come with any of these on.
+    termios tio{};
+    ASSERT_EQ(tcgetattr(unit.m_slave, &tio), 0);
+    tio.c_iflag |= INLCR | IGNCR | IXOFF | INPCK;
+    tio.c_cflag |= CSTOPB;
+    cfsetspeed(&tio, B115200);
+    ASSERT_EQ(tcsetattr(unit.m_slave, TCSANOW, &tio), 0);
+
     first.SetComPort(Wide(unit.strPath));
     ASSERT_TRUE(first.InitSerial());
 
-    termios tio{};
+    // Read back from the slave: raw both ways, no CR/NL translation,
+    // 9600 8N1, RTS/CTS, no XON/XOFF, modem lines ignored (CLOCAL).
     ASSERT_EQ(tcgetattr(unit.m_slave, &tio), 0);
     EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B9600));
     EXPECT_EQ(cfgetispeed(&tio), static_cast<speed_t>(B9600));
     EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
     EXPECT_EQ(tio.c_cflag & (CSTOPB | CRTSCTS | CLOCAL), static_cast<tcflag_t>(CRTSCTS | CLOCAL));
-    EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL | INPCK), 0u);
+    EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL | INLCR | IGNCR | INPCK), 0u);
     EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u);
     EXPECT_EQ(tio.c_oflag & OPOST, 0u);
 
