@@ -260,9 +260,9 @@ void CQVLUtilityDlg::CreateControls()
                 nStyle |= wxTE_RIGHT;
             auto* pEdit = new wxTextCtrl(m_pPanel, c.nId, wxEmptyString, pos, size, nStyle);
             pEdit->SetBackgroundColour(colBackground);
-            // Not a tab stop, and not where the initial focus lands.
+            // Not a tab stop, and not where the initial focus lands; a click
+            // still focuses it, so its text can be selected and copied.
             pEdit->DisableFocusFromKeyboard();
-            pEdit->SetCanFocus(false);
             break;
         }
         case Kind::Choice: {
