@@ -258,6 +258,10 @@ void CQVLUtilityDlg::CreateControls()
             long nStyle = wxTE_READONLY | wxBORDER_NONE;
             if (c.kind == Kind::Status)
                 nStyle |= wxTE_RIGHT;
+            // The port box also explains a port that does not open, which
+            // takes more than one line.
+            if (c.nId == IDC_EDIT_PORT)
+                nStyle |= wxTE_MULTILINE | wxTE_NO_VSCROLL | wxTE_WORDWRAP;
             auto* pEdit = new wxTextCtrl(m_pPanel, c.nId, wxEmptyString, pos, size, nStyle);
             pEdit->SetBackgroundColour(colBackground);
             // Not a tab stop, and not where the initial focus lands; a click

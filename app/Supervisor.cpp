@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include <wx/app.h>
+#include <wx/panel.h>
 #include <wx/textctrl.h>
 #include <wx/thread.h>
 
@@ -42,8 +43,14 @@ void CQVLUtilityDlg::OnTimer(wxTimerEvent& event)
 
 void CQVLUtilityDlg::ShowOpenFailure(const std::wstring& strText)
 {
+    // The explanation does not fit beside the status: while it shows, the
+    // box spans the free width below it, two lines high.
     auto* pPort = static_cast<wxTextCtrl*>(GetDlgItem(IDC_EDIT_PORT));
-    pPort->ChangeValue(strText.empty() ? std::wstring() : L"(" + m_strComPort + L": " + strText + L")");
+    const bool bFailure = !strText.empty();
+    const wxPoint pos = bFailure ? wxPoint(358, 231) : wxPoint(450, 216);
+    const wxSize size = bFailure ? wxSize(160, 20) : wxSize(64, 12);
+    pPort->SetSize(wxRect(wxDLG_UNIT(m_pPanel, pos), wxDLG_UNIT(m_pPanel, size)));
+    pPort->ChangeValue(bFailure ? L"(" + m_strComPort + L": " + strText + L")" : std::wstring());
 }
 
 void CQVLUtilityDlg::ComPortOpenProcess()
