@@ -386,7 +386,7 @@ void CQVLUtilityDlg::OnCharHook(wxKeyEvent& event)
     case WXK_RETURN:
     case WXK_NUMPAD_ENTER:
         // Enter presses a focused push button; anywhere else it does nothing.
-        if (wxDynamicCast(wxWindow::FindFocus(), wxButton)) {
+        if (dynamic_cast<wxButton*>(wxWindow::FindFocus())) {
             event.Skip();
         } else {
             wxCommandEvent ok(wxEVT_MENU, wxID_OK);
