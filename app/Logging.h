@@ -7,7 +7,8 @@
 constexpr const char* kLogFileName = "Orra_QVL_Utility_log.txt";
 constexpr size_t kLogMaxFileSize = 5242880;
 constexpr size_t kLogMaxFiles = 3;
-constexpr const char* kVersionText = "2.0.7.0";
+// The project's one version, handed down by the build.
+constexpr const char* kVersionText = QVL_VERSION_TEXT;
 
 // True when the whole command line holds "--log=DEBUG" (case-sensitive,
 // anywhere, also inside another argument).

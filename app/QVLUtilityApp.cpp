@@ -21,6 +21,63 @@ namespace {
 // its own options out of it; the log level is chosen from it.
 std::string g_strCommandLine;
 
+const char* kUsage =
+    "Usage: qvl-utility [options]\n"
+    "Configures a QVL unit attached over USB: finds the unit by itself, reads its\n"
+    "WWAN profiles and Wi-Fi settings into the window, and writes, erases, loads\n"
+    "and saves them.\n"
+    "\n"
+    "Options:\n"
+    "  --port=PATH   use the serial device at PATH instead of searching for the unit\n"
+    "  --simulate    start a virtual unit inside the utility and connect to it\n"
+    "  --log=DEBUG   add the detailed trace to the log\n"
+    "  -h, --help    show this text and exit\n"
+    "  --version     show the version and exit\n"
+    "\n"
+    "The log Orra_QVL_Utility_log.txt is written to the current directory.\n";
+
+// What the command line asks for. Read in main(), before the toolkit starts,
+// so that --help, --version and a mistyped option need no display.
+struct CommandLineOptions {
+    std::string strPort;     // --port=PATH, as given
+    bool bSimulate = false;  // --simulate
+};
+CommandLineOptions g_options;
+
+// Reads the options; returns -1 to go on, or the exit code to end with.
+int ParseCommandLine(int argc, char** argv, CommandLineOptions& options)
+{
+    auto fail = [](const std::string& strWhy) {
+        std::fprintf(stderr, "qvl-utility: %s\n%s", strWhy.c_str(), kUsage);
+        return 2;
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string strArg = argv[i];
+        if (strArg == "--help" || strArg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (strArg == "--version") {
+            std::printf("qvl-utility %s\n", kVersionText);
+            return 0;
+        }
+        if (strArg.rfind("--port=", 0) == 0) {
+            if (strArg.size() == 7)
+                return fail("--port= needs a path");
+            options.strPort = strArg.substr(7);
+        } else if (strArg == "--simulate") {
+            options.bSimulate = true;
+        } else if (strArg == "--log=DEBUG") {
+            // read by the logging set-up from the whole line
+        } else if (strArg == "--port") {
+            return fail("--port needs a path: --port=PATH");
+        } else {
+            return fail("unknown option '" + strArg + "'");
+        }
+    }
+    return -1;
+}
+
 // What the virtual unit of --simulate holds: a plausible set of operator
 // profiles and a home Wi-Fi, every value one the form accepts.
 UnitSettings DemoUnitSettings()
@@ -42,32 +99,14 @@ public:
     int OnExit() override;
 
 private:
-    // Options of our own; everything else on the line is left alone (it may
-    // hold --log=DEBUG, which the logging set-up reads from the whole line).
-    void ParseOptions();
-
     std::unique_ptr<wxSingleInstanceChecker> m_pInstanceGuard;
-    std::wstring m_strPortOverride;   // --port=PATH
-    bool m_bSimulate = false;         // --simulate
     std::unique_ptr<VirtualUnit> m_pSimUnit;   // the unit --simulate talks to; outlives the window
 };
-
-void CQVLUtilityApp::ParseOptions()
-{
-    for (int i = 1; i < argc; ++i) {
-        const std::wstring strArg = argv[i].ToStdWstring();
-        if (strArg.rfind(L"--port=", 0) == 0)
-            m_strPortOverride = strArg.substr(7);
-        else if (strArg == L"--simulate")
-            m_bSimulate = true;
-    }
-}
 
 bool CQVLUtilityApp::OnInit()
 {
     SetAppName("qvl-utility");
     SetAppDisplayName("Orra QVL Utility");
-    ParseOptions();
 
     m_pInstanceGuard = std::make_unique<wxSingleInstanceChecker>();
     if (!AcquireInstanceGuard(*m_pInstanceGuard)) {
@@ -77,12 +116,13 @@ bool CQVLUtilityApp::OnInit()
 
     auto* pDlg = new CQVLUtilityDlg();
     SetTopWindow(pDlg);
-    if (!m_strPortOverride.empty())
-        pDlg->SetPortOverride(m_strPortOverride);
+    // The path converts as the toolkit converts every argument: by the locale.
+    if (!g_options.strPort.empty())
+        pDlg->SetPortOverride(wxString(g_options.strPort).ToStdWstring());
 
     // --simulate: a virtual unit inside this process, found through the port
     // override in place of a real one.
-    if (m_bSimulate) {
+    if (g_options.bSimulate) {
         VirtualUnitOptions options;
         options.settings = DemoUnitSettings();
         m_pSimUnit = std::make_unique<VirtualUnit>(options);
@@ -112,6 +152,9 @@ wxIMPLEMENT_APP_NO_MAIN(CQVLUtilityApp);
 
 int main(int argc, char** argv)
 {
+    const int nExit = ParseCommandLine(argc, argv, g_options);
+    if (nExit >= 0)
+        return nExit;
     g_strCommandLine = JoinCommandLine(argc, argv);
     return wxEntry(argc, argv);
 }

@@ -60,6 +60,8 @@ void CQVLSession::RecvThread()
         size_t nRead = 0;
         int nErrno = 0;
         const SerialIoStatus status = SerialReadSome(m_hComm, buf, kReadMax, kReadWaitMs, nRead, nErrno);
+        // Bytes read before a command was recorded belong to an earlier exchange.
+        const unsigned long nSeq = m_nCommandSeq;
         if (status == SerialIoStatus::Failed || status == SerialIoStatus::Closed)
             break;
 
@@ -75,7 +77,8 @@ void CQVLSession::RecvThread()
             std::wstring strWhole;
             {
                 auto lock = LockShared();
-                m_strRecvData += strChunk;
+                if (nSeq == m_nCommandSeq)
+                    m_strRecvData += strChunk;
                 // A unit that talks without end keeps only its newest text.
                 if (m_strRecvData.size() > kMaxRecvChars)
                     m_strRecvData.erase(0, m_strRecvData.size() - kMaxRecvChars);

@@ -1,7 +1,7 @@
 #include "presets/IniFile.h"
 
 #include <algorithm>
-#include <atomic>
+#include <random>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -138,20 +138,37 @@ std::string DirectoryOf(const std::string& strPath)
 // over strPath. With pOriginal, the new file takes the original's permission
 // bits (and, where allowed, its owner). FALSE with errno set on any failure;
 // the temporary file is then removed and strPath is untouched.
-bool ReplaceFile(const std::string& strPath, const std::string& strBytes, const struct stat* pOriginal)
+// A short name that nobody can guess: the temporary file's name must fit
+// beside any target name, whatever its length.
+std::string RandomTempName()
 {
-    static std::atomic<unsigned> s_nCounter{0};
+    static const char* kHex = "0123456789abcdef";
+    unsigned char abRandom[8] = {};
+    std::random_device rd;
+    for (unsigned char& b : abRandom)
+        b = static_cast<unsigned char>(rd());
+    std::string strName = ".qvl-";
+    for (unsigned char b : abRandom) {
+        strName += kHex[b >> 4];
+        strName += kHex[b & 0x0F];
+    }
+    return strName + ".tmp";
+}
+
+} // namespace
+
+bool ReplaceFileAtomically(const std::string& strPath, const std::string& strBytes, const struct stat* pOriginal)
+{
     const size_t nSlash = strPath.rfind('/');
     const std::string strDir = nSlash == std::string::npos ? std::string() : strPath.substr(0, nSlash + 1);
-    const std::string strBase = nSlash == std::string::npos ? strPath : strPath.substr(nSlash + 1);
 
     std::string strTemp;
     int fd = -1;
     for (int nTry = 0; nTry < 100 && fd < 0; ++nTry) {
-        strTemp = strDir + "." + strBase + ".tmp" + std::to_string(::getpid()) + "-" +
-                  std::to_string(s_nCounter.fetch_add(1));
+        strTemp = strDir + RandomTempName();
+        // O_EXCL: a file or link already there is never opened or followed.
         // 0666 lets the umask decide the bits of a new file.
-        fd = ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             return false;
     }
@@ -193,8 +210,6 @@ bool ReplaceFile(const std::string& strPath, const std::string& strBytes, const 
     }
     return true;
 }
-
-} // namespace
 
 // ---- Decoding and parsing ----------------------------------------------------
 
@@ -286,6 +301,7 @@ void CIniFile::ParseLine(Line& line, const std::wstring& strText) const
 void CIniFile::Parse(const std::string& strBytes)
 {
     m_lines.clear();
+    m_bTooManyLines = false;
     size_t nPos = 0;
     if (strBytes.size() >= 2 && static_cast<unsigned char>(strBytes[0]) == 0xFF &&
         static_cast<unsigned char>(strBytes[1]) == 0xFE) {
@@ -311,6 +327,12 @@ void CIniFile::Parse(const std::string& strBytes)
 
     size_t nStart = nPos;
     while (nStart < nSize) {
+        if (m_lines.size() >= kMaxLines) {
+            // More lines than any preset holds: unreadable, not kept.
+            m_lines.clear();
+            m_bTooManyLines = true;
+            return;
+        }
         size_t p = nStart;
         while (p + nUnit <= nSize && unitAt(p) != L'\n')
             p += nUnit;
@@ -370,6 +392,10 @@ CIniFile::LoadResult CIniFile::Load(const std::string& strNarrow)
         return LoadResult::Failed;
     }
     Parse(strBytes);
+    if (m_bTooManyLines) {
+        m_strError = ErrnoText(EFBIG);
+        return LoadResult::Failed;
+    }
     m_bCut = bCut;
     return LoadResult::Ok;
 }
@@ -543,9 +569,16 @@ std::wstring UnstorableValueReason(const IniValues& values, const std::wstring& 
 bool UpdateIniFile(const std::wstring& strPath, const std::wstring& strSection, const IniValues& values,
                    std::wstring& strError)
 {
-    strError = UnstorableValueReason(values);
-    if (!strError.empty())
-        return false;
+    return UpdateIniFile(strPath, IniSections{{strSection, values}}, strError);
+}
+
+bool UpdateIniFile(const std::wstring& strPath, const IniSections& sections, std::wstring& strError)
+{
+    for (const auto& section : sections) {
+        strError = UnstorableValueReason(section.second);
+        if (!strError.empty())
+            return false;
+    }
 
     std::string strTarget = ToUtf8(strPath);
     if (strTarget.empty()) {
@@ -590,10 +623,12 @@ bool UpdateIniFile(const std::wstring& strPath, const std::wstring& strSection, 
         return false;
     }
 
-    for (const auto& kv : values)
-        ini.SetValue(strSection, kv.first, kv.second);
+    for (const auto& section : sections) {
+        for (const auto& kv : section.second)
+            ini.SetValue(section.first, kv.first, kv.second);
+    }
 
-    if (!ReplaceFile(strTarget, ini.Serialize(), bExists ? &st : nullptr)) {
+    if (!ReplaceFileAtomically(strTarget, ini.Serialize(), bExists ? &st : nullptr)) {
         strError = ErrnoText(errno);
         return false;
     }

@@ -1,8 +1,9 @@
 #!/bin/bash
 # Installs what is missing, builds, and runs every test: the normal build, the
-# whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, and the
-# thread tests under ThreadSanitizer. Window tests run on a private Xvfb
-# display that this script starts and stops.
+# Debian package made from it, the whole suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and the thread tests under ThreadSanitizer.
+# Window tests run on a private Xvfb display that this script starts and
+# stops.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -62,6 +63,9 @@ run_ctest() { # dir, extra ctest args...
 echo "== build and test"
 build build
 run_ctest build
+
+echo "== Debian package: build, inspect, install check, run from it"
+"$ROOT/tests/packaging/package_test.sh" build
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer, whole suite"
 build build-asan -DQVL_SANITIZE=address

@@ -12,6 +12,7 @@
 #include <iostream>
 #include <string>
 
+#include "app/Logging.h"
 #include "app/TextUtil.h"
 #include "sim/VirtualUnit.h"
 
@@ -26,7 +27,7 @@ const char* kUsage =
     "  --link=PATH           keep a symlink at PATH pointing at the current port\n"
     "  --state=FILE          load the stored settings from FILE and save them on fw/fe\n"
     "Identity:\n"
-    "  --version=TEXT        firmware version (default 1.0.4)\n"
+    "  --version=TEXT        firmware version the unit reports (default 1.0.4)\n"
     "  --mcuid=TEXT          MCU ID (default 0123ABCD)\n"
     "  --serial=TEXT         serial number (default 12345678)\n"
     "  --version-reply=TEXT  the whole reply to \"ver\" (escapes \\r \\n \\t \\\\ \\xHH)\n"
@@ -41,8 +42,12 @@ const char* kUsage =
     "                        starting with it)\n"
     "  --chunk=N             send replies in pieces of N bytes ...\n"
     "  --chunk-pause=MS      ... with MS milliseconds between them\n"
+    "  --line-packets        send each line of a reply alone, --chunk-pause apart\n"
+    "  --late-lf=MS          send the LF of every line end alone, MS later\n"
     "  --noise=TEXT          send TEXT before every reply (escapes)\n"
-    "  --help                show this text\n";
+    "Program:\n"
+    "  -h, --help            show this text and exit\n"
+    "  --version             show this program's version and exit\n";
 
 int g_fdSignal[2] = {-1, -1};
 
@@ -135,6 +140,14 @@ int main(int argc, char** argv)
             std::cout << kUsage;
             return 0;
         }
+        if (strArg == "--version") {   // with a value it sets the unit's firmware version
+            std::cout << "qvl-unit-sim " << kVersionText << "\n";
+            return 0;
+        }
+        if (strArg == "--line-packets") {
+            faults.bPacketPerLine = true;
+            continue;
+        }
         if (!bHasValue)
             return Usage("unknown option " + strArg);
         if (strName == "--link") {
@@ -176,6 +189,10 @@ int main(int argc, char** argv)
             if (!ParseCount(strValue, 60000, nNumber))
                 return Usage("bad number in " + strArg);
             faults.nChunkPauseMs = static_cast<int>(nNumber);
+        } else if (strName == "--late-lf") {
+            if (!ParseCount(strValue, 60000, nNumber))
+                return Usage("bad number in " + strArg);
+            faults.nLateLfMs = static_cast<int>(nNumber);
         } else {
             return Usage("unknown option " + strArg);
         }

@@ -275,8 +275,12 @@ TEST(SerialPort, WritesExactBytesAndRefusesWhatCannotGoOnTheWire)
     EXPECT_FALSE(session.SendData(L""));
     EXPECT_FALSE(session.SendData(L"set w ssid caf\u00e9\r"));
     EXPECT_FALSE(session.SendData(L"set w ssid \U0001F600\r"));
+    // A line end anywhere but at the end would split the line in two.
+    EXPECT_FALSE(session.SendData(L"set 1 apn internet\rfe\r"));
+    EXPECT_FALSE(session.SendData(L"set 1 apn a\nb\r"));
+    EXPECT_FALSE(session.SendData(L"get\r\n"));
     EXPECT_EQ(unit.ReadFor(100ms), "");
-    EXPECT_EQ(log.Count("[error] CQVLUtilityDlg::SendData"), 3u);
+    EXPECT_EQ(log.Count("[error] CQVLUtilityDlg::SendData"), 6u);
 
     // Nobody drains the line: the write gives up instead of hanging.
     const auto t0 = Clock::now();
@@ -478,6 +482,23 @@ TEST(Transactions, LateReplyOfEarlierCommandDoesNotEndTheNextWait)
     const auto t0 = Clock::now();
     EXPECT_EQ(session.Transact(L"fw\r"), TxStatus::Timeout);
     EXPECT_GT(SecondsSince(t0), 0.18);
+}
+
+TEST(Transactions, LineLeftHalfWrittenIsEndedBeforeTheNextCommand)
+{
+    LogCapture log;
+    FakeUnit unit;   // not reading yet: the line stalls part-way
+    TestSession session;
+    ASSERT_TRUE(session.Connect(unit.strPath));
+    EXPECT_FALSE(session.SendData(std::wstring(256 << 10, L'x') + L"\r"));
+
+    unit.Start();
+    EXPECT_EQ(session.Transact(L"fe\r"), TxStatus::Ok);
+    const auto lines = unit.Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].back(), '\r');          // the fragment, ended on its own
+    EXPECT_EQ(lines[0].find_first_not_of('x'), lines[0].size() - 1);
+    EXPECT_EQ(lines[1], "fe\r");
 }
 
 TEST(Transactions, SilentUnitFailsAfterFiveSeconds)
