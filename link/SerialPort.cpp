@@ -47,7 +47,9 @@ bool CQVLSession::InitSerial()
         m_hComm = kNoSerialPort;
         m_strLastError = FromUtf8(SerialErrorText(failure.nErrno));
         if (failure.step == SerialStep::Open) {
-            spdlog::error("{} {} CreateFile Failure.", kInitSerial, strPort);
+            // A port that does not open is retried every second; the caller
+            // reports the reason once per port and reason.
+            spdlog::debug("{} {} CreateFile Failure.", kInitSerial, strPort);
             spdlog::debug("{} {} {}", kInitSerial, strPort, ToUtf8(m_strLastError));
         } else {
             spdlog::error("{} {}", kInitSerial, StepErrorText(failure.step));

@@ -245,7 +245,7 @@ TEST(SerialPort, OpensExclusivelyAndSetsTheLine)
     second.SetComPort(Wide(unit.strPath));
     EXPECT_FALSE(second.InitSerial());
     EXPECT_EQ(second.LastError(), L"Device or resource busy");
-    EXPECT_TRUE(log.Has("[error] CQVLUtilityDlg::InitSerial " + unit.strPath + " CreateFile Failure."));
+    EXPECT_TRUE(log.Has("[debug] CQVLUtilityDlg::InitSerial " + unit.strPath + " CreateFile Failure."));
     EXPECT_TRUE(log.Has("[debug] CQVLUtilityDlg::InitSerial " + unit.strPath + " Device or resource busy"));
 
     missing.SetComPort(L"/dev/no-such-qvl-port");
