@@ -1,5 +1,7 @@
 #include "app/Logging.h"
 
+#include "app/LogFileAccess.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <chrono>
@@ -16,14 +18,39 @@ bool IsDebugLogRequested(const std::string& strCommandLine)
 
 namespace {
 
-std::shared_ptr<spdlog::logger> TryCreate(const std::string& strPath)
+// The rotating sink's file hooks: the file is prepared privately before each
+// open (the first one and the one after every rotation) and checked after
+// it. At the first open a refusal throws, so the caller can pick another
+// folder; at a rotation a link planted at the path is removed instead, and a
+// stream that still is not the file goes to the null device.
+spdlog::file_event_handlers PrivateFileHandlers()
+{
+    auto pOpened = std::make_shared<bool>(false);
+    spdlog::file_event_handlers handlers;
+    handlers.before_open = [pOpened](const spdlog::filename_t& strPath) {
+        std::string strReason;
+        if (!PrepareLogFile(strPath, *pOpened, strReason))
+            throw spdlog::spdlog_ex(strPath + " " + strReason);
+    };
+    handlers.after_open = [pOpened](const spdlog::filename_t& strPath, std::FILE* pFile) {
+        if (!IsLogFileAt(strPath, pFile)) {
+            DivertLogStream(pFile);
+            throw spdlog::spdlog_ex(strPath + " was replaced while it was opened");
+        }
+        *pOpened = true;
+    };
+    return handlers;
+}
+
+// The logger on strPath, or nullptr with the reason.
+std::shared_ptr<spdlog::logger> TryCreate(const std::string& strPath, std::string& strReason)
 {
     try {
         spdlog::drop("logger");
-        return spdlog::rotating_logger_mt("logger", strPath, kLogMaxFileSize, kLogMaxFiles, false);
+        return spdlog::rotating_logger_mt("logger", strPath, kLogMaxFileSize, kLogMaxFiles, false,
+                                          PrivateFileHandlers());
     } catch (const spdlog::spdlog_ex& e) {
-        // The log cannot say it itself: tell whoever started the program.
-        std::fprintf(stderr, "qvl-utility: %s\n", e.what());
+        strReason = e.what();
         return nullptr;
     }
 }
@@ -32,20 +59,27 @@ std::shared_ptr<spdlog::logger> TryCreate(const std::string& strPath)
 
 std::string SetupLogging(const std::string& strCommandLine)
 {
+    // The log cannot tell where it went: one line on stderr does, when it is
+    // not the current directory.
     std::string strPath = kLogFileName;
-    auto pLogger = TryCreate(strPath);
+    std::string strReason;
+    auto pLogger = TryCreate(strPath, strReason);
     if (!pLogger) {
         const std::string strDir = LogFallbackDirectory();
+        std::string strFallbackReason;
         if (!strDir.empty()) {
             MakeDirectories(strDir);
             strPath = strDir + "/" + kLogFileName;
-            pLogger = TryCreate(strPath);
-            if (pLogger)
-                std::fprintf(stderr, "qvl-utility: logging to %s\n", strPath.c_str());
+            pLogger = TryCreate(strPath, strFallbackReason);
         }
+        if (pLogger)
+            std::fprintf(stderr, "qvl-utility: cannot log in the current directory (%s); logging to %s\n",
+                         strReason.c_str(), strPath.c_str());
+        else
+            std::fprintf(stderr, "qvl-utility: no log file can be created (%s); running without a log\n",
+                         strReason.c_str());
     }
     if (!pLogger) {
-        std::fprintf(stderr, "qvl-utility: no log file can be created; running without a log\n");
         strPath.clear();
         spdlog::drop("logger");
         pLogger = std::make_shared<spdlog::logger>("logger", std::make_shared<spdlog::sinks::null_sink_mt>());

@@ -16,12 +16,15 @@ bool IsDebugLogRequested(const std::string& strCommandLine);
 
 // Creates the logger, makes it the default, sets the level from the command
 // line, flushes on error and every 3 seconds, and logs the start line.
-// The file is created in the current directory; when that fails, in the
+// The file is created in the current directory, readable by its owner only
+// (an existing file keeps its mode, rotated files keep theirs), and never
+// through a symbolic link at its path; when that fails, in the
 // per-user state directory ($XDG_STATE_HOME/qvl-utility, or
 // ~/.local/state/qvl-utility; on Windows %LOCALAPPDATA%\Orra QVL Utility);
 // when that fails too, the logger discards every
 // line so the program still runs. Returns the path of the file in use, empty
-// when lines are discarded.
+// when lines are discarded. Any folder but the current one is announced in
+// one line on stderr.
 std::string SetupLogging(const std::string& strCommandLine);
 
 // The directory SetupLogging falls back to when the current one is not

@@ -22,9 +22,12 @@
 #include "link/SerialIo.h"
 #include "protocol/QvlEvent.h"
 
+class CIniFile;
+
 // Outcome of one request/reply exchange with the unit.
 enum class TxStatus {
-    Ok,          // the reply is complete (it may still be an error reply)
+    Ok,          // a good reply is complete
+    ErrorReply,  // the reply is an error reply (or did not match its command)
     WriteFailed, // the command line could not be written
     Timeout,     // no complete reply within the reply time-out
     Lost,        // the receive thread ended (port lost) during the wait
@@ -57,15 +60,22 @@ public:
     // thread runs.
     void StopRecvThread();
     bool IsRecvThreadRunning() const { return m_bRecvRunning.load(); }
+    // The window's receive loop pauses 10 ms before every read. Without the
+    // pause (set before StartRecvThread) each read returns as soon as bytes
+    // arrive, for callers that wait on nothing else.
+    void SetRecvPause(bool bPause) { m_bRecvPause = bPause; }
 
     // ---- Protocol --------------------------------------------------------
     void ParseRecvData();              // receive thread, after each chunk
 
-    // One exchange: empties the response text, records the command and clears
-    // the response event (one lock), writes the line, waits for the reply.
-    // pstrReply receives the response text when the status is Ok.
+    // One exchange: ends a line a stalled write left unended, discards the
+    // port's unread input, empties the response text, records the command and
+    // clears the response event (one lock), writes the line, waits for the
+    // reply. pstrReply receives the response text when a reply completed
+    // (Ok or ErrorReply).
     TxStatus Transact(const std::wstring& strCommand, std::wstring* pstrReply = nullptr);
     // "<port> Timeout Error." / "<port> Disconnected." / "<port> Write Error."
+    // (the last for a line that could not be written or was refused)
     std::wstring TxErrorText(TxStatus status) const;
 
     bool QueryQvlVer();
@@ -78,10 +88,18 @@ public:
     bool fw_APN_WIFI_info(std::wstring& strErr, const char* pszLogName = "CQVLUtilityDlg::OnBnClickedWrite");
 
     // ---- Preset sections -------------------------------------------------
+    // A section holding a value with a control character is refused (FALSE,
+    // logged, records untouched), as a missing one is.
     bool ReadWwanSection(int nNo, const std::wstring& strPath, bool bNumbered);
     bool ReadWifiSection(const std::wstring& strPath);
+    // The same from a file read once by the caller (nullptr: unreadable).
+    bool ReadWwanSection(int nNo, const CIniFile* pIni, const std::wstring& strPath, bool bNumbered);
+    bool ReadWifiSection(const CIniFile* pIni, const std::wstring& strPath);
     bool WriteWwanSection(int nNo, const std::wstring& strPath, bool bNumbered);
     bool WriteWifiSection(const std::wstring& strPath);
+    // The four numbered WWAN sections and the Wi-Fi section in one
+    // replacement of the file: all of them are written or none.
+    bool WriteAllSections(const std::wstring& strPath);
     // The reason of the last failed preset write (system text), for the
     // message the preset commands show.
     const std::wstring& PresetError() const { return m_strPresetError; }
@@ -111,6 +129,7 @@ protected:
     virtual void PostCloseQvlSerial() {}
 
     void RecvThread();
+    void EndPartialLine();
     void RecvThreadTerminate();
 
     std::unique_lock<std::mutex> LockShared() const { return std::unique_lock<std::mutex>(m_mtxShared); }
@@ -131,10 +150,15 @@ protected:
     WifiSettings m_WifiSettings;                 // guarded
 
     mutable std::mutex m_mtxShared;              // guards the members marked so
+    bool m_bAwaitingReply = false;               // guarded: a command is outstanding; the parser runs only then
     bool m_bReplyComplete = false;               // guarded: the parser completed the current reply
+    bool m_bReplyError = false;                  // guarded: ... and it is an error reply
+    std::atomic<unsigned long> m_nCommandSeq{0}; // changed under m_mtxShared when a command is recorded
+    bool m_bPartialLine = false;                 // UI thread only: a write stopped inside a line
     std::atomic<bool> m_bRecvRunning{false};     // receive loop running
     std::mutex m_mtxPort;                        // serialises SendData against the close
     std::chrono::milliseconds m_replyTimeout{5000};
+    bool m_bRecvPause = true;                    // UI thread, read by the receive thread as it starts
 
     std::string m_strSysfsRoot = "/sys";
     std::wstring m_strPortOverride;

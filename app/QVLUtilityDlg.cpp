@@ -258,11 +258,15 @@ void CQVLUtilityDlg::CreateControls()
             long nStyle = wxTE_READONLY | wxBORDER_NONE;
             if (c.kind == Kind::Status)
                 nStyle |= wxTE_RIGHT;
+            // The port box also explains a port that does not open, which
+            // takes more than one line.
+            if (c.nId == IDC_EDIT_PORT)
+                nStyle |= wxTE_MULTILINE | wxTE_NO_VSCROLL | wxTE_WORDWRAP;
             auto* pEdit = new wxTextCtrl(m_pPanel, c.nId, wxEmptyString, pos, size, nStyle);
             pEdit->SetBackgroundColour(colBackground);
-            // Not a tab stop, and not where the initial focus lands.
+            // Not a tab stop, and not where the initial focus lands; a click
+            // still focuses it, so its text can be selected and copied.
             pEdit->DisableFocusFromKeyboard();
-            pEdit->SetCanFocus(false);
             break;
         }
         case Kind::Choice: {
@@ -382,7 +386,7 @@ void CQVLUtilityDlg::OnCharHook(wxKeyEvent& event)
     case WXK_RETURN:
     case WXK_NUMPAD_ENTER:
         // Enter presses a focused push button; anywhere else it does nothing.
-        if (wxDynamicCast(wxWindow::FindFocus(), wxButton)) {
+        if (dynamic_cast<wxButton*>(wxWindow::FindFocus())) {
             event.Skip();
         } else {
             wxCommandEvent ok(wxEVT_MENU, wxID_OK);

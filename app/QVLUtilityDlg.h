@@ -10,8 +10,10 @@
 #include <wx/font.h>
 #include <wx/frame.h>
 #include <wx/iconbndl.h>
+#include <wx/modalhook.h>
 #include <wx/timer.h>
 
+#include "app/ConnectBackoff.h"
 #include "app/QVLSession.h"
 
 class wxFont;
@@ -46,6 +48,8 @@ public:
     void OnTimer(wxTimerEvent& event);
     void ComPortOpenProcess();
     void OnCloseQvlSerial(wxThreadEvent& event);
+    // The port box: "(<port>: <text>)", or empty for an empty text.
+    void ShowOpenFailure(const std::wstring& strText);
 
     // ---- Form binding ------------------------------------------------------
     void SetDataToGroup(int nNo);
@@ -112,6 +116,25 @@ protected:
     bool m_bChangeByCode = false;
     std::array<bool, kGroupCount> m_bChanged{};
     GroupControlIds GroupControlTable;
+
+    // Counts the modal dialogs open in the process (this window's file
+    // dialogs, message boxes, result and About boxes) while they are open.
+    class ModalDialogCounter : public wxModalDialogHook {
+    public:
+        ModalDialogCounter() { Register(); }
+        ~ModalDialogCounter() override { Unregister(); }
+        int Open() const { return m_nOpen; }
+
+    protected:
+        int Enter(wxDialog*) override { ++m_nOpen; return wxID_NONE; }
+        void Exit(wxDialog*) override { --m_nOpen; }
+
+    private:
+        int m_nOpen = 0;
+    };
+    ModalDialogCounter m_modalDialogs;
+    ConnectBackoff m_backoff;
+    std::wstring m_strOpenFailure;           // "<port>\n<system text>" of the open failure last logged
 
     wxPanel* m_pPanel = nullptr;
     wxTimer m_timer;

@@ -246,6 +246,9 @@ void CQVLUtilityDlg::DisplayQvlInfo()
         edit(IDC_EDIT_SERIAL)->Enable();
         for (int nNo = 0; nNo < kGroupCount; ++nNo)
             EnableGroupUI(nNo, true);
+        // The form itself takes the focus only while every control is
+        // disabled; left focusable, it would swallow Tab and every key after.
+        m_pPanel->SetCanFocus(false);
         GetDlgItem(IDC_LOADPRESET1)->SetFocus();
         MainButtonsEnable(true);
         LoadSaveMenuEnable(true);

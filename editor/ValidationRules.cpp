@@ -46,7 +46,8 @@ bool IsAsciiWithoutSpaces(const std::wstring& strText)
 {
     for (wchar_t wc : strText) {
         // A character outside the BMP is two units, both >= 128.
-        if (static_cast<unsigned long>(wc) >= 128 || wc == L' ')
+        const unsigned long nCode = static_cast<unsigned long>(wc);
+        if (nCode <= 0x20 || nCode >= 0x7F)
             return false;
     }
     return true;

@@ -34,7 +34,9 @@ extern const wchar_t* const kMsgAsciiLength;
 extern const wchar_t* const kMsgNotHex;
 extern const wchar_t* const kMsgHexLength;
 
-// Every UTF-16 unit below 128 and none a space; the empty text passes.
+// Every UTF-16 unit printable ASCII other than the space (0x21 to 0x7E): no
+// control character, line ends included, can reach the unit's command line.
+// The empty text passes.
 bool IsAsciiWithoutSpaces(const std::wstring& strText);
 
 // Checks the WWAN groups 1 to 4 (APN, User Name, Password each), the SSID and

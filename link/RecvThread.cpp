@@ -21,6 +21,9 @@ constexpr const char* kRecvThreadTerminate = "CQVLUtilityDlg::RecvThreadTerminat
 
 constexpr auto kPassPause = std::chrono::milliseconds(10);
 constexpr int kReadWaitMs = 100;
+// Without the pause a read returns as soon as bytes arrive; its wait only
+// bounds how long a stop request can go unnoticed.
+constexpr int kQuickReadWaitMs = 5;
 constexpr size_t kReadMax = 1024;
 
 } // namespace
@@ -54,12 +57,17 @@ void CQVLSession::StopRecvThread()
 void CQVLSession::RecvThread()
 {
     char buf[kReadMax];
+    const bool bPause = m_bRecvPause;
     for (;;) {
-        std::this_thread::sleep_for(kPassPause);
+        if (bPause)
+            std::this_thread::sleep_for(kPassPause);
 
         size_t nRead = 0;
         int nErrno = 0;
-        const SerialIoStatus status = SerialReadSome(m_hComm, buf, kReadMax, kReadWaitMs, nRead, nErrno);
+        const SerialIoStatus status =
+            SerialReadSome(m_hComm, buf, kReadMax, bPause ? kReadWaitMs : kQuickReadWaitMs, nRead, nErrno);
+        // Bytes read before a command was recorded belong to an earlier exchange.
+        const unsigned long nSeq = m_nCommandSeq;
         if (status == SerialIoStatus::Failed || status == SerialIoStatus::Closed)
             break;
 
@@ -75,7 +83,8 @@ void CQVLSession::RecvThread()
             std::wstring strWhole;
             {
                 auto lock = LockShared();
-                m_strRecvData += strChunk;
+                if (nSeq == m_nCommandSeq)
+                    m_strRecvData += strChunk;
                 // A unit that talks without end keeps only its newest text.
                 if (m_strRecvData.size() > kMaxRecvChars)
                     m_strRecvData.erase(0, m_strRecvData.size() - kMaxRecvChars);

@@ -47,7 +47,9 @@ bool CQVLSession::InitSerial()
         m_hComm = kNoSerialPort;
         m_strLastError = FromUtf8(SerialErrorText(failure.nErrno));
         if (failure.step == SerialStep::Open) {
-            spdlog::error("{} {} CreateFile Failure.", kInitSerial, strPort);
+            // A port that does not open is retried every second; the caller
+            // reports the reason once per port and reason.
+            spdlog::debug("{} {} CreateFile Failure.", kInitSerial, strPort);
             spdlog::debug("{} {} {}", kInitSerial, strPort, ToUtf8(m_strLastError));
         } else {
             spdlog::error("{} {}", kInitSerial, StepErrorText(failure.step));
@@ -83,6 +85,13 @@ bool CQVLSession::SendData(std::wstring strLine)
         spdlog::debug("{} [{}]", kSendData, ToUtf8(strLine));
         return false;
     }
+    // The unit ends a command at CR (and may at LF): one inside the line
+    // would make the rest of it a command of its own.
+    if (strNarrow.find_first_of("\r\n") < strNarrow.size() - 1 || strNarrow.back() == '\n') {
+        spdlog::error("{} Command line with a line end inside refused.", kSendData);
+        spdlog::debug("{} [{}]", kSendData, strNarrow);
+        return false;
+    }
 
     bool bResult = false;
     size_t nDone = 0;
@@ -111,6 +120,9 @@ bool CQVLSession::SendData(std::wstring strLine)
         }
         bResult = port != kNoSerialPort && nDone == strNarrow.size();
     }
+    // The unit holds the written start of the line; the next exchange ends it.
+    if (!bResult && nDone > 0)
+        m_bPartialLine = true;
 
     spdlog::debug("{} [{}]", kSendData, strNarrow);
     if (bStalled)

@@ -29,8 +29,15 @@ std::string ResolveTarget(const std::string& strPath);
 // larger than nMax bytes (EFBIG).
 bool CheckReplaceable(const std::string& strPath, size_t nMax, FileFacts& facts, int& nErr);
 
+// The name of the new file that replacing a file writes first, in the same
+// folder: ".qvl-" and 16 random hex digits, ".tmp". Short, so that it fits
+// beside a target of any name length, and not guessable, so that nothing can
+// be planted under it in advance.
+std::string ReplacementTempName();
+
 // Writes strBytes to a new file beside strPath and moves it over strPath, so a
-// reader sees either the old content or the new one, never a part. An
-// existing file's permissions are kept. False with nErr on any failure; the
+// reader sees either the old content or the new one, never a part. The new
+// file is created exclusively under ReplacementTempName(): nothing already
+// there is opened or followed. An existing file's permissions are kept. False with nErr on any failure; the
 // new file is then removed and strPath is untouched.
 bool ReplaceFileContents(const std::string& strPath, const std::string& strBytes, const FileFacts& facts, int& nErr);

@@ -53,6 +53,15 @@ std::wstring ErrnoText(int nErr)
 
 } // namespace
 
+bool ReplaceFileAtomically(const std::string& strPath, const std::string& strBytes)
+{
+    int nErr = 0;
+    if (ReplaceFileContents(strPath, strBytes, FileFacts{}, nErr))
+        return true;
+    errno = nErr;
+    return false;
+}
+
 // ---- Decoding and parsing ----------------------------------------------------
 
 std::wstring CIniFile::DecodeLine(const std::string& strRaw) const
@@ -143,6 +152,7 @@ void CIniFile::ParseLine(Line& line, const std::wstring& strText) const
 void CIniFile::Parse(const std::string& strBytes)
 {
     m_lines.clear();
+    m_bTooManyLines = false;
     size_t nPos = 0;
     if (strBytes.size() >= 2 && static_cast<unsigned char>(strBytes[0]) == 0xFF &&
         static_cast<unsigned char>(strBytes[1]) == 0xFE) {
@@ -168,6 +178,12 @@ void CIniFile::Parse(const std::string& strBytes)
 
     size_t nStart = nPos;
     while (nStart < nSize) {
+        if (m_lines.size() >= kMaxLines) {
+            // More lines than any preset holds: unreadable, not kept.
+            m_lines.clear();
+            m_bTooManyLines = true;
+            return;
+        }
         size_t p = nStart;
         while (p + nUnit <= nSize && unitAt(p) != L'\n')
             p += nUnit;
@@ -218,6 +234,10 @@ CIniFile::LoadResult CIniFile::Load(const std::string& strNarrow)
         return nErr == ENOENT ? LoadResult::Missing : LoadResult::Failed;
     }
     Parse(strBytes);
+    if (m_bTooManyLines) {
+        m_strError = ErrnoText(EFBIG);
+        return LoadResult::Failed;
+    }
     m_bCut = bCut;
     return LoadResult::Ok;
 }
@@ -391,9 +411,16 @@ std::wstring UnstorableValueReason(const IniValues& values, const std::wstring& 
 bool UpdateIniFile(const std::wstring& strPath, const std::wstring& strSection, const IniValues& values,
                    std::wstring& strError)
 {
-    strError = UnstorableValueReason(values);
-    if (!strError.empty())
-        return false;
+    return UpdateIniFile(strPath, IniSections{{strSection, values}}, strError);
+}
+
+bool UpdateIniFile(const std::wstring& strPath, const IniSections& sections, std::wstring& strError)
+{
+    for (const auto& section : sections) {
+        strError = UnstorableValueReason(section.second);
+        if (!strError.empty())
+            return false;
+    }
 
     std::string strTarget = ToUtf8(strPath);
     if (strTarget.empty()) {
@@ -423,8 +450,10 @@ bool UpdateIniFile(const std::wstring& strPath, const std::wstring& strSection, 
         }
     }
 
-    for (const auto& kv : values)
-        ini.SetValue(strSection, kv.first, kv.second);
+    for (const auto& section : sections) {
+        for (const auto& kv : section.second)
+            ini.SetValue(section.first, kv.first, kv.second);
+    }
 
     if (!ReplaceFileContents(strTarget, ini.Serialize(), facts, nErr)) {
         strError = ErrnoText(nErr);

@@ -18,6 +18,7 @@
 // UTF-8 without byte-order mark with CRLF line ends, so it reads the same in
 // the Windows version of the tool. The update is atomic: the new content goes
 // to a temporary file beside the target, which is then renamed over it.
+// A file of more than kMaxLines lines is unreadable.
 
 #include <string>
 #include <utility>
@@ -27,6 +28,9 @@ class CIniFile {
 public:
     static constexpr size_t kMaxFileBytes = 4u * 1024u * 1024u;
     static constexpr size_t kMaxValueUnits = 1023;
+    // A file of more lines reads as unreadable (Failed): each line costs a
+    // record, and no preset comes near this.
+    static constexpr size_t kMaxLines = 20000;
 
     enum class Encoding { Utf8, Utf8Bom, Utf16Le };
 
@@ -40,8 +44,10 @@ public:
     // what could be read (nothing unless Ok).
     LoadResult Load(const std::wstring& strPath);
     LoadResult Load(const std::string& strNarrowPath);  // file-system bytes
-    // Parses file content held in memory.
+    // Parses file content held in memory. Content of more than kMaxLines
+    // lines is not kept (TooManyLines()).
     void Parse(const std::string& strBytes);
+    bool TooManyLines() const { return m_bTooManyLines; }
 
     // Section names exactly as spelled in the file, in file order.
     std::vector<std::wstring> SectionNames() const;
@@ -89,6 +95,7 @@ private:
     std::vector<Line> m_lines;
     Encoding m_encoding = Encoding::Utf8;
     bool m_bCut = false;
+    bool m_bTooManyLines = false;
     std::wstring m_strError;
 };
 
@@ -108,3 +115,16 @@ std::wstring UnstorableValueReason(const IniValues& values, const std::wstring& 
 // as it was.
 bool UpdateIniFile(const std::wstring& strPath, const std::wstring& strSection, const IniValues& values,
                    std::wstring& strError);
+
+// Sections with their keys, in the order they are set.
+using IniSections = std::vector<std::pair<std::wstring, IniValues>>;
+
+// The same for several sections at once: the file is replaced once, with all
+// of them or (on any failure) not at all.
+bool UpdateIniFile(const std::wstring& strPath, const IniSections& sections, std::wstring& strError);
+
+// Writes strBytes to a new file beside strPath, under a short random name
+// created exclusively (nothing already there is opened or followed), and
+// renames it over strPath; the new file's permissions are the default ones.
+// FALSE with errno set on any failure; strPath is then untouched.
+bool ReplaceFileAtomically(const std::string& strPath, const std::string& strBytes);

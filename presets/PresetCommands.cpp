@@ -200,12 +200,16 @@ void CQVLUtilityDlg::OnFileLoad(wxCommandEvent&)
         savedProfiles[static_cast<size_t>(nNo)] = GetWwanProfile(nNo);
     const WifiSettings savedWifi = GetWifiSettings();
 
+    // The file is read once for all the sections.
+    CIniFile ini;
+    const bool bLoaded = ini.Load(strPath) == CIniFile::LoadResult::Ok;
+    const CIniFile* pIni = bLoaded ? &ini : nullptr;
     bool bAllRead = true;
     for (int nNo = 0; nNo < kWwanCount && bAllRead; ++nNo)
         if (bChecked[static_cast<size_t>(nNo)])
-            bAllRead = ReadWwanSection(nNo, strPath, true);
+            bAllRead = ReadWwanSection(nNo, pIni, strPath, true);
     if (bAllRead && bChecked[kWifiGroup])
-        bAllRead = ReadWifiSection(strPath);
+        bAllRead = ReadWifiSection(pIni, strPath);
     if (!bAllRead) {
         for (int nNo = 0; nNo < kWwanCount; ++nNo)
             SetWwanProfile(nNo, savedProfiles[static_cast<size_t>(nNo)]);
@@ -246,14 +250,6 @@ void CQVLUtilityDlg::OnFileSave(wxCommandEvent&)
         return;
     }
 
-    // Each section is replaced atomically; after a failure the rest would
-    // fail alike, so the first one ends the save.
-    for (int nNo = 0; nNo < kWwanCount; ++nNo) {
-        if (!WriteWwanSection(nNo, strPath, true)) {
-            ShowSaveError(this, strPath, PresetError());
-            return;
-        }
-    }
-    if (!WriteWifiSection(strPath))
+    if (!WriteAllSections(strPath))
         ShowSaveError(this, strPath, PresetError());
 }

@@ -1,6 +1,8 @@
 // Moving one preset section between a file and the settings records.
 #include "app/QVLSession.h"
 
+#include <algorithm>
+
 #include <spdlog/spdlog.h>
 
 #include "app/TextUtil.h"
@@ -26,6 +28,43 @@ std::wstring ReadIndexKey(const CIniFile& ini, const std::wstring& strSection, c
     if (nValue < 0 || nValue > nMax)
         strValue = strReplacement;
     return strValue;
+}
+
+// No value of the section may hold a control character: a line end in a
+// value would reach the unit as a command of its own. The first one found
+// is logged with its key and file.
+bool AllValuesStorable(const CIniFile& ini, const std::wstring& strSection, const IniValues& keys,
+                       const std::wstring& strPath)
+{
+    for (const auto& key : keys) {
+        const std::wstring strValue = ini.GetString(strSection, key.first, L"");
+        const bool bControl = std::any_of(strValue.begin(), strValue.end(), [](wchar_t wc) {
+            return static_cast<unsigned long>(wc) < 0x20 || wc == 0x7F;
+        });
+        if (bControl) {
+            spdlog::error("Preset value refused: {} of [{}] in [{}] holds a control character.", ToUtf8(key.first),
+                          ToUtf8(strSection), ToUtf8(strPath));
+            return false;
+        }
+    }
+    return true;
+}
+
+void LogWwanSave(int nNo, const WwanProfile& profile)
+{
+    spdlog::info("Save WWAN {} APN {}", nNo + 1, ToUtf8(profile.strApn));
+    spdlog::info("Save WWAN {} username {}", nNo + 1, ToUtf8(profile.strUserName));
+    spdlog::info("Save WWAN {} password {}", nNo + 1, ToUtf8(profile.strPassword));
+    spdlog::info("Save WWAN {} PDP {}", nNo + 1, ToUtf8(profile.strPdpType));
+    spdlog::info("Save WWAN {} Auth {}", nNo + 1, ToUtf8(profile.strAuthType));
+}
+
+void LogWifiSave(const WifiSettings& settings)
+{
+    spdlog::info("Save WiFi SSID {}", ToUtf8(settings.strSsid));
+    spdlog::info("Save WiFi security {}", ToUtf8(settings.strSecurity));
+    spdlog::info("Save WiFi key_fmt {}", ToUtf8(settings.strKeyFormat));
+    spdlog::info("Save WiFi passphrase {}", ToUtf8(settings.strPassphrase));
 }
 
 bool IsGroupNumber(int nNo)
@@ -66,13 +105,22 @@ bool SectionExists(const std::wstring& strSection, const std::wstring& strPath)
 
 bool CQVLSession::ReadWwanSection(int nNo, const std::wstring& strPath, bool bNumbered)
 {
+    CIniFile ini;
+    const bool bLoaded = ini.Load(strPath) == CIniFile::LoadResult::Ok;
+    return ReadWwanSection(nNo, bLoaded ? &ini : nullptr, strPath, bNumbered);
+}
+
+bool CQVLSession::ReadWwanSection(int nNo, const CIniFile* pIni, const std::wstring& strPath, bool bNumbered)
+{
     spdlog::info("Load WWAN Preset {} [{}]", nNo + 1, ToUtf8(strPath));
     if (!IsGroupNumber(nNo))
         return false;
 
     const std::wstring strSection = WwanSectionName(nNo, bNumbered);
-    CIniFile ini;
-    if (ini.Load(strPath) != CIniFile::LoadResult::Ok || !ini.HasSectionExact(strSection))
+    if (pIni == nullptr || !pIni->HasSectionExact(strSection))
+        return false;
+    const CIniFile& ini = *pIni;
+    if (!AllValuesStorable(ini, strSection, WwanSectionValues(WwanProfile{}), strPath))
         return false;
 
     WwanProfile profile;
@@ -87,10 +135,19 @@ bool CQVLSession::ReadWwanSection(int nNo, const std::wstring& strPath, bool bNu
 
 bool CQVLSession::ReadWifiSection(const std::wstring& strPath)
 {
+    CIniFile ini;
+    const bool bLoaded = ini.Load(strPath) == CIniFile::LoadResult::Ok;
+    return ReadWifiSection(bLoaded ? &ini : nullptr, strPath);
+}
+
+bool CQVLSession::ReadWifiSection(const CIniFile* pIni, const std::wstring& strPath)
+{
     spdlog::info("Load WiFi Preset [{}]", ToUtf8(strPath));
 
-    CIniFile ini;
-    if (ini.Load(strPath) != CIniFile::LoadResult::Ok || !ini.HasSectionExact(kWifiSection))
+    if (pIni == nullptr || !pIni->HasSectionExact(kWifiSection))
+        return false;
+    const CIniFile& ini = *pIni;
+    if (!AllValuesStorable(ini, kWifiSection, WifiSectionValues(WifiSettings{}), strPath))
         return false;
 
     WifiSettings settings;
@@ -112,11 +169,7 @@ bool CQVLSession::WriteWwanSection(int nNo, const std::wstring& strPath, bool bN
     }
 
     const WwanProfile profile = GetWwanProfile(nNo);
-    spdlog::info("Save WWAN {} APN {}", nNo + 1, ToUtf8(profile.strApn));
-    spdlog::info("Save WWAN {} username {}", nNo + 1, ToUtf8(profile.strUserName));
-    spdlog::info("Save WWAN {} password {}", nNo + 1, ToUtf8(profile.strPassword));
-    spdlog::info("Save WWAN {} PDP {}", nNo + 1, ToUtf8(profile.strPdpType));
-    spdlog::info("Save WWAN {} Auth {}", nNo + 1, ToUtf8(profile.strAuthType));
+    LogWwanSave(nNo, profile);
 
     std::wstring strError;
     if (!UpdateIniFile(strPath, WwanSectionName(nNo, bNumbered), WwanSectionValues(profile), strError)) {
@@ -133,15 +186,38 @@ bool CQVLSession::WriteWifiSection(const std::wstring& strPath)
     spdlog::info("Save WiFi Preset [{}]", ToUtf8(strPath));
 
     const WifiSettings settings = GetWifiSettings();
-    spdlog::info("Save WiFi SSID {}", ToUtf8(settings.strSsid));
-    spdlog::info("Save WiFi security {}", ToUtf8(settings.strSecurity));
-    spdlog::info("Save WiFi key_fmt {}", ToUtf8(settings.strKeyFormat));
-    spdlog::info("Save WiFi passphrase {}", ToUtf8(settings.strPassphrase));
+    LogWifiSave(settings);
 
     std::wstring strError;
     if (!UpdateIniFile(strPath, kWifiSection, WifiSectionValues(settings), strError)) {
         m_strPresetError = strError;
         spdlog::error("Save WiFi Preset Failed [{}] {}", ToUtf8(strPath), ToUtf8(strError));
+        return false;
+    }
+    return true;
+}
+
+bool CQVLSession::WriteAllSections(const std::wstring& strPath)
+{
+    m_strPresetError.clear();
+    // All five sections go into the file in one replacement: it ends up with
+    // all of them or stays as it was.
+    IniSections sections;
+    for (int nNo = 0; nNo < kWwanCount; ++nNo) {
+        spdlog::info("Save WWAN Preset {} [{}]", nNo + 1, ToUtf8(strPath));
+        const WwanProfile profile = GetWwanProfile(nNo);
+        LogWwanSave(nNo, profile);
+        sections.push_back({WwanSectionName(nNo, true), WwanSectionValues(profile)});
+    }
+    spdlog::info("Save WiFi Preset [{}]", ToUtf8(strPath));
+    const WifiSettings settings = GetWifiSettings();
+    LogWifiSave(settings);
+    sections.push_back({kWifiSection, WifiSectionValues(settings)});
+
+    std::wstring strError;
+    if (!UpdateIniFile(strPath, sections, strError)) {
+        m_strPresetError = strError;
+        spdlog::error("Save All Preset Failed [{}] {}", ToUtf8(strPath), ToUtf8(strError));
         return false;
     }
     return true;

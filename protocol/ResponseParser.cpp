@@ -1,9 +1,3 @@
-// Reply rules, one per command:
-//   "ver\r"     version and MCU ID lines, complete at the final CR LF
-//   "serial\r"  one line behind a 7-character label
-//   "get\r"     24 "GET ..." lines (or an error reply)
-//   "fe\r", "fw\r"  exactly "FE OK"/"FW OK" or "ERROR", each with CR LF
-//   "set ..."   the line echoed back (letter case aside) or an error reply
 #include "protocol/ResponseParser.h"
 
 #include <array>
@@ -13,33 +7,16 @@
 
 #include "app/QVLSession.h"
 #include "app/TextUtil.h"
+#include "protocol/WireFields.h"
 
 namespace {
 
 constexpr const char* kParseRecvData = "CQVLUtilityDlg::ParseRecvData";
-const std::wstring kCrLf = L"\r\n";
-const std::wstring kError = L"ERROR\r\n";
-constexpr size_t kGetLines = 24;
 constexpr size_t kSerialLabel = 7;
-
-bool EndsWith(const std::wstring& str, const std::wstring& strEnd)
-{
-    return str.size() >= strEnd.size() && str.compare(str.size() - strEnd.size(), strEnd.size(), strEnd) == 0;
-}
 
 bool BeginsWith(const std::wstring& str, const std::wstring& strBegin)
 {
     return str.compare(0, strBegin.size(), strBegin) == 0;
-}
-
-// Carriage returns and line feeds removed from both ends only.
-std::wstring Trimmed(const std::wstring& str)
-{
-    const size_t nFirst = str.find_first_not_of(L"\r\n");
-    if (nFirst == std::wstring::npos)
-        return {};
-    const size_t nLast = str.find_last_not_of(L"\r\n");
-    return str.substr(nFirst, nLast - nFirst + 1);
 }
 
 // True when strText begins with strPrefix, letters A to Z compared without
@@ -55,45 +32,17 @@ bool BeginsWithNoCase(const std::wstring& strText, const std::wstring& strPrefix
     return true;
 }
 
-bool ParseVer(const std::wstring& t, DeviceInfo& info)
+// The text without the CR and LF it starts with.
+std::wstring WithoutLeadingLineEnds(const std::wstring& t)
 {
-    const bool bLineEnd = EndsWith(t, kCrLf);
-    bool bSignal = false;
-    if (t.find(L"VER ") != std::wstring::npos) {
-        size_t nSplit = t.find(L"SN ");
-        if (nSplit == std::wstring::npos)
-            nSplit = t.find(L"MCUID ");
-        if (bLineEnd && nSplit != std::wstring::npos) {
-            info.strVersion = Trimmed(t.substr(0, nSplit));
-            info.strMcuId = Trimmed(t.substr(nSplit));
-            bSignal = true;
-        } else if (bLineEnd) {
-            info.strVersion = Trimmed(t);
-            bSignal = true;
-        }
-    } else if (bLineEnd && (BeginsWith(t, L"\r\nSN") || BeginsWith(t, L"\r\nMCUID"))) {
-        info.strMcuId = Trimmed(t);
-        bSignal = true;
-    }
-    if (bSignal)
-        spdlog::debug("{} SetEvent", kParseRecvData);
-    return bSignal;
+    const size_t nFirst = t.find_first_not_of(L"\r\n");
+    return nFirst == std::wstring::npos ? std::wstring() : t.substr(nFirst);
 }
 
-bool ParseSerial(const std::wstring& t, DeviceInfo& info)
-{
-    if (!EndsWith(t, kCrLf))
-        return false;
-    if (t == kError)
-        info.strSerial.clear();
-    else
-        info.strSerial = t.size() > kSerialLabel ? Trimmed(t.substr(kSerialLabel)) : std::wstring();
-    return true;
-}
-
-// The complete lines of the text: runs of characters other than CR and LF
-// that a CR or LF follows. A last run without its line end is still arriving.
-std::vector<std::wstring> CompleteLines(const std::wstring& t, size_t nMax)
+// The complete lines of the text (at most nMax): runs of characters other
+// than CR and LF that a CR or LF follows. A last run without its line end is
+// still arriving.
+std::vector<std::wstring> CompleteLines(const std::wstring& t, size_t nMax = std::wstring::npos)
 {
     std::vector<std::wstring> lines;
     size_t nPos = 0;
@@ -110,34 +59,73 @@ std::vector<std::wstring> CompleteLines(const std::wstring& t, size_t nMax)
     return lines;
 }
 
-// Only the label's length counts, not its text.
-std::wstring ValueAfter(const std::wstring& strLine, size_t nLabel)
+bool IsErrorReply(const std::vector<std::wstring>& lines)
 {
-    return strLine.size() > nLabel ? strLine.substr(nLabel) : std::wstring();
+    return !lines.empty() && lines.back() == L"ERROR";
 }
 
-bool ParseGet(const std::wstring& t, WwanProfiles& profiles, WifiSettings& wifi)
+ReplyVerdict ParseVer(const std::wstring& t, DeviceInfo& info)
 {
-    if (EndsWith(t, kError))
-        return true;
-    // Nothing is stored until all 24 lines are in: a reply read in pieces
-    // never leaves empty values behind.
-    const std::vector<std::wstring> lines = CompleteLines(t, kGetLines);
-    if (lines.size() < kGetLines)
-        return false;
-    size_t k = 0;
-    for (WwanProfile& profile : profiles) {
-        profile.strApn = ValueAfter(lines[k++], 10);      // "GET n apn "
-        profile.strUserName = ValueAfter(lines[k++], 11); // "GET n user "
-        profile.strPassword = ValueAfter(lines[k++], 9);  // "GET n pw "
-        profile.strAuthType = ValueAfter(lines[k++], 11); // "GET n auth "
-        profile.strPdpType = ValueAfter(lines[k++], 10);  // "GET n pdp "
+    const std::vector<std::wstring> lines = CompleteLines(t);
+    if (IsErrorReply(lines))
+        return ReplyVerdict::Error;
+    if (!lines.empty() && !BeginsWith(lines[0], L"VER "))
+        return ReplyVerdict::Error;
+    if (lines.size() < 2)
+        return ReplyVerdict::Incomplete;
+    if (!BeginsWith(lines[1], L"MCUID ") && !BeginsWith(lines[1], L"SN "))
+        return ReplyVerdict::Error;
+    info.strVersion = lines[0];
+    info.strMcuId = lines[1];
+    spdlog::debug("{} SetEvent", kParseRecvData);
+    return ReplyVerdict::Complete;
+}
+
+ReplyVerdict ParseSerial(const std::wstring& t, DeviceInfo& info)
+{
+    const std::vector<std::wstring> lines = CompleteLines(t, 1);
+    if (lines.empty())
+        return ReplyVerdict::Incomplete;
+    if (IsErrorReply(lines)) {
+        info.strSerial.clear();
+        return ReplyVerdict::Error;
     }
-    wifi.strSsid = ValueAfter(lines[k++], 11);       // "GET w ssid "
-    wifi.strSecurity = ValueAfter(lines[k++], 10);   // "GET w sec "
-    wifi.strKeyFormat = ValueAfter(lines[k++], 14);  // "GET w pw_type "
-    wifi.strPassphrase = ValueAfter(lines[k++], 9);  // "GET w pw "
-    return true;
+    info.strSerial = lines[0].size() > kSerialLabel ? lines[0].substr(kSerialLabel) : std::wstring();
+    return ReplyVerdict::Complete;
+}
+
+ReplyVerdict ParseExact(const std::wstring& t, const wchar_t* pszGood)
+{
+    if (WithoutLeadingLineEnds(t) == pszGood)
+        return ReplyVerdict::Complete;
+    return IsErrorReply(CompleteLines(t)) ? ReplyVerdict::Error : ReplyVerdict::Incomplete;
+}
+
+ReplyVerdict ParseGet(const std::wstring& t, WwanProfiles& profiles, WifiSettings& wifi)
+{
+    const auto& fields = WireFields();
+    const std::vector<std::wstring> lines = CompleteLines(t, fields.size());
+    // Every line must carry its own label; one that does not (an "ERROR"
+    // line, text left from something else) makes the whole reply an error
+    // reply, and nothing of it is stored.
+    for (size_t k = 0; k < lines.size(); ++k) {
+        if (!BeginsWith(lines[k], fields[k].ReplyLabel()))
+            return ReplyVerdict::Error;
+    }
+    // Nothing is stored until all 24 lines are in.
+    if (lines.size() < fields.size())
+        return ReplyVerdict::Incomplete;
+    for (size_t k = 0; k < lines.size(); ++k)
+        fields[k].In(profiles, wifi) = lines[k].substr(fields[k].ReplyLabel().size());
+    return ReplyVerdict::Complete;
+}
+
+ReplyVerdict ParseSet(const std::wstring& strSendData, const std::wstring& t)
+{
+    if (IsErrorReply(CompleteLines(t)))
+        return ReplyVerdict::Error;
+    return BeginsWithNoCase(WithoutLeadingLineEnds(t), strSendData) ? ReplyVerdict::Complete
+                                                                     : ReplyVerdict::Incomplete;
 }
 
 void LogSend(const std::wstring& strSendData)
@@ -147,8 +135,8 @@ void LogSend(const std::wstring& strSendData)
 
 } // namespace
 
-bool ParseResponse(const std::wstring& strSendData, const std::wstring& strRecv, DeviceInfo& info,
-                   WwanProfiles& profiles, WifiSettings& wifi)
+ReplyVerdict ParseResponse(const std::wstring& strSendData, const std::wstring& strRecv, DeviceInfo& info,
+                           WwanProfiles& profiles, WifiSettings& wifi)
 {
     if (strSendData == L"ver\r") {
         LogSend(strSendData);
@@ -160,11 +148,11 @@ bool ParseResponse(const std::wstring& strSendData, const std::wstring& strRecv,
     }
     if (strSendData == L"fw\r") {
         LogSend(strSendData);
-        return strRecv == L"FW OK\r\n" || strRecv == kError;
+        return ParseExact(strRecv, L"FW OK\r\n");
     }
     if (strSendData == L"fe\r") {
         LogSend(strSendData);
-        return strRecv == L"FE OK\r\n" || strRecv == kError;
+        return ParseExact(strRecv, L"FE OK\r\n");
     }
     if (strSendData == L"get\r") {
         LogSend(strSendData);
@@ -172,16 +160,24 @@ bool ParseResponse(const std::wstring& strSendData, const std::wstring& strRecv,
     }
     if (BeginsWith(strSendData, L"set ")) {
         LogSend(strSendData);
-        return EndsWith(strRecv, kError) || BeginsWithNoCase(strRecv, strSendData);
+        return ParseSet(strSendData, strRecv);
     }
-    return false;
+    return ReplyVerdict::Incomplete;
 }
 
 void CQVLSession::ParseRecvData()
 {
     auto lock = LockShared();
-    if (ParseResponse(m_strSendData, m_strRecvData, m_DeviceInfo, m_WwanProfiles, m_WifiSettings)) {
-        m_bReplyComplete = true;
-        m_pRecvEvent->Set();
-    }
+    // Once the reply is complete, or when no command waits for one, what
+    // arrives is only logged: values are stored once per reply.
+    if (!m_bAwaitingReply)
+        return;
+    const ReplyVerdict verdict =
+        ParseResponse(m_strSendData, m_strRecvData, m_DeviceInfo, m_WwanProfiles, m_WifiSettings);
+    if (verdict == ReplyVerdict::Incomplete)
+        return;
+    m_bAwaitingReply = false;
+    m_bReplyComplete = true;
+    m_bReplyError = verdict == ReplyVerdict::Error;
+    m_pRecvEvent->Set();
 }

@@ -6,12 +6,15 @@
 #include <array>
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <spdlog/spdlog.h>
 
 #include "app/QVLSession.h"
 #include "app/TextUtil.h"
+#include "link/SerialIo.h"
+#include "protocol/WireFields.h"
 
 namespace {
 
@@ -19,21 +22,60 @@ constexpr const char* kQueryQvlVer = "CQVLUtilityDlg::QueryQvlVer";
 constexpr const char* kGetInfo = "CQVLUtilityDlg::get_APN_WIFI_info";
 constexpr const char* kFeInfo = "CQVLUtilityDlg::fe_APN_WIFI_info";
 constexpr const char* kSetInfo = "CQVLUtilityDlg::set_APN_WIFI_info";
-const std::wstring kError = L"ERROR\r\n";
+// How long the unit's answer to the fragment of a stalled line is awaited.
+constexpr auto kFragmentReplyWait = std::chrono::milliseconds(300);
 
 } // namespace
 
+void CQVLSession::EndPartialLine()
+{
+    // The start of a line that a stalled write left behind sits in the unit's
+    // line buffer and would be taken as the start of the next command. A CR
+    // ends it there; the unit's answer to that fragment is awaited briefly
+    // and dropped with the rest of the unread input.
+    {
+        auto lock = LockShared();
+        m_strRecvData.clear();
+        m_strSendData.clear();
+        m_bAwaitingReply = false;
+        ++m_nCommandSeq;
+    }
+    if (!SendData(L"\r"))
+        return;   // still unended: tried again before the next command
+    m_bPartialLine = false;
+    const auto deadline = std::chrono::steady_clock::now() + kFragmentReplyWait;
+    while (m_bRecvRunning && std::chrono::steady_clock::now() < deadline) {
+        if (GetRecvData().find(L'\n') != std::wstring::npos)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
 TxStatus CQVLSession::Transact(const std::wstring& strCommand, std::wstring* pstrReply)
 {
+    if (m_bPartialLine)
+        EndPartialLine();
+    // What is still unread belongs to an earlier exchange. (Only the receive
+    // thread closes the port, and only this thread opens one, so the handle
+    // cannot name another port here; a closed one is a no-op.)
+    SerialFlushInput(m_hComm);
     {
         auto lock = LockShared();
         m_strRecvData.clear();
         m_strSendData = strCommand;
+        ++m_nCommandSeq;
+        m_bAwaitingReply = true;
         m_bReplyComplete = false;
+        m_bReplyError = false;
         m_pRecvEvent->Reset();
     }
+    auto giveUp = [this](TxStatus status) {
+        auto lock = LockShared();
+        m_bAwaitingReply = false;
+        return status;
+    };
     if (!SendData(strCommand))
-        return TxStatus::WriteFailed;
+        return giveUp(TxStatus::WriteFailed);
 
     const auto deadline = std::chrono::steady_clock::now() + m_replyTimeout;
     for (;;) {
@@ -42,15 +84,15 @@ TxStatus CQVLSession::Transact(const std::wstring& strCommand, std::wstring* pst
             if (m_bReplyComplete) {
                 if (pstrReply)
                     *pstrReply = m_strRecvData;
-                return TxStatus::Ok;
+                return m_bReplyError ? TxStatus::ErrorReply : TxStatus::Ok;
             }
         }
         // The receive thread sets the event as it ends, so this is seen at once.
         if (!m_bRecvRunning)
-            return TxStatus::Lost;
+            return giveUp(TxStatus::Lost);
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
-            return TxStatus::Timeout;
+            return giveUp(TxStatus::Timeout);
         m_pRecvEvent->Wait(left + std::chrono::milliseconds(1));
     }
 }
@@ -60,7 +102,8 @@ std::wstring CQVLSession::TxErrorText(TxStatus status) const
     switch (status) {
     case TxStatus::Timeout:     return m_strComPort + L" Timeout Error.";
     case TxStatus::Lost:        return m_strComPort + L" Disconnected.";
-    case TxStatus::WriteFailed: return m_strComPort + L" Write Error.";
+    case TxStatus::WriteFailed:
+    case TxStatus::ErrorReply:  return m_strComPort + L" Write Error.";
     case TxStatus::Ok:          break;
     }
     return {};
@@ -71,7 +114,9 @@ bool CQVLSession::QueryQvlVer()
     spdlog::info("{}", kQueryQvlVer);
     for (const wchar_t* pszCommand : {L"ver\r", L"serial\r"}) {
         const TxStatus status = Transact(pszCommand);
-        if (status != TxStatus::Ok) {
+        // A unit without a serial number answers "ERROR": the number is empty.
+        const bool bNoSerial = status == TxStatus::ErrorReply && pszCommand == std::wstring(L"serial\r");
+        if (status != TxStatus::Ok && !bNoSerial) {
             spdlog::error("{} {}", kQueryQvlVer, ToUtf8(TxErrorText(status)));
             return false;
         }
@@ -84,19 +129,15 @@ bool CQVLSession::QueryQvlVer()
 
 namespace {
 
-// One command whose reply "ERROR\r\n" is a failure with the given text.
+// One command whose error reply is a failure with the given text.
 bool CheckedCommand(CQVLSession& session, const char* pszName, const wchar_t* pszCommand,
                     const wchar_t* pszErrorReplyText, std::wstring& strErr)
 {
     spdlog::info("{}", pszName);
-    std::wstring strReply;
-    const TxStatus status = session.Transact(pszCommand, &strReply);
-    if (status != TxStatus::Ok)
-        strErr = session.TxErrorText(status);
-    else if (strReply == kError)
-        strErr = session.ComPort() + pszErrorReplyText;
-    else
+    const TxStatus status = session.Transact(pszCommand);
+    if (status == TxStatus::Ok)
         return true;
+    strErr = status == TxStatus::ErrorReply ? session.ComPort() + pszErrorReplyText : session.TxErrorText(status);
     spdlog::error("{} {}", pszName, ToUtf8(strErr));
     return false;
 }
@@ -130,32 +171,19 @@ bool CQVLSession::set_APN_WIFI_info(std::wstring& strErr)
         std::string strLog;
     };
     std::vector<Line> lines;
-    auto add = [&lines](const std::wstring& strHead, const std::wstring& strValue, const std::string& strLogHead) {
-        lines.push_back({L"set " + strHead + L" " + strValue + L"\r", strLogHead + " " + ToUtf8(strValue)});
-    };
-    for (int n = 1; n <= kWwanCount; ++n) {
-        const WwanProfile& p = profiles[static_cast<size_t>(n - 1)];
-        const std::wstring strNo = std::to_wstring(n);
-        const std::string strWwan = "Write WWAN " + std::to_string(n);
-        add(strNo + L" apn", p.strApn, strWwan + " APN");
-        add(strNo + L" user", p.strUserName, strWwan + " username");
-        add(strNo + L" pw", p.strPassword, strWwan + " password");
-        // The unit takes the authentication type before the PDP type.
-        add(strNo + L" auth", p.strAuthType, strWwan + " Auth");
-        add(strNo + L" pdp", p.strPdpType, strWwan + " PDP");
+    for (const WireField& f : WireFields()) {
+        const std::wstring& strValue = f.In(profiles, wifi);
+        const std::string strLogHead = f.IsWifi() ? std::string("Write WiFi ")
+                                                  : "Write WWAN " + std::to_string(f.nGroup + 1) + " ";
+        lines.push_back({f.SetLine(strValue), strLogHead + f.pszLogName + " " + ToUtf8(strValue)});
     }
-    add(L"w ssid", wifi.strSsid, "Write WiFi SSID");
-    add(L"w sec", wifi.strSecurity, "Write WiFi security");
-    add(L"w pw_type", wifi.strKeyFormat, "Write WiFi key_fmt");
-    add(L"w pw", wifi.strPassphrase, "Write WiFi passphrase");
 
     for (const Line& line : lines) {
         spdlog::info("{}", line.strLog);
-        std::wstring strReply;
-        const TxStatus status = Transact(line.strLine, &strReply);
-        if (status == TxStatus::Ok && strReply != kError)
+        const TxStatus status = Transact(line.strLine);
+        if (status == TxStatus::Ok)
             continue;
-        strErr = TxErrorText(status == TxStatus::Ok ? TxStatus::WriteFailed : status);
+        strErr = TxErrorText(status);
         spdlog::error("{} {}", kSetInfo, ToUtf8(strErr));
         return false;
     }
@@ -164,12 +192,11 @@ bool CQVLSession::set_APN_WIFI_info(std::wstring& strErr)
 
 bool CQVLSession::fw_APN_WIFI_info(std::wstring& strErr, const char* pszLogName)
 {
-    std::wstring strReply;
-    const TxStatus status = Transact(L"fw\r", &strReply);
-    if (status == TxStatus::Ok && strReply != kError)
+    const TxStatus status = Transact(L"fw\r");
+    if (status == TxStatus::Ok)
         return true;
     // An error reply means the unit did not commit the settings.
-    strErr = TxErrorText(status == TxStatus::Ok ? TxStatus::WriteFailed : status);
+    strErr = TxErrorText(status);
     spdlog::error("{} {}", pszLogName, ToUtf8(strErr));
     return false;
 }

@@ -78,3 +78,12 @@ echo "== ThreadSanitizer, thread tests"
 build build-tsan -DQVL_SANITIZE=thread
 TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" \
     ctest --test-dir build-tsan --output-on-failure -L thread
+
+echo "== Fuzz targets for the reply parser, bounded"
+CC=clang CXX=clang++ cmake -S "$ROOT" -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVL_FUZZ=ON >/dev/null
+cmake --build build-fuzz -j "$JOBS" --target fuzz_replies fuzz_parser
+# New inputs go to the scratch folder; the kept inputs are only read.
+mkdir -p build-fuzz/corpus-replies build-fuzz/corpus-parser
+build-fuzz/tests/protocol/fuzz_replies -max_total_time=60 -max_len=4096 -artifact_prefix=build-fuzz/ \
+    build-fuzz/corpus-replies tests/protocol/corpus/replies
+build-fuzz/tests/protocol/fuzz_parser -max_total_time=20 -artifact_prefix=build-fuzz/ build-fuzz/corpus-parser

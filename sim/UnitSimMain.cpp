@@ -42,6 +42,8 @@ const char* kUsage =
     "                        starting with it)\n"
     "  --chunk=N             send replies in pieces of N bytes ...\n"
     "  --chunk-pause=MS      ... with MS milliseconds between them\n"
+    "  --line-packets        send each line of a reply alone, --chunk-pause apart\n"
+    "  --late-lf=MS          send the LF of every line end alone, MS later\n"
     "  --noise=TEXT          send TEXT before every reply (escapes)\n"
     "Program:\n"
     "  -h, --help            show this text and exit\n"
@@ -142,6 +144,10 @@ int main(int argc, char** argv)
             std::cout << "qvl-unit-sim " << kVersionText << "\n";
             return 0;
         }
+        if (strArg == "--line-packets") {
+            faults.bPacketPerLine = true;
+            continue;
+        }
         if (!bHasValue)
             return Usage("unknown option " + strArg);
         if (strName == "--link") {
@@ -183,6 +189,10 @@ int main(int argc, char** argv)
             if (!ParseCount(strValue, 60000, nNumber))
                 return Usage("bad number in " + strArg);
             faults.nChunkPauseMs = static_cast<int>(nNumber);
+        } else if (strName == "--late-lf") {
+            if (!ParseCount(strValue, 60000, nNumber))
+                return Usage("bad number in " + strArg);
+            faults.nLateLfMs = static_cast<int>(nNumber);
         } else {
             return Usage("unknown option " + strArg);
         }

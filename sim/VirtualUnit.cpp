@@ -15,6 +15,8 @@
 #include <sstream>
 
 #include "app/TextUtil.h"
+#include "presets/IniFile.h"
+#include "protocol/WireFields.h"
 
 namespace {
 
@@ -26,63 +28,17 @@ constexpr const char* kStateHeader = "QVL-UNIT-STATE 1";
 
 enum class FieldKind { Text, Index3, Index2, Passphrase };
 
-struct FieldDef {
-    bool bWifi;
-    const char* pszName;
-    FieldKind kind;
-};
-
-// In the order of the reply to "get\r": per profile apn, user, pw, auth, pdp;
-// then the Wi-Fi fields.
-constexpr FieldDef kWwanFields[] = {
-    {false, "apn", FieldKind::Text},     {false, "user", FieldKind::Text}, {false, "pw", FieldKind::Text},
-    {false, "auth", FieldKind::Index3},  {false, "pdp", FieldKind::Index3},
-};
-constexpr FieldDef kWifiFields[] = {
-    {true, "ssid", FieldKind::Text},
-    {true, "sec", FieldKind::Index2},
-    {true, "pw_type", FieldKind::Index2},
-    {true, "pw", FieldKind::Passphrase},
-};
-
-// The field of a profile (0..3) or of the Wi-Fi settings (nProfile 4).
-std::wstring* FieldOf(UnitSettings& s, int nProfile, const std::string& strName, FieldKind* pKind)
+// What the unit accepts for a field.
+FieldKind KindOf(const WireField& f)
 {
-    if (nProfile >= 0 && nProfile < kWwanCount) {
-        WwanProfile& p = s.wwan[static_cast<size_t>(nProfile)];
-        std::wstring* apFields[] = {&p.strApn, &p.strUserName, &p.strPassword, &p.strAuthType, &p.strPdpType};
-        for (size_t i = 0; i < 5; ++i) {
-            if (strName == kWwanFields[i].pszName) {
-                *pKind = kWwanFields[i].kind;
-                return apFields[i];
-            }
-        }
-    } else if (nProfile == kWifiGroup) {
-        WifiSettings& w = s.wifi;
-        std::wstring* apFields[] = {&w.strSsid, &w.strSecurity, &w.strKeyFormat, &w.strPassphrase};
-        for (size_t i = 0; i < 4; ++i) {
-            if (strName == kWifiFields[i].pszName) {
-                *pKind = kWifiFields[i].kind;
-                return apFields[i];
-            }
-        }
-    }
-    return nullptr;
-}
-
-// "1".."4" -> 0..3, "w" -> 4, anything else -> -1.
-int ProfileOf(const std::string& strToken)
-{
-    if (strToken == "w")
-        return kWifiGroup;
-    if (strToken.size() == 1 && strToken[0] >= '1' && strToken[0] <= '4')
-        return strToken[0] - '1';
-    return -1;
-}
-
-std::string ProfileToken(int nProfile)
-{
-    return nProfile == kWifiGroup ? std::string("w") : std::to_string(nProfile + 1);
+    const std::string strKey = f.pszKey;
+    if (strKey == "auth" || strKey == "pdp")
+        return FieldKind::Index3;
+    if (strKey == "sec" || strKey == "pw_type")
+        return FieldKind::Index2;
+    if (f.IsWifi() && strKey == "pw")
+        return FieldKind::Passphrase;
+    return FieldKind::Text;
 }
 
 // The unit's bytes for a held text: one byte per character; characters the
@@ -183,11 +139,10 @@ UnitSettings FactoryUnitSettings()
 
 bool SetUnitField(UnitSettings& s, const std::string& strProfile, const std::string& strField, const std::wstring& strValue)
 {
-    FieldKind kind;
-    std::wstring* pField = FieldOf(s, ProfileOf(strProfile), strField, &kind);
+    const WireField* pField = FindWireField(strProfile, strField);
     if (pField == nullptr)
         return false;
-    *pField = strValue;
+    pField->In(s.wwan, s.wifi) = strValue;
     return true;
 }
 
@@ -371,12 +326,8 @@ bool VirtualUnit::OpenPty(std::string& strError)
     fdSlave = open(szSlave, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fdSlave < 0)
         return fail("open slave");
-    termios tio {};
-    if (tcgetattr(fdSlave, &tio) != 0)
-        return fail("tcgetattr");
-    cfmakeraw(&tio);   // nothing echoed, nothing translated
-    if (tcsetattr(fdSlave, TCSANOW, &tio) != 0)
-        return fail("tcsetattr");
+    // The slave keeps the driver's default line settings: setting up the
+    // line is the client's business, as on a real port.
     const int nFlags = fcntl(fdMaster, F_GETFL);
     if (nFlags < 0 || fcntl(fdMaster, F_SETFL, nFlags | O_NONBLOCK) != 0)
         return fail("fcntl");
@@ -593,17 +544,8 @@ std::string VirtualUnit::Answer(const std::string& strLine)
         return m_options.strSerialReply;
     if (strLine == "get\r") {
         std::string strReply;
-        auto add = [&](int nProfile, const char* pszName) {
-            FieldKind kind;
-            const std::wstring* pField = FieldOf(m_settings, nProfile, pszName, &kind);
-            strReply += "GET " + ProfileToken(nProfile) + " " + pszName + " " + ToBytes(*pField) + "\r\n";
-        };
-        for (int n = 0; n < kWwanCount; ++n) {
-            for (const FieldDef& f : kWwanFields)
-                add(n, f.pszName);
-        }
-        for (const FieldDef& f : kWifiFields)
-            add(kWifiGroup, f.pszName);
+        for (const WireField& f : WireFields())
+            strReply += ToBytes(f.ReplyLabel()) + ToBytes(f.In(m_settings.wwan, m_settings.wifi)) + "\r\n";
         return strReply;
     }
     if (strLine.compare(0, 4, "set ") == 0)
@@ -621,14 +563,11 @@ std::string VirtualUnit::AnswerSet(const std::string& strLine)
     const size_t nBlank2 = strBody.find(' ', nBlank1 + 1);
     if (nBlank2 == std::string::npos)
         return kErrorReply;
-    const int nProfile = ProfileOf(strBody.substr(0, nBlank1));
-    const std::string strField = strBody.substr(nBlank1 + 1, nBlank2 - nBlank1 - 1);
+    const WireField* pField = FindWireField(strBody.substr(0, nBlank1), strBody.substr(nBlank1 + 1, nBlank2 - nBlank1 - 1));
     const std::string strValue = strBody.substr(nBlank2 + 1);
-    FieldKind kind;
-    std::wstring* pField = FieldOf(m_settings, nProfile, strField, &kind);
-    if (pField == nullptr || !ValueAccepted(kind, strValue, m_settings.wifi.strKeyFormat))
+    if (pField == nullptr || !ValueAccepted(KindOf(*pField), strValue, m_settings.wifi.strKeyFormat))
         return kErrorReply;
-    *pField = WidenBytes(strValue.data(), strValue.size());
+    pField->In(m_settings.wwan, m_settings.wifi) = WidenBytes(strValue.data(), strValue.size());
     return strLine + "\n";
 }
 
@@ -640,11 +579,40 @@ void VirtualUnit::SendReply(const std::string& strReply)
         faults = m_faults;
     }
     const std::string strAll = faults.strNoise + strReply;
-    const size_t nChunk = faults.nChunkSize > 0 ? faults.nChunkSize : strAll.size();
-    for (size_t nPos = 0; nPos < strAll.size(); nPos += nChunk) {
-        if (nPos > 0 && faults.nChunkPauseMs > 0 && WaitWake(faults.nChunkPauseMs))
+    // The pieces a USB unit's packets would make, each with the pause before it.
+    std::vector<std::pair<std::string, int>> pieces;
+    if (faults.nChunkSize > 0) {
+        for (size_t nPos = 0; nPos < strAll.size(); nPos += faults.nChunkSize)
+            pieces.push_back({strAll.substr(nPos, faults.nChunkSize), faults.nChunkPauseMs});
+    } else if (faults.bPacketPerLine) {
+        for (size_t nPos = 0; nPos < strAll.size();) {
+            const size_t nEnd = std::min(strAll.find('\n', nPos), strAll.size() - 1) + 1;
+            pieces.push_back({strAll.substr(nPos, nEnd - nPos), faults.nChunkPauseMs});
+            nPos = nEnd;
+        }
+    } else {
+        pieces.push_back({strAll, 0});
+    }
+    if (faults.nLateLfMs > 0) {
+        std::vector<std::pair<std::string, int>> split;
+        for (const auto& piece : pieces) {
+            int nPause = piece.second;
+            size_t nPos = 0;
+            for (size_t nLf; (nLf = piece.first.find('\n', nPos)) != std::string::npos; nPos = nLf + 1) {
+                if (nLf > nPos)
+                    split.push_back({piece.first.substr(nPos, nLf - nPos), nPause});
+                split.push_back({"\n", faults.nLateLfMs});
+                nPause = 0;
+            }
+            if (nPos < piece.first.size())
+                split.push_back({piece.first.substr(nPos), nPause});
+        }
+        pieces.swap(split);
+    }
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        if (i > 0 && pieces[i].second > 0 && WaitWake(pieces[i].second))
             return;
-        if (!WriteAll(strAll.data() + nPos, std::min(nChunk, strAll.size() - nPos)))
+        if (!WriteAll(pieces[i].first.data(), pieces[i].first.size()))
             return;
     }
 }
@@ -682,46 +650,13 @@ bool VirtualUnit::SaveState(const UnitSettings& s, std::string& strError) const
 {
     std::ostringstream out;
     out << kStateHeader << "\n";
-    UnitSettings copy = s;
-    FieldKind kind;
-    for (int n = 0; n < kWwanCount; ++n) {
-        for (const FieldDef& f : kWwanFields)
-            out << ProfileToken(n) << ' ' << f.pszName << ' ' << EscapeValue(ToBytes(*FieldOf(copy, n, f.pszName, &kind))) << "\n";
-    }
-    for (const FieldDef& f : kWifiFields)
-        out << "w " << f.pszName << ' ' << EscapeValue(ToBytes(*FieldOf(copy, kWifiGroup, f.pszName, &kind))) << "\n";
-    const std::string strText = out.str();
-
-    // Written beside the file and renamed over it: a failed save leaves the
-    // previous state whole.
-    const std::string& strPath = m_options.strStateFile;
-    const std::string strTemp = strPath + ".tmp";
-    const int fd = open(strTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        strError = ErrnoText(strTemp.c_str());
-        return false;
-    }
-    size_t nDone = 0;
-    while (nDone < strText.size()) {
-        const ssize_t n = write(fd, strText.data() + nDone, strText.size() - nDone);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            strError = ErrnoText(strTemp.c_str());
-            close(fd);
-            unlink(strTemp.c_str());
-            return false;
-        }
-        nDone += static_cast<size_t>(n);
-    }
-    if (fsync(fd) != 0 || close(fd) != 0) {
-        strError = ErrnoText(strTemp.c_str());
-        unlink(strTemp.c_str());
-        return false;
-    }
-    if (rename(strTemp.c_str(), strPath.c_str()) != 0) {
-        strError = ErrnoText(strPath.c_str());
-        unlink(strTemp.c_str());
+    for (const WireField& f : WireFields())
+        out << f.GroupToken() << ' ' << f.pszKey << ' ' << EscapeValue(ToBytes(f.In(s.wwan, s.wifi))) << "\n";
+    // Written beside the file under a fresh name and renamed over it, as the
+    // presets are: a failed save leaves the previous state whole, and nothing
+    // planted beside the file is followed.
+    if (!ReplaceFileAtomically(m_options.strStateFile, out.str())) {
+        strError = ErrnoText(m_options.strStateFile.c_str());
         return false;
     }
     return true;
@@ -747,13 +682,12 @@ bool VirtualUnit::LoadState(UnitSettings& s, std::string& strError) const
         const size_t nBlank2 = nBlank1 == std::string::npos ? nBlank1 : strLine.find(' ', nBlank1 + 1);
         if (nBlank2 == std::string::npos)
             continue;
-        FieldKind kind;
-        std::wstring* pField = FieldOf(s, ProfileOf(strLine.substr(0, nBlank1)),
-                                       strLine.substr(nBlank1 + 1, nBlank2 - nBlank1 - 1), &kind);
+        const WireField* pField = FindWireField(std::string_view(strLine).substr(0, nBlank1),
+                                                std::string_view(strLine).substr(nBlank1 + 1, nBlank2 - nBlank1 - 1));
         std::string strValue;
         if (pField == nullptr || !UnescapeValue(strLine.substr(nBlank2 + 1), strValue))
             continue;
-        *pField = WidenBytes(strValue.data(), strValue.size());
+        pField->In(s.wwan, s.wifi) = WidenBytes(strValue.data(), strValue.size());
     }
     return true;
 }

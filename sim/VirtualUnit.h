@@ -53,6 +53,8 @@ struct VirtualUnitFaults {
     size_t nChunkSize = 0;              // split every reply into pieces of this many bytes ...
     int nChunkPauseMs = 0;              // ... with this pause between them
     std::string strNoise;               // bytes sent before every reply
+    bool bPacketPerLine = false;        // (without chunking) each line of a reply in its own write, nChunkPauseMs apart
+    int nLateLfMs = 0;                  // if > 0, the "\n" of every line end goes alone, this long after the rest
 };
 
 class VirtualUnit {

@@ -182,6 +182,7 @@ bool ListPortCandidates(const std::string& strSysfsRoot, std::vector<PortCandida
 
         const std::string strFunction = ParentDir(strInterface);
         const std::string strParent = ParentDir(strFunction);
+        candidate.strUsbPath = FromUtf8(BaseName(strFunction));
         std::string strParentVid, strParentPid;
         if (strParent == "/" || !ReadHexId(strParent + "/idVendor", strParentVid) ||
             !ReadHexId(strParent + "/idProduct", strParentPid)) {

@@ -1,5 +1,5 @@
 // The serial port on POSIX: termios, poll, flock.
-#include "link/SerialIo.h"
+#include "link/posix/SerialIoPosix.h"
 
 #include <cerrno>
 #include <cstring>
@@ -142,25 +142,31 @@ SerialIoStatus SerialReadSome(SerialHandle port, char* pBytes, size_t nMax, int 
     pollfd pfd{fd, POLLIN, 0};
     if (const SerialIoStatus status = PollOnce(pfd, nTimeoutMs, nErrno); status != SerialIoStatus::Ok)
         return status;
-    if (pfd.revents & POLLNVAL) {
+    return SerialReadReady(fd, pfd.revents, pBytes, nMax, nRead, nErrno);
+}
+
+SerialIoStatus SerialReadReady(int fd, short nRevents, char* pBytes, size_t nMax, size_t& nRead, int& nErrno)
+{
+    nRead = 0;
+    if (nRevents & POLLNVAL) {
         nErrno = EBADF;
         return SerialIoStatus::Failed;
     }
     // Read what is left even after a hang-up; the next pass sees the end.
-    if (pfd.revents & POLLIN) {
+    // With VMIN and VTIME at 0 a read of nothing returns 0, so 0 is the end
+    // only with a hang-up: input discarded between poll and read is not.
+    if (nRevents & POLLIN) {
         const ssize_t nDone = read(fd, pBytes, nMax);
         if (nDone > 0) {
             nRead = static_cast<size_t>(nDone);
             return SerialIoStatus::Ok;
         }
-        if (nDone == 0)
-            return SerialIoStatus::Closed;
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-            return (pfd.revents & POLLHUP) ? SerialIoStatus::Closed : SerialIoStatus::Timeout;
+        if (nDone == 0 || errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+            return (nRevents & POLLHUP) ? SerialIoStatus::Closed : SerialIoStatus::Timeout;
         nErrno = errno;
         return SerialIoStatus::Failed;
     }
-    if (pfd.revents & POLLHUP)
+    if (nRevents & POLLHUP)
         return SerialIoStatus::Closed;
     nErrno = EIO;
     return SerialIoStatus::Failed;

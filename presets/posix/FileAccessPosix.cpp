@@ -2,7 +2,6 @@
 #include "presets/FileAccess.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -96,18 +95,16 @@ std::string DirectoryOf(const std::string& strPath)
 // the temporary file is then removed and strPath is untouched.
 bool ReplaceFile(const std::string& strPath, const std::string& strBytes, const FileFacts* pOriginal)
 {
-    static std::atomic<unsigned> s_nCounter{0};
     const size_t nSlash = strPath.rfind('/');
     const std::string strDir = nSlash == std::string::npos ? std::string() : strPath.substr(0, nSlash + 1);
-    const std::string strBase = nSlash == std::string::npos ? strPath : strPath.substr(nSlash + 1);
 
     std::string strTemp;
     int fd = -1;
     for (int nTry = 0; nTry < 100 && fd < 0; ++nTry) {
-        strTemp = strDir + "." + strBase + ".tmp" + std::to_string(::getpid()) + "-" +
-                  std::to_string(s_nCounter.fetch_add(1));
+        strTemp = strDir + ReplacementTempName();
+        // O_EXCL: a file or link already there is never opened or followed.
         // 0666 lets the umask decide the bits of a new file.
-        fd = ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             return false;
     }

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cerrno>
 
 #include "app/TextUtil.h"
@@ -154,13 +153,14 @@ bool CheckReplaceable(const std::string& strPath, size_t nMax, FileFacts& facts,
 bool ReplaceFileContents(const std::string& strPath, const std::string& strBytes, const FileFacts& /*facts*/,
                          int& nErr)
 {
-    static std::atomic<unsigned> s_nCounter{0};
     const std::wstring strTarget = FromUtf8(strPath);
+    const size_t nSlash = strTarget.find_last_of(L"\\/:");
+    const std::wstring strDir = nSlash == std::wstring::npos ? std::wstring() : strTarget.substr(0, nSlash + 1);
     std::wstring strTemp;
     HANDLE hFile = INVALID_HANDLE_VALUE;
     for (int nTry = 0; nTry < 100 && hFile == INVALID_HANDLE_VALUE; ++nTry) {
-        strTemp = strTarget + L".tmp" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                  std::to_wstring(s_nCounter.fetch_add(1));
+        // CREATE_NEW: a file or link already there is never opened or followed.
+        strTemp = strDir + FromUtf8(ReplacementTempName());
         hFile = CreateFileW(strTemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (hFile == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
             nErr = ErrnoOf(GetLastError());

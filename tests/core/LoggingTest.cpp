@@ -33,6 +33,12 @@ off_t SizeOf(const std::string& strPath)
     return ::stat(strPath.c_str(), &st) == 0 ? st.st_size : -1;
 }
 
+mode_t ModeOf(const std::string& strPath)
+{
+    struct stat st;
+    return ::lstat(strPath.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
 size_t CountOf(const std::string& strText, const std::string& strWhat)
 {
     size_t n = 0;
@@ -183,12 +189,22 @@ TEST_F(LoggingSetup, RotationKeepsThreeFilesOfAtMostFiveMebibytes)
         spdlog::info("{} {}", i, strLine);
     spdlog::default_logger()->flush();
 
+    // The limits users rely on, spelt out: 5 MiB a file, three rotated files.
+    // A rotated file is full to within one line.
+    constexpr off_t kFiveMiB = 5242880;
     for (const char* pszName : {"Orra_QVL_Utility_log.txt", "Orra_QVL_Utility_log.1.txt", "Orra_QVL_Utility_log.2.txt",
                                 "Orra_QVL_Utility_log.3.txt"}) {
         ASSERT_TRUE(Exists(Path(pszName))) << pszName;
-        EXPECT_LE(SizeOf(Path(pszName)), static_cast<off_t>(kLogMaxFileSize)) << pszName;
+        EXPECT_LE(SizeOf(Path(pszName)), kFiveMiB) << pszName;
+        if (std::string(pszName) != kLogFileName) {
+            EXPECT_GT(SizeOf(Path(pszName)), kFiveMiB - 1100) << pszName;
+        }
     }
     EXPECT_FALSE(Exists(Path("Orra_QVL_Utility_log.4.txt")));
+    // The passwords in them stay private through every rotation.
+    for (const char* pszName : {"Orra_QVL_Utility_log.txt", "Orra_QVL_Utility_log.1.txt", "Orra_QVL_Utility_log.2.txt",
+                                "Orra_QVL_Utility_log.3.txt"})
+        EXPECT_EQ(ModeOf(Path(pszName)), 0600u) << pszName;
     for (const char* pszName : {"Orra_QVL_Utility_log.txt", "Orra_QVL_Utility_log.1.txt", "Orra_QVL_Utility_log.2.txt",
                                 "Orra_QVL_Utility_log.3.txt"})
         EXPECT_EQ(ReadFile(Path(pszName)).find("first line of all"), std::string::npos) << pszName;
@@ -226,4 +242,48 @@ TEST_F(LoggingSetup, KeepsRunningWithoutAFileWhenNoDirectoryIsUsable)
     EXPECT_EQ(spdlog::get_level(), spdlog::level::debug);
     EXPECT_NO_THROW(spdlog::error("StartRecvThread Failure."));
     EXPECT_NO_THROW(spdlog::info("Display WiFi SSID {}", "x"));
+}
+
+TEST_F(LoggingSetup, ANewFileIsPrivateAndAnExistingOneKeepsItsMode)
+{
+    SetupLogging("qvl-utility");
+    EXPECT_EQ(ModeOf(Path(kLogFileName)), 0600u);
+    spdlog::shutdown();
+
+    ASSERT_EQ(::chmod(Path(kLogFileName).c_str(), 0640), 0);
+    SetupLogging("qvl-utility");
+    spdlog::info("second run");
+    spdlog::default_logger()->flush();
+    EXPECT_EQ(ModeOf(Path(kLogFileName)), 0640u);
+    EXPECT_NE(ReadFile(Path(kLogFileName)).find("second run"), std::string::npos);
+}
+
+TEST_F(LoggingSetup, ALinkAtTheLogPathIsNotFollowedAndTheFallbackIsUsed)
+{
+    // Another user's file, and a dangling link that would create one.
+    const std::string strTheirs = Path("theirs.txt");
+    std::ofstream(strTheirs) << "their data\n";
+    ASSERT_EQ(::symlink(strTheirs.c_str(), Path(kLogFileName).c_str()), 0);
+
+    ::testing::internal::CaptureStderr();
+    const std::string strUsed = SetupLogging("qvl-utility");
+    const std::string strErr = ::testing::internal::GetCapturedStderr();
+    spdlog::error("password {}", "secret");
+
+    EXPECT_EQ(strUsed, m_strDir + "/state/qvl-utility/" + kLogFileName);
+    EXPECT_NE(ReadFile(strUsed).find("password secret"), std::string::npos);
+    EXPECT_EQ(ReadFile(strTheirs), "their data\n");
+    struct stat st;
+    ASSERT_EQ(::lstat(Path(kLogFileName).c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(CountOf(strErr, "\n"), 1u) << strErr;
+    EXPECT_NE(strErr.find(strUsed), std::string::npos) << strErr;
+    spdlog::shutdown();
+
+    ASSERT_EQ(::unlink(Path(kLogFileName).c_str()), 0);
+    ASSERT_EQ(::symlink(Path("nowhere.txt").c_str(), Path(kLogFileName).c_str()), 0);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(SetupLogging("qvl-utility"), strUsed);
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(Exists(Path("nowhere.txt")));
 }

@@ -33,12 +33,28 @@ TEST(ValidationRules, EmptyAndValidFormsPass)
 {
     EXPECT_FALSE(FindInvalidField(ValidationInput{}).has_value());
     EXPECT_FALSE(FindInvalidField(ValidForm()).has_value());
-    // A pasted tab or other control character passes the character rule.
     ValidationInput input = ValidForm();
-    input.arrUserName[0] = L"a\tb\x01";
     input.strSsid = std::wstring(32, L'S');
     input.arrApn[3] = std::wstring(32, L'a');
+    input.arrPassword[1] = L"!~";
     EXPECT_FALSE(FindInvalidField(input).has_value());
+}
+
+TEST(ValidationRules, ControlCharactersAreInvalidInEveryTextField)
+{
+    // A line end, or any other control character, would end or corrupt the
+    // command line the value is sent in.
+    for (const wchar_t* pszBad : {L"internet\rfe", L"a\nb", L"a\tb", L"\x01", L"del\x7F"}) {
+        ValidationInput input = ValidForm();
+        input.arrUserName[2] = pszBad;
+        EXPECT_EQ(BoxText(input), L"WWAN 3 - User Name\nPlease enter only ASCII characters other than spaces.");
+        input = ValidForm();
+        input.strSsid = pszBad;
+        EXPECT_EQ(BoxText(input), L"Wi-Fi - SSID\nPlease enter only ASCII characters other than spaces.");
+        input = ValidForm();
+        input.strPassphrase = std::wstring(L"12345678") + pszBad;
+        EXPECT_EQ(BoxText(input), L"Wi-Fi - Passphrase (ASCII)\nPlease enter only ASCII characters other than spaces.");
+    }
 }
 
 TEST(ValidationRules, ShortTextsCheckCharactersThenLength)

@@ -114,6 +114,7 @@ TEST(PortDiscovery, OneUnitIsFoundWithTheTextsOfItsHubAndFunction)
     EXPECT_EQ(L"/dev/ttyACM0", arrCandidates[0].strPortName);
     EXPECT_EQ(L"USB\\VID_1A40&PID_0201\\1-1", arrCandidates[0].strParentInstanceId);
     EXPECT_EQ(L"USB\\VID_0483&PID_5740&REV_0200", arrCandidates[0].strFirstHardwareId);
+    EXPECT_EQ(L"1-1.2", arrCandidates[0].strUsbPath);
 
     LogCapture log(spdlog::level::info);
     TestSession session;

@@ -18,6 +18,8 @@ APP_ID=com.orra.QVLUtility
 EXPECTED_FILES=(
     usr/bin/qvl-utility
     usr/bin/qvl-unit-sim
+    usr/bin/qvlctl
+    usr/share/bash-completion/completions/qvlctl
     usr/share/applications/$APP_ID.desktop
     usr/share/metainfo/$APP_ID.metainfo.xml
     usr/lib/udev/rules.d/70-qvl-utility.rules
@@ -97,7 +99,7 @@ run() { # expected status, program, arguments...
     [ "$got" = "$want" ] || fail "$* exited $got, not $want: $(cat "$SCRATCH/err")"
 }
 cd "$SCRATCH"
-for program in qvl-utility qvl-unit-sim; do
+for program in qvl-utility qvl-unit-sim qvlctl; do
     run 0 "$R/usr/bin/$program" --help
     grep -q "^Usage: $program " "$SCRATCH/out" || fail "$program --help prints no usage"
     [ ! -s "$SCRATCH/err" ] || fail "$program --help writes to stderr"

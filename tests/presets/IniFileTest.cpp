@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "app/TextUtil.h"
 #include "presets/IniFile.h"
 #include "support/TempDir.h"
 
@@ -356,4 +357,36 @@ TEST(IniUpdate, FailedWriteOfTheDataLeavesTheOriginal)
     EXPECT_EQ(strError, L"File too large");
     EXPECT_EQ(ReadBytes(dir.Path("p.wwan")), strOriginal);
     EXPECT_EQ(CountEntries(dir.Root()), 1u);  // the temporary file is gone
+}
+
+TEST(IniRead, FileOfTooManyLinesIsUnreadable)
+{
+    // 4 MiB of empty lines would cost a record per line.
+    TempDir dir;
+    WriteBytes(dir.Path("lines.all"), "[WWAN1]\nAPN=x\n" + std::string(CIniFile::kMaxFileBytes - 14, '\n'));
+    CIniFile ini;
+    EXPECT_EQ(ini.Load(dir.Path("lines.all")), CIniFile::LoadResult::Failed);
+    EXPECT_EQ(Get(ini, L"WWAN1", L"APN"), L"<absent>");
+    std::wstring strError;
+    EXPECT_FALSE(UpdateIniFile(dir.WPath("lines.all"), L"WWAN1", {{L"APN", L"y"}}, strError));
+
+    // The bound itself reads.
+    WriteBytes(dir.Path("edge.all"), "[WWAN1]\nAPN=x\n" + std::string(CIniFile::kMaxLines - 2, '\n'));
+    EXPECT_EQ(ini.Load(dir.Path("edge.all")), CIniFile::LoadResult::Ok);
+    EXPECT_EQ(Get(ini, L"WWAN1", L"APN"), L"x");
+    WriteBytes(dir.Path("edge.all"), "[WWAN1]\nAPN=x\n" + std::string(CIniFile::kMaxLines - 1, '\n'));
+    EXPECT_EQ(ini.Load(dir.Path("edge.all")), CIniFile::LoadResult::Failed);
+}
+
+TEST(IniUpdate, NameNearTheFileNameLimitIsSaved)
+{
+    TempDir dir;
+    const std::string strName = std::string(251, 'n') + ".all";   // 255 bytes
+    std::wstring strError;
+    ASSERT_TRUE(UpdateIniFile(dir.WPath(strName), L"WWAN1", {{L"APN", L"x"}}, strError)) << ToUtf8(strError);
+    ASSERT_TRUE(UpdateIniFile(dir.WPath(strName), L"WWAN2", {{L"APN", L"y"}}, strError)) << ToUtf8(strError);
+    CIniFile ini;
+    ASSERT_EQ(ini.Load(dir.Path(strName)), CIniFile::LoadResult::Ok);
+    EXPECT_EQ(Get(ini, L"WWAN2", L"APN"), L"y");
+    EXPECT_EQ(CountEntries(dir.Root()), 1u);
 }

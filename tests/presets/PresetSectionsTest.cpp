@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include "app/QVLSession.h"
 #include "app/TextUtil.h"
@@ -305,4 +308,66 @@ TEST(PresetSections, LineBreaksAreRefusedWithoutTouchingTheFile)
     EXPECT_FALSE(session.WriteWifiSection(dir.WPath("keep.all")));
     EXPECT_NE(session.PresetError().find(L"PASSPHRASE"), std::wstring::npos);
     EXPECT_EQ(ReadBytes(strPath), "[WWAN2]\nAPN=old\n");
+}
+
+TEST(PresetSections, ValueWithAControlCharacterRefusesItsGroup)
+{
+    // A lone CR inside a value would reach the unit as a line end.
+    TempDir dir;
+    LogCapture log;
+    CQVLSession session;
+    session.SetWwanProfile(0, Profile(1));
+    session.SetWifiSettings(Wifi());
+    WriteBytes(dir.Path("cr.all"), "[WWAN1]\r\nAPN=internet\rfe\r\n[WWAN2]\r\nAUTHTYPE=1\x01\r\n"
+                                   "[Wi-Fi]\r\nSSID=a\tb\r\n[WWAN3]\r\nAPN=ok\r\n");
+    EXPECT_FALSE(session.ReadWwanSection(0, dir.WPath("cr.all"), true));
+    EXPECT_FALSE(session.ReadWwanSection(1, dir.WPath("cr.all"), true));
+    EXPECT_FALSE(session.ReadWifiSection(dir.WPath("cr.all")));
+    EXPECT_EQ(session.GetWwanProfile(0), Profile(1));
+    EXPECT_EQ(session.GetWwanProfile(1), WwanProfile{});
+    EXPECT_EQ(session.GetWifiSettings(), Wifi());
+    EXPECT_TRUE(log.Has("[error] Preset value refused: APN of [WWAN1] in [" + dir.Path("cr.all") +
+                        "] holds a control character."));
+    EXPECT_TRUE(log.Has("[error] Preset value refused: AUTHTYPE of [WWAN2] in [" + dir.Path("cr.all") +
+                        "] holds a control character."));
+    EXPECT_TRUE(log.Has("[error] Preset value refused: SSID of [Wi-Fi] in [" + dir.Path("cr.all") +
+                        "] holds a control character."));
+    EXPECT_TRUE(session.ReadWwanSection(2, dir.WPath("cr.all"), true));
+}
+
+TEST(PresetSections, SaveOfAllGroupsReplacesTheFileOnceOrNotAtAll)
+{
+    TempDir dir;
+    CQVLSession session;
+    for (int n = 0; n < kWwanCount; ++n)
+        session.SetWwanProfile(n, Profile(n + 1));
+    session.SetWifiSettings(Wifi());
+    ASSERT_TRUE(session.WriteAllSections(dir.WPath("a.all")));
+    const std::string strOld = ReadBytes(dir.Path("a.all"));
+
+    // New values that make the file three times as large; the size limit
+    // lets the first groups through but not all five, as a disk filling up
+    // part-way would.
+    for (int n = 0; n < kWwanCount; ++n)
+        session.SetWwanProfile(n, WwanProfile{std::wstring(100, L'a'), L"u", L"p", L"0", L"0"});
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = strOld.size() + 150;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool bResult = session.WriteAllSections(dir.WPath("a.all"));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(bResult);
+    EXPECT_EQ(session.PresetError(), L"File too large");
+    EXPECT_EQ(ReadBytes(dir.Path("a.all")), strOld);
+
+    ASSERT_TRUE(session.WriteAllSections(dir.WPath("a.all")));
+    CQVLSession loader;
+    ASSERT_TRUE(loader.ReadWwanSection(3, dir.WPath("a.all"), true));
+    EXPECT_EQ(loader.GetWwanProfile(3).strApn, std::wstring(100, L'a'));
+    ASSERT_TRUE(loader.ReadWifiSection(dir.WPath("a.all")));
+    EXPECT_EQ(loader.GetWifiSettings(), Wifi());
 }

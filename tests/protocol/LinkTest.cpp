@@ -48,11 +48,9 @@ class FakeUnit {
 public:
     FakeUnit()
     {
+        // The slave keeps the driver's defaults (cooked, echoing, CR to NL)
+        // as a freshly plugged tty has them: the session must set the line.
         EXPECT_EQ(openpty(&m_master, &m_slave, nullptr, nullptr, nullptr), 0);
-        termios tio{};
-        tcgetattr(m_slave, &tio);
-        cfmakeraw(&tio);
-        tcsetattr(m_slave, TCSANOW, &tio);
         fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
         strPath = ptsname(m_master);
         const char* keys[] = {"apn", "user", "pw", "auth", "pdp"};
@@ -221,16 +219,25 @@ TEST(SerialPort, OpensExclusivelyAndSetsTheLine)
     LogCapture log;
     FakeUnit unit;
     TestSession first, second, missing, notTty;
+    // Beyond the cooked defaults, a driver may come with any of these on.
+    termios tio{};
+    ASSERT_EQ(tcgetattr(unit.m_slave, &tio), 0);
+    tio.c_iflag |= INLCR | IGNCR | IXOFF | INPCK;
+    tio.c_cflag |= CSTOPB;
+    cfsetspeed(&tio, B115200);
+    ASSERT_EQ(tcsetattr(unit.m_slave, TCSANOW, &tio), 0);
+
     first.SetComPort(Wide(unit.strPath));
     ASSERT_TRUE(first.InitSerial());
 
-    termios tio{};
+    // Read back from the slave: raw both ways, no CR/NL translation,
+    // 9600 8N1, RTS/CTS, no XON/XOFF, modem lines ignored (CLOCAL).
     ASSERT_EQ(tcgetattr(unit.m_slave, &tio), 0);
     EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B9600));
     EXPECT_EQ(cfgetispeed(&tio), static_cast<speed_t>(B9600));
     EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
     EXPECT_EQ(tio.c_cflag & (CSTOPB | CRTSCTS | CLOCAL), static_cast<tcflag_t>(CRTSCTS | CLOCAL));
-    EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL | INPCK), 0u);
+    EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL | INLCR | IGNCR | INPCK), 0u);
     EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u);
     EXPECT_EQ(tio.c_oflag & OPOST, 0u);
 
@@ -238,7 +245,7 @@ TEST(SerialPort, OpensExclusivelyAndSetsTheLine)
     second.SetComPort(Wide(unit.strPath));
     EXPECT_FALSE(second.InitSerial());
     EXPECT_EQ(second.LastError(), L"Device or resource busy");
-    EXPECT_TRUE(log.Has("[error] CQVLUtilityDlg::InitSerial " + unit.strPath + " CreateFile Failure."));
+    EXPECT_TRUE(log.Has("[debug] CQVLUtilityDlg::InitSerial " + unit.strPath + " CreateFile Failure."));
     EXPECT_TRUE(log.Has("[debug] CQVLUtilityDlg::InitSerial " + unit.strPath + " Device or resource busy"));
 
     missing.SetComPort(L"/dev/no-such-qvl-port");
@@ -275,8 +282,12 @@ TEST(SerialPort, WritesExactBytesAndRefusesWhatCannotGoOnTheWire)
     EXPECT_FALSE(session.SendData(L""));
     EXPECT_FALSE(session.SendData(L"set w ssid caf\u00e9\r"));
     EXPECT_FALSE(session.SendData(L"set w ssid \U0001F600\r"));
+    // A line end anywhere but at the end would split the line in two.
+    EXPECT_FALSE(session.SendData(L"set 1 apn internet\rfe\r"));
+    EXPECT_FALSE(session.SendData(L"set 1 apn a\nb\r"));
+    EXPECT_FALSE(session.SendData(L"get\r\n"));
     EXPECT_EQ(unit.ReadFor(100ms), "");
-    EXPECT_EQ(log.Count("[error] CQVLUtilityDlg::SendData"), 3u);
+    EXPECT_EQ(log.Count("[error] CQVLUtilityDlg::SendData"), 6u);
 
     // Nobody drains the line: the write gives up instead of hanging.
     const auto t0 = Clock::now();
@@ -478,6 +489,23 @@ TEST(Transactions, LateReplyOfEarlierCommandDoesNotEndTheNextWait)
     const auto t0 = Clock::now();
     EXPECT_EQ(session.Transact(L"fw\r"), TxStatus::Timeout);
     EXPECT_GT(SecondsSince(t0), 0.18);
+}
+
+TEST(Transactions, LineLeftHalfWrittenIsEndedBeforeTheNextCommand)
+{
+    LogCapture log;
+    FakeUnit unit;   // not reading yet: the line stalls part-way
+    TestSession session;
+    ASSERT_TRUE(session.Connect(unit.strPath));
+    EXPECT_FALSE(session.SendData(std::wstring(256 << 10, L'x') + L"\r"));
+
+    unit.Start();
+    EXPECT_EQ(session.Transact(L"fe\r"), TxStatus::Ok);
+    const auto lines = unit.Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].back(), '\r');          // the fragment, ended on its own
+    EXPECT_EQ(lines[0].find_first_not_of('x'), lines[0].size() - 1);
+    EXPECT_EQ(lines[1], "fe\r");
 }
 
 TEST(Transactions, SilentUnitFailsAfterFiveSeconds)

@@ -287,8 +287,14 @@ TEST_F(UnitTest, StateFilePersistsStoredSettingsAndForeignFilesAreNeverOverwritt
     options.settings = FactoryUnitSettings();
     options.settings.wwan[1].strApn = L"initial";
     Open(options);
+    // A link planted where a fixed temporary name would be is not followed.
+    const std::string strPlanted = options.strStateFile + ".tmp";
+    ASSERT_EQ(0, symlink(TempPath("victim").c_str(), strPlanted.c_str()));
     EXPECT_EQ(Accepted("set 1 apn 50%\t\xE9\r"), Ask("set 1 apn 50%\t\xE9\r"));
     EXPECT_EQ("FW OK\r\n", Ask("fw\r"));
+    struct stat st {};
+    EXPECT_NE(0, lstat(TempPath("victim").c_str(), &st));
+    unlink(strPlanted.c_str());
     close(m_fd);
     m_fd = -1;
     m_pUnit.reset();

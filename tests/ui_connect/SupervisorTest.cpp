@@ -10,6 +10,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <wx/dialog.h>
 #include <wx/evtloop.h>
 #include <wx/menu.h>
 
@@ -288,23 +289,82 @@ TEST_F(ConnectTest, StartedWithoutAUnitWaitsQuietlyAndConnectsWhenPlugged)
     ExpectFormShows(DistinctSettings(L"a"));
 }
 
-TEST_F(ConnectTest, PortHeldByAnotherProgramIsRetriedEveryTickUntilReleased)
+TEST_F(ConnectTest, PortHeldByAnotherProgramSaysSoOnceAndConnectsWhenReleased)
 {
     const int fd = ::open(m_strLink.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
 
     OpenWindow();
-    const bool bRetried = RunUntil([&] { return m_pLog->Count("[error] InitSerial Failure.") >= 2; },
-                                   milliseconds(10000));
-    EXPECT_TRUE(bRetried);
+    // Retried every tick for ten seconds, reported once.
+    RunFor(milliseconds(10000));
+    EXPECT_GE(m_pLog->Count("[debug] CQVLUtilityDlg::InitSerial " + m_strLink + " CreateFile Failure."), 8u);
+    EXPECT_EQ(m_pLog->Count("[error]"), 1u);
+    EXPECT_TRUE(m_pLog->Has("[error] InitSerial Failure. " + m_strLink + ": Device or resource busy"));
+    EXPECT_EQ(m_pLog->Count("[info] CQVLUtilityDlg::ComPortOpenProcess"), 1u);
     EXPECT_TRUE(Disconnected());
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_PORT).ToStdString(), "(" + m_strLink + ": in use by another program)");
     EXPECT_FALSE(m_pDlg->IsRecvThreadRunning());
-    EXPECT_EQ(m_pDlg->m_strComPort, FromUtf8(m_strLink));
 
+    // The reason goes with the port.
+    m_pUnit->Unplug();
+    EXPECT_TRUE(RunUntil([&] { return m_pDlg->Text(IDC_EDIT_PORT).empty(); }, milliseconds(3000)));
     ::close(fd);
+    ASSERT_TRUE(m_pUnit->Plug());
     ASSERT_TRUE(RunUntil([&] { return Connected(); }, milliseconds(10000)));
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_PORT).ToStdString(), "(" + m_strLink + ")");
     ExpectFormShows(DistinctSettings(L"a"));
+}
+
+TEST_F(ConnectTest, PortThatDoesNotIdentifyItselfIsTriedLessOftenUntilItGoes)
+{
+    VirtualUnitFaults faults;
+    faults.strSilentOnCommand = "ver\r";
+    m_pUnit->SetFaults(faults);
+    OpenWindow(spdlog::level::debug, milliseconds(200));
+
+    // Tries on ticks 1, 2 and 3, then 2 s and 4 s later; without the back-off
+    // every tick would try.
+    RunFor(milliseconds(11500));
+    const size_t nAttempts = m_pLog->Count("CQVLUtilityDlg::ComPortOpenProcess [");
+    RecordProperty("attempts_in_11_5_s", static_cast<int>(nAttempts));
+    EXPECT_GE(nAttempts, 4u);
+    EXPECT_LE(nAttempts, 5u);
+    EXPECT_TRUE(Disconnected());
+
+    // Unplugged and plugged again, it is a new port: tried at once.
+    m_pUnit->Unplug();
+    RunFor(milliseconds(1200));
+    m_pUnit->SetFaults({});
+    ASSERT_TRUE(m_pUnit->Plug());
+    EXPECT_TRUE(RunUntil([&] { return Connected(); }, milliseconds(2500)));
+}
+
+TEST_F(ConnectTest, NoReconnectionWhileAModalDialogIsOpen)
+{
+    OpenWindow();
+    ASSERT_TRUE(RunUntil([&] { return Connected(); }, milliseconds(10000)));
+    m_pDlg->Type(IDC_EDIT_APN1, "edited.apn");
+
+    // The unit is unplugged and plugged in again while a dialog of the
+    // utility is up: the form keeps the edit until the dialog is closed.
+    bool bHeld = false;
+    wxDialog dlg(m_pDlg, wxID_ANY, "Save Preset");
+    dlg.CallAfter([&] {
+        m_pUnit->Unplug();
+        const bool bGone = RunUntil([&] { return Disconnected(); }, milliseconds(5000));
+        m_pUnit->SetSettings(DistinctSettings(L"b"));
+        const bool bPlugged = m_pUnit->Plug();
+        RunFor(milliseconds(2500));
+        bHeld = bGone && bPlugged && Disconnected() && m_pDlg->Text(IDC_EDIT_APN1) == "edited.apn" &&
+                m_pDlg->m_bChanged[0];
+        dlg.EndModal(wxID_CANCEL);
+    });
+    dlg.ShowModal();
+    EXPECT_TRUE(bHeld);
+
+    ASSERT_TRUE(RunUntil([&] { return Connected(); }, milliseconds(3000)));
+    ExpectFormShows(DistinctSettings(L"b"));
 }
 
 // A unit that fails during the connection attempt never leaves the window

@@ -74,7 +74,7 @@ TEST(ComPort, ExchangesWithTheUnitAndHoldsThePortAlone)
         EXPECT_FALSE(second.InitSerial());
         EXPECT_FALSE(second.LastError().empty());
         const std::string strNarrow(strPort.begin(), strPort.end());
-        EXPECT_TRUE(log.Has("[error] CQVLUtilityDlg::InitSerial " + strNarrow + " CreateFile Failure."));
+        EXPECT_TRUE(log.Has("[debug] CQVLUtilityDlg::InitSerial " + strNarrow + " CreateFile Failure."));
     }
 
     ASSERT_TRUE(session.StartRecvThread());
@@ -150,7 +150,7 @@ TEST(ComPort, MissingPortFailsTheOpenAndTheOverride)
     session.SetComPort(L"COM199");
     EXPECT_FALSE(session.InitSerial());
     EXPECT_FALSE(session.LastError().empty());
-    EXPECT_TRUE(log.Has("[error] CQVLUtilityDlg::InitSerial COM199 CreateFile Failure."));
+    EXPECT_TRUE(log.Has("[debug] CQVLUtilityDlg::InitSerial COM199 CreateFile Failure."));
 
     std::wstring strFound = L"untouched";
     session.SetPortOverride(L"COM199");

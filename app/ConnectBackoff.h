@@ -1,0 +1,36 @@
+#pragma once
+// When the supervisor tries a port again after connection attempts that found
+// the port but not the unit (it stayed silent, or answered as something
+// else). Each such attempt blocks the window for up to a reply time-out, so a
+// port that keeps failing is tried less and less often: the first three
+// failures are retried on the next tick, then after 2, 4, 8 and 16 seconds,
+// then every 30 seconds. Any change of the ports found starts over.
+// Display-free; the caller passes the time.
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+class ConnectBackoff {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // Whether an attempt may run now on the first of these ports (the list
+    // discovery returned, empty when none). A list unlike the one of the
+    // failures counted so far starts over.
+    bool MayAttempt(const std::vector<std::wstring>& ports, Clock::time_point now);
+
+    // The attempt on the first of the ports found the port but not the unit.
+    void Failed(Clock::time_point now);
+
+    // The unit connected, or the port failed to open (which is retried each
+    // tick): start over.
+    void Reset();
+
+    int Failures() const { return m_nFailures; }
+
+private:
+    std::vector<std::wstring> m_ports;
+    int m_nFailures = 0;
+    Clock::time_point m_next{};
+};

@@ -1,0 +1,25 @@
+#pragma once
+// How the log file is opened on this platform. The log holds every password
+// and passphrase, so its file is private to the user when the program creates
+// it, and it is never reached through a link someone else placed at its
+// path. Display-free.
+
+#include <cstdio>
+#include <string>
+
+// Runs before the logger opens strPath. A missing file is created readable
+// and writable by its owner only; an existing regular file keeps its mode.
+// A symbolic link or anything but a regular file at the path is refused:
+// false with the reason. With bReplaceLink (the logger is re-creating a file
+// it has just rotated away) a link found there is removed, never followed,
+// and a fresh private file takes its place.
+bool PrepareLogFile(const std::string& strPath, bool bReplaceLink, std::string& strReason);
+
+// Runs after the logger opened strPath as pFile: true when the stream is the
+// regular file that is at strPath now, not one reached through a link planted
+// in between.
+bool IsLogFileAt(const std::string& strPath, std::FILE* pFile);
+
+// Points pFile, a stream IsLogFileAt refused, at the null device, so that the
+// logger closing it later writes nothing anywhere.
+void DivertLogStream(std::FILE* pFile);

@@ -1,0 +1,13 @@
+#pragma once
+// The POSIX serial port's read step, split from its poll so that every event
+// a descriptor can report is reachable from a test. Display-free.
+
+#include <cstddef>
+
+#include "link/SerialIo.h"
+
+// Reads from fd after poll reported nRevents for it: Ok with the bytes read,
+// Timeout when nothing was there after all, Closed when the other end hung up
+// (a hang-up may come without readable data: a pseudo-terminal's slave shows
+// POLLHUP alone for a moment while its master closes), Failed otherwise.
+SerialIoStatus SerialReadReady(int fd, short nRevents, char* pBytes, size_t nMax, size_t& nRead, int& nErrno);

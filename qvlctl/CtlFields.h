@@ -1,0 +1,53 @@
+#pragma once
+// The names qvlctl gives the unit's 24 settings fields on its command line and
+// in its JSON: "wwan1.apn" ... "wwan4.pdptype", "wifi.ssid" ... "wifi.pwtype".
+// The field part is the preset file's key in lower case; the wire keys ("user",
+// "pw", "auth", "pdp", "sec", "pw_type") are taken as well. Display-free.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "editor/Records.h"
+#include "editor/ValidationRules.h"
+#include "protocol/WireFields.h"
+
+// Everything the unit holds.
+struct CtlSettings {
+    WwanProfiles wwan;
+    WifiSettings wifi;
+    bool operator==(const CtlSettings& o) const { return wwan == o.wwan && wifi == o.wifi; }
+};
+
+struct CtlField {
+    const WireField* pWire = nullptr;
+    std::string strName;             // "wwan1.apn", "wifi.passphrase"
+    std::string strKey;              // the part after the dot
+    bool bSecret = false;            // passwords and the passphrase
+    std::vector<std::string> arrLabels;   // the list items of an index field, empty for free text
+
+    bool IsIndex() const { return !arrLabels.empty(); }
+    std::wstring& In(CtlSettings& s) const { return pWire->In(s.wwan, s.wifi); }
+    const std::wstring& In(const CtlSettings& s) const { return pWire->In(s.wwan, s.wifi); }
+};
+
+// The 24 fields in the order the unit sends and takes them.
+const std::vector<CtlField>& CtlFields();
+
+// The field a KEY of "set KEY=VALUE" names (letter case ignored); nullptr for
+// an unknown key.
+const CtlField* FindCtlField(const std::string& strKey);
+
+// The field a set line writes ("set 1 user guest\r"); nullptr for other lines.
+const CtlField* FieldOfSetLine(const std::wstring& strLine);
+
+// The field a validation failure names.
+const CtlField& FieldOfFailure(const ValidationFailure& failure);
+
+// An index field's value from the command line: its number ("1") or its
+// list item ("CHAP", letter case ignored). Nothing when it is neither.
+std::optional<std::wstring> ParseIndexValue(const CtlField& field, const std::string& strValue);
+
+// A set line as shown to a person, without its carriage return; the value of a
+// secret field as "***" unless bShowSecrets.
+std::string ShowLine(const std::wstring& strLine, bool bShowSecrets);

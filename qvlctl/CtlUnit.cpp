@@ -1,0 +1,224 @@
+#include "qvlctl/CtlUnit.h"
+
+#include <cerrno>
+
+#include <spdlog/spdlog.h>
+
+#include "app/TextUtil.h"
+#include "editor/IndexText.h"
+#include "link/SerialIo.h"
+
+namespace {
+
+// The identity texts keep the reply's label; people and scripts want the value.
+std::string WithoutLabel(const std::wstring& strText, const std::wstring& strLabel)
+{
+    if (strText.compare(0, strLabel.size(), strLabel) == 0)
+        return ToUtf8(strText.substr(strLabel.size()));
+    return ToUtf8(strText);
+}
+
+// What to do about a port that does not open, by the system's reason.
+std::string OpenAdvice(const std::wstring& strReason)
+{
+    const std::wstring strText = strReason;
+    auto is = [&strText](int nErrno) { return strText == FromUtf8(SerialErrorText(nErrno)); };
+    if (is(EBUSY))
+        return "another program holds the port (the QVL Utility window, or another qvlctl): close it and try again";
+    if (is(EACCES) || is(EPERM))
+        return "no permission to use the port: install the package's udev rule, or add your user to the dialout group and log in again";
+    if (is(ENOENT) || is(ENODEV) || is(ENXIO))
+        return "the unit is not there: check its USB cable and the port name";
+    return "check the unit's USB cable and try again";
+}
+
+std::wstring TrimLineEnd(std::wstring str)
+{
+    while (!str.empty() && (str.back() == L'\r' || str.back() == L'\n'))
+        str.pop_back();
+    return str;
+}
+
+} // namespace
+
+CCtlUnit::CCtlUnit(const std::string& strPort)
+{
+    m_identity.strPort = strPort;
+    m_session.SetComPort(FromUtf8(strPort));
+    // Nothing here waits on a window: take every byte as it arrives.
+    m_session.SetRecvPause(false);
+}
+
+CCtlUnit::~CCtlUnit()
+{
+    Close();
+}
+
+void CCtlUnit::Close()
+{
+    m_session.StopRecvThread();
+}
+
+bool CCtlUnit::Open(CtlError& err)
+{
+    spdlog::info("{} [{}]", "qvlctl", m_identity.strPort);
+    if (!m_session.InitSerial()) {
+        spdlog::error("InitSerial Failure.");
+        std::wstring strReason = TrimLineEnd(m_session.LastError());
+        err = {kExitNoUnit, "cannot open " + m_identity.strPort + ": " + ToUtf8(strReason) + "; " + OpenAdvice(strReason), ""};
+        return false;
+    }
+    if (!m_session.StartRecvThread()) {
+        spdlog::error("StartRecvThread Failure.");
+        m_session.UninitSerial();
+        err = {kExitNoUnit, "cannot read " + m_identity.strPort + ": no thread could be started", ""};
+        return false;
+    }
+    return ReadIdentity(err);
+}
+
+bool CCtlUnit::ReadIdentity(CtlError& err)
+{
+    if (!m_session.QueryQvlVer()) {
+        err = UnitError(m_session.ComPort() + L" did not tell its identity.", true);
+        return false;
+    }
+    const DeviceInfo info = m_session.GetDeviceInfo();
+    m_identity.strVersion = WithoutLabel(info.strVersion, L"VER ");
+    m_identity.strMcuId = WithoutLabel(info.strMcuId, L"MCUID ");
+    m_identity.strSerial = ToUtf8(info.strSerial);
+    return true;
+}
+
+CtlError CCtlUnit::UnitError(const std::wstring& strErr, bool bWithLine) const
+{
+    CtlError err{kExitUnit, ToUtf8(strErr), ""};
+    if (!bWithLine)
+        return err;
+    const std::wstring strLine = m_session.GetSendData();
+    if (!strLine.empty())
+        err.strMessage += " (at \"" + ShowLine(strLine, false) + "\")";
+    if (const CtlField* pField = FieldOfSetLine(strLine))
+        err.strField = pField->strName;
+    return err;
+}
+
+CtlSettings CCtlUnit::Records() const
+{
+    CtlSettings s;
+    for (int n = 0; n < kWwanCount; ++n)
+        s.wwan[static_cast<size_t>(n)] = m_session.GetWwanProfile(n);
+    s.wifi = m_session.GetWifiSettings();
+    return s;
+}
+
+void CCtlUnit::SetRecords(const CtlSettings& settings)
+{
+    for (int n = 0; n < kWwanCount; ++n)
+        m_session.SetWwanProfile(n, settings.wwan[static_cast<size_t>(n)]);
+    m_session.SetWifiSettings(settings.wifi);
+}
+
+bool CCtlUnit::ReadSettings(CtlSettings& settings, CtlError& err)
+{
+    std::wstring strErr;
+    if (!m_session.get_APN_WIFI_info(strErr)) {
+        spdlog::error("Reload Failed");
+        err = UnitError(strErr, true);
+        return false;
+    }
+    spdlog::info("Reload Successfully");
+    settings = Records();
+    return true;
+}
+
+std::vector<std::wstring> CCtlUnit::WriteLines() const
+{
+    const CtlSettings s = Records();
+    std::vector<std::wstring> lines;
+    for (const WireField& field : WireFields())
+        lines.push_back(field.SetLine(field.In(s.wwan, s.wifi)));
+    lines.push_back(L"fw\r");
+    return lines;
+}
+
+bool CCtlUnit::Write(CtlError& err, const std::function<void(const std::string&)>& progress)
+{
+    constexpr const char* kName = "CQVLUtilityDlg::OnBnClickedWrite";
+    spdlog::info("{}", kName);
+    const CtlSettings wanted = Records();
+
+    progress("writing");
+    std::wstring strErr;
+    if (!m_session.set_APN_WIFI_info(strErr)) {
+        spdlog::error("{} {}", kName, ToUtf8(strErr));
+        err = UnitError(strErr, true);
+        return false;
+    }
+    progress("committing");
+    if (!m_session.fw_APN_WIFI_info(strErr, kName)) {
+        err = UnitError(strErr, true);
+        return false;
+    }
+    spdlog::info("Write Successfully");
+
+    // The unit may take a line and store something else: compare.
+    progress("reading back");
+    CtlSettings stored;
+    if (!ReadSettings(stored, err))
+        return false;
+    for (const CtlField& field : CtlFields()) {
+        if (field.In(stored) == field.In(wanted))
+            continue;
+        const bool bShow = !field.bSecret;
+        err = {kExitUnit,
+               m_identity.strPort + " holds " + field.strName + " " +
+                   (bShow ? "\"" + ToUtf8(field.In(stored)) + "\"" : std::string("(hidden)")) + " after the write, not " +
+                   (bShow ? "\"" + ToUtf8(field.In(wanted)) + "\"" : std::string("the value written")),
+               field.strName};
+        spdlog::error("qvlctl read-back differs: {}", field.strName);
+        return false;
+    }
+    return true;
+}
+
+bool CCtlUnit::Erase(CtlSettings& after, CtlError& err, const std::function<void(const std::string&)>& progress)
+{
+    spdlog::info("{}", "CQVLUtilityDlg::OnBnClickedErase");
+    progress("erasing");
+    std::wstring strErr;
+    if (!m_session.fe_APN_WIFI_info(strErr)) {
+        spdlog::error("Erase Failed");
+        err = UnitError(strErr, true);
+        return false;
+    }
+    spdlog::info("Erase Successfully");
+    progress("reading back");
+    return ReadSettings(after, err);
+}
+
+bool ValidateSettings(const CtlSettings& s, CtlError& err)
+{
+    ValidationInput input;
+    for (size_t i = 0; i < static_cast<size_t>(kWwanCount); ++i) {
+        input.arrApn[i] = s.wwan[i].strApn;
+        input.arrUserName[i] = s.wwan[i].strUserName;
+        input.arrPassword[i] = s.wwan[i].strPassword;
+    }
+    input.strSsid = s.wifi.strSsid;
+    input.strPassphrase = s.wifi.strPassphrase;
+    // The window's Key Format list selects only ASCII (0) and HEX (1).
+    const int nKeyFormat = IndexTextToInt(s.wifi.strKeyFormat);
+    input.nKeyFormat = (nKeyFormat == 0 || nKeyFormat == 1) ? nKeyFormat : -1;
+
+    const std::optional<ValidationFailure> failure = FindInvalidField(input);
+    if (!failure)
+        return true;
+    std::wstring strText = failure->strText;
+    const size_t nBreak = strText.find(L'\n');
+    if (nBreak != std::wstring::npos)
+        strText.replace(nBreak, 1, L": ");
+    err = {kExitInvalid, ToUtf8(strText), FieldOfFailure(*failure).strName};
+    spdlog::info("{} CheckEnterText return false", "CQVLUtilityDlg::OnBnClickedWrite");
+    return false;
+}

@@ -1,0 +1,79 @@
+#pragma once
+// One unit as qvlctl drives it: its own session (serial port, receive thread
+// without the window's pause, transactions), run on one thread. Every
+// operation reports a failure as a CtlError with the exit status it stands
+// for. Display-free.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/QVLSession.h"
+#include "qvlctl/CtlFields.h"
+
+// Exit statuses.
+enum CtlExit {
+    kExitOk = 0,
+    kExitUnit = 1,        // the unit refused or did not answer, or read-back differed
+    kExitUsage = 2,
+    kExitNoUnit = 3,      // no unit found, or its port cannot be opened
+    kExitInvalid = 4,     // validation failed; nothing was sent
+    kExitPreset = 5,      // the preset file cannot be read or has no usable section
+};
+
+struct CtlError {
+    int nExit = kExitOk;
+    std::string strMessage;   // one line
+    std::string strField;     // the field it concerns ("wwan1.apn"), empty when none
+};
+
+// The identity without the reply labels.
+struct CtlIdentity {
+    std::string strPort;
+    std::string strVersion;
+    std::string strMcuId;
+    std::string strSerial;
+};
+
+class CCtlUnit {
+public:
+    explicit CCtlUnit(const std::string& strPort);
+    ~CCtlUnit();
+    CCtlUnit(const CCtlUnit&) = delete;
+    CCtlUnit& operator=(const CCtlUnit&) = delete;
+
+    // Opens the port and starts the receive thread; then reads the identity.
+    bool Open(CtlError& err);
+    bool ReadIdentity(CtlError& err);
+    const CtlIdentity& Identity() const { return m_identity; }
+
+    // Reads every setting into the session's records and returns them.
+    bool ReadSettings(CtlSettings& settings, CtlError& err);
+
+    // The records, which the preset sections are read into.
+    CQVLSession& Session() { return m_session; }
+    CtlSettings Records() const;
+    void SetRecords(const CtlSettings& settings);
+
+    // The lines a write of the records sends: the 24 set lines and "fw\r".
+    std::vector<std::wstring> WriteLines() const;
+
+    // Writes the records (24 set lines and "fw\r"), reads them back and
+    // compares field by field.
+    bool Write(CtlError& err, const std::function<void(const std::string&)>& progress);
+
+    // Erases the unit's settings and reads what it then holds.
+    bool Erase(CtlSettings& after, CtlError& err, const std::function<void(const std::string&)>& progress);
+
+    void Close();
+
+private:
+    CtlError UnitError(const std::wstring& strErr, bool bWithLine) const;
+
+    CQVLSession m_session;
+    CtlIdentity m_identity;
+};
+
+// Checks the records with the window's rules. False with err (exit 4) naming
+// the first failing field.
+bool ValidateSettings(const CtlSettings& settings, CtlError& err);

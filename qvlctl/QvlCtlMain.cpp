@@ -1,0 +1,683 @@
+// qvlctl: the unit's settings from a script. Lists the attached units, reads
+// their identity and settings, writes single fields or preset files with
+// read-back, and erases, on one unit or on every attached unit at once.
+// Results go to stdout, one-line errors to stderr; the exit status says what
+// failed (see CtlExit).
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+#include <spdlog/spdlog.h>
+
+#include "app/Logging.h"
+#include "app/TextUtil.h"
+#include "editor/IndexText.h"
+#include "link/ComList.h"
+#include "link/PortDiscovery.h"
+#include "presets/IniFile.h"
+#include "presets/PresetSections.h"
+#include "qvlctl/CtlFields.h"
+#include "qvlctl/CtlUnit.h"
+
+using nlohmann::json;
+
+namespace {
+
+struct Options {
+    std::vector<std::string> arrPorts;
+    std::string strSerial;
+    bool bAll = false;
+    bool bJson = false;
+    bool bShowSecrets = false;
+    std::string strLog;
+
+    std::string strCommand;
+    bool bProbe = false;
+    std::vector<std::string> arrAssignments;
+    std::string strFile;
+    int nGroup = 0;
+    bool bDryRun = false;
+    bool bYes = false;
+};
+
+// What one unit's command came to.
+struct UnitResult {
+    std::string strPort;
+    CtlError err;            // nExit 0 on success
+    std::string strText;     // the result as text, when only this unit was asked
+    std::string strLine;     // the result as one line, when every unit was asked
+    json doc = json::object();   // the result for --json
+};
+
+// ---- Output ----------------------------------------------------------------
+
+std::string Dump(const json& doc, bool bPretty)
+{
+    return doc.dump(bPretty ? 2 : -1, ' ', false, json::error_handler_t::replace);
+}
+
+void Out(const std::string& strText)
+{
+    std::fwrite(strText.data(), 1, strText.size(), stdout);
+}
+
+void ReportError(const CtlError& err, bool bJson, const std::string& strPort = std::string())
+{
+    std::fprintf(stderr, "qvlctl: %s\n", err.strMessage.c_str());
+    if (bJson) {
+        json doc;
+        if (!strPort.empty())
+            doc["port"] = strPort;
+        doc["error"] = err.strMessage;
+        doc["field"] = err.strField.empty() ? json(nullptr) : json(err.strField);
+        Out(Dump(doc, false) + "\n");
+    }
+}
+
+// A progress line on stderr, rewritten in place; only when stderr is a
+// terminal, so logs and pipes see nothing of it.
+class Progress {
+public:
+    Progress(size_t nUnits, bool bWanted) : m_bOn(bWanted && isatty(STDERR_FILENO) == 1), m_nUnits(nUnits) {}
+    ~Progress() { Clear(); }
+
+    void Phase(const std::string& strPort, const std::string& strPhase)
+    {
+        if (!m_bOn)
+            return;
+        std::lock_guard<std::mutex> lock(m_mtx);
+        if (m_nUnits == 1)
+            Show(strPort + ": " + strPhase + "...");
+        else
+            Show(std::to_string(m_nUnits) + " units, " + std::to_string(m_nDone) + " done; " + strPort + ": " + strPhase);
+    }
+    void UnitDone()
+    {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        ++m_nDone;
+    }
+    void Clear()
+    {
+        if (!m_bOn)
+            return;
+        std::lock_guard<std::mutex> lock(m_mtx);
+        if (m_bShown)
+            std::fputs("\r\033[K", stderr);
+        m_bShown = false;
+    }
+
+private:
+    void Show(const std::string& strText)
+    {
+        std::fprintf(stderr, "\r\033[K%s", strText.c_str());
+        std::fflush(stderr);
+        m_bShown = true;
+    }
+
+    const bool m_bOn;
+    const size_t m_nUnits;
+    std::mutex m_mtx;
+    size_t m_nDone = 0;
+    bool m_bShown = false;
+};
+
+// ---- Settings as text and JSON ---------------------------------------------
+
+// The settings as a "*.all" preset file holds them.
+std::string PresetText(const CtlSettings& s)
+{
+    CIniFile ini;
+    for (int n = 0; n < kWwanCount; ++n) {
+        for (const auto& [strKey, strValue] : WwanSectionValues(s.wwan[static_cast<size_t>(n)]))
+            ini.SetValue(L"WWAN" + std::to_wstring(n + 1), strKey, strValue);
+    }
+    for (const auto& [strKey, strValue] : WifiSectionValues(s.wifi))
+        ini.SetValue(L"Wi-Fi", strKey, strValue);
+    return ini.Serialize();
+}
+
+bool IsNumber(const std::wstring& str)
+{
+    size_t i = (!str.empty() && str[0] == L'-') ? 1 : 0;
+    if (i >= str.size() || str.size() > 9)
+        return false;
+    for (; i < str.size(); ++i) {
+        if (str[i] < L'0' || str[i] > L'9')
+            return false;
+    }
+    return true;
+}
+
+// Adds the 24 fields, grouped "wwan1" ... "wifi"; an index field as its
+// number with its list item beside it ("authtype": 1, "authtype_label": "CHAP").
+void AddSettings(json& doc, const CtlSettings& s)
+{
+    for (const CtlField& field : CtlFields()) {
+        const std::string strGroup = field.strName.substr(0, field.strName.find('.'));
+        json& group = doc[strGroup];
+        const std::wstring& strValue = field.In(s);
+        if (!field.IsIndex() || !IsNumber(strValue)) {
+            group[field.strKey] = ToUtf8(strValue);
+            if (field.IsIndex())
+                group[field.strKey + "_label"] = nullptr;
+            continue;
+        }
+        const int nIndex = IndexTextToInt(strValue);
+        group[field.strKey] = nIndex;
+        group[field.strKey + "_label"] = (nIndex >= 0 && static_cast<size_t>(nIndex) < field.arrLabels.size())
+                                             ? json(field.arrLabels[static_cast<size_t>(nIndex)])
+                                             : json(nullptr);
+    }
+}
+
+void AddIdentity(json& doc, const CtlIdentity& id)
+{
+    doc["port"] = id.strPort;
+    doc["version"] = id.strVersion;
+    doc["mcuid"] = id.strMcuId;
+    doc["serial"] = id.strSerial;
+}
+
+// ---- Unit selection ----------------------------------------------------------
+
+struct FoundPort {
+    std::string strPort;
+    std::string strUsbPath;
+};
+
+std::vector<FoundPort> DiscoverPorts()
+{
+    std::vector<PortCandidate> arrCandidates;
+    std::vector<std::wstring> arrPorts;
+    if (ListPortCandidates("/sys", arrCandidates))
+        CGetComList::MatchQVLCommPorts(arrCandidates, arrPorts);
+    std::vector<FoundPort> found;
+    for (const std::wstring& strPort : arrPorts) {
+        FoundPort port{ToUtf8(strPort), "-"};
+        for (const PortCandidate& c : arrCandidates) {
+            if (c.strPortName == strPort && !c.strUsbPath.empty())
+                port.strUsbPath = ToUtf8(c.strUsbPath);
+        }
+        found.push_back(port);
+    }
+    return found;
+}
+
+std::vector<FoundPort> CandidatePorts(const Options& o)
+{
+    if (o.arrPorts.empty())
+        return DiscoverPorts();
+    std::vector<FoundPort> ports;
+    for (const std::string& strPort : o.arrPorts)
+        ports.push_back({strPort, "-"});
+    return ports;
+}
+
+const char* const kNoUnitAdvice = "connect the unit by USB, or name its port with --port=PATH";
+
+// Runs fn for every port at once, one thread each; the results in port order.
+template <class Fn>
+std::vector<UnitResult> RunEach(const std::vector<std::string>& arrPorts, Fn fn)
+{
+    std::vector<UnitResult> results(arrPorts.size());
+    if (arrPorts.size() == 1) {
+        results[0] = fn(arrPorts[0]);
+        return results;
+    }
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < arrPorts.size(); ++i)
+        threads.emplace_back([&results, &arrPorts, &fn, i] { results[i] = fn(arrPorts[i]); });
+    for (std::thread& t : threads)
+        t.join();
+    return results;
+}
+
+UnitResult Failed(const std::string& strPort, const CtlError& err)
+{
+    UnitResult r;
+    r.strPort = strPort;
+    r.err = err;
+    return r;
+}
+
+UnitResult Probe(const std::string& strPort)
+{
+    CCtlUnit unit(strPort);
+    CtlError err;
+    if (!unit.Open(err))
+        return Failed(strPort, err);
+    UnitResult r;
+    r.strPort = strPort;
+    AddIdentity(r.doc, unit.Identity());
+    return r;
+}
+
+// The ports the command runs on. False with err when none can be chosen.
+bool SelectPorts(const Options& o, std::vector<std::string>& arrSelected, CtlError& err)
+{
+    const std::vector<FoundPort> found = CandidatePorts(o);
+    if (found.empty()) {
+        err = {kExitNoUnit, std::string("no QVL unit found: ") + kNoUnitAdvice, ""};
+        return false;
+    }
+    std::vector<std::string> arrPorts;
+    for (const FoundPort& p : found)
+        arrPorts.push_back(p.strPort);
+
+    if (o.bAll) {
+        arrSelected = arrPorts;
+        return true;
+    }
+    if (!o.strSerial.empty()) {
+        for (const UnitResult& r : RunEach(arrPorts, Probe)) {
+            if (r.err.nExit == kExitOk && r.doc.value("serial", "") == o.strSerial) {
+                arrSelected = {r.strPort};
+                return true;
+            }
+        }
+        err = {kExitNoUnit, "no QVL unit with serial number " + o.strSerial + " found", ""};
+        return false;
+    }
+    if (arrPorts.size() > 1) {
+        std::string strList;
+        for (const std::string& strPort : arrPorts)
+            strList += (strList.empty() ? "" : ", ") + strPort;
+        err = {kExitUsage, std::to_string(arrPorts.size()) + " units found (" + strList +
+                               "): choose one with --port=PATH or --serial=NUMBER, or use --all", ""};
+        return false;
+    }
+    arrSelected = arrPorts;
+    return true;
+}
+
+// ---- Commands ----------------------------------------------------------------
+
+int RunList(const Options& o)
+{
+    const std::vector<FoundPort> found = CandidatePorts(o);
+    if (found.empty()) {
+        ReportError({kExitNoUnit, std::string("no QVL unit found: ") + kNoUnitAdvice, ""}, o.bJson);
+        return kExitNoUnit;
+    }
+    std::vector<UnitResult> probes(found.size());
+    if (o.bProbe) {
+        std::vector<std::string> arrPorts;
+        for (const FoundPort& p : found)
+            arrPorts.push_back(p.strPort);
+        probes = RunEach(arrPorts, Probe);
+    }
+    int nExit = kExitOk;
+    json list = json::array();
+    for (size_t i = 0; i < found.size(); ++i) {
+        json entry = {{"port", found[i].strPort}, {"usb_path", found[i].strUsbPath}};
+        std::string strLine = found[i].strPort + " " + found[i].strUsbPath;
+        if (o.bProbe) {
+            const UnitResult& r = probes[i];
+            if (r.err.nExit != kExitOk) {
+                std::fprintf(stderr, "qvlctl: %s\n", r.err.strMessage.c_str());
+                entry["error"] = r.err.strMessage;
+                strLine += " error";
+                if (nExit == kExitOk)
+                    nExit = r.err.nExit;
+            } else {
+                for (const char* pszKey : {"version", "mcuid", "serial"}) {
+                    entry[pszKey] = r.doc[pszKey];
+                    strLine += " " + r.doc[pszKey].get<std::string>();
+                }
+            }
+        }
+        list.push_back(entry);
+        if (!o.bJson)
+            Out(strLine + "\n");
+    }
+    if (o.bJson)
+        Out(Dump(list, true) + "\n");
+    return nExit;
+}
+
+// A single-field change from the command line.
+struct Assignment {
+    const CtlField* pField;
+    std::wstring strValue;
+};
+
+// What a write of a preset file applies: the sections, checked once before
+// any unit is touched.
+struct PresetPlan {
+    std::wstring strPath;
+    std::vector<int> arrWwanGroups;   // groups 0..3 to read
+    bool bNumbered = true;            // sections "WWAN1".."WWAN4", else "WWAN" into the one group
+    bool bWifi = false;
+};
+
+UnitResult RunOnUnit(const Options& o, const std::string& strPort, const std::vector<Assignment>& assignments,
+                     const PresetPlan& plan, Progress& progress)
+{
+    auto phase = [&progress, &strPort](const std::string& strPhase) { progress.Phase(strPort, strPhase); };
+    UnitResult r;
+    r.strPort = strPort;
+    CCtlUnit unit(strPort);
+    phase("connecting");
+    if (!unit.Open(r.err))
+        return r;
+    const CtlIdentity& id = unit.Identity();
+    const std::string strWho = strPort + " " + id.strSerial;
+
+    if (o.strCommand == "info") {
+        AddIdentity(r.doc, id);
+        r.strText = "port: " + id.strPort + "\nversion: " + id.strVersion + "\nmcuid: " + id.strMcuId +
+                    "\nserial: " + id.strSerial + "\n";
+        r.strLine = strPort + " " + id.strVersion + " " + id.strMcuId + " " + id.strSerial;
+        return r;
+    }
+
+    if (o.strCommand == "erase") {
+        if (o.bDryRun) {
+            r.doc = {{"port", strPort}, {"serial", id.strSerial}, {"dry_run", true}, {"lines", {"fe"}}};
+            r.strText = "fe\n";
+            r.strLine = strPort + ": fe";
+            return r;
+        }
+        CtlSettings after;
+        if (!unit.Erase(after, r.err, phase))
+            return r;
+        AddIdentity(r.doc, id);
+        r.doc["result"] = "erased";
+        AddSettings(r.doc, after);
+        r.strText = PresetText(after);
+        r.strLine = strWho + " erased";
+        return r;
+    }
+
+    phase("reading");
+    CtlSettings current;
+    if (!unit.ReadSettings(current, r.err))
+        return r;
+
+    if (o.strCommand == "get") {
+        AddIdentity(r.doc, id);
+        AddSettings(r.doc, current);
+        r.strText = PresetText(current);
+        return r;
+    }
+
+    // set and write: change the records, check them, write them.
+    if (o.strCommand == "set") {
+        CtlSettings wanted = current;
+        for (const Assignment& a : assignments)
+            a.pField->In(wanted) = a.strValue;
+        unit.SetRecords(wanted);
+    } else {
+        CQVLSession& session = unit.Session();
+        for (int nNo : plan.arrWwanGroups) {
+            if (!session.ReadWwanSection(nNo, plan.strPath, plan.bNumbered)) {
+                r.err = {kExitPreset, ToUtf8(plan.strPath) + ": the section of WWAN " + std::to_string(nNo + 1) +
+                                          " cannot be used (see the log)", ""};
+                return r;
+            }
+        }
+        if (plan.bWifi && !session.ReadWifiSection(plan.strPath)) {
+            r.err = {kExitPreset, ToUtf8(plan.strPath) + ": the Wi-Fi section cannot be used (see the log)", ""};
+            return r;
+        }
+    }
+    if (!ValidateSettings(unit.Records(), r.err))
+        return r;
+
+    if (o.bDryRun) {
+        json lines = json::array();
+        for (const std::wstring& strLine : unit.WriteLines()) {
+            const std::string strShown = ShowLine(strLine, o.bShowSecrets);
+            lines.push_back(strShown);
+            r.strText += strShown + "\n";
+            r.strLine += (r.strLine.empty() ? "" : "\n") + strPort + ": " + strShown;
+        }
+        r.doc = {{"port", strPort}, {"serial", id.strSerial}, {"dry_run", true}, {"lines", lines}};
+        return r;
+    }
+    if (!unit.Write(r.err, phase))
+        return r;
+    r.doc = {{"port", strPort}, {"serial", id.strSerial}, {"result", "written"}};
+    r.strText = r.strLine = strWho + " written";
+    r.strText += "\n";
+    return r;
+}
+
+// Checks the command's arguments before any unit is touched.
+bool PlanAssignments(const Options& o, std::vector<Assignment>& assignments, CtlError& err)
+{
+    for (const std::string& strArg : o.arrAssignments) {
+        const size_t nEq = strArg.find('=');
+        if (nEq == std::string::npos) {
+            err = {kExitUsage, "\"" + strArg + "\" is not KEY=VALUE", ""};
+            return false;
+        }
+        const std::string strKey = strArg.substr(0, nEq);
+        const std::string strValue = strArg.substr(nEq + 1);
+        const CtlField* pField = FindCtlField(strKey);
+        if (!pField) {
+            err = {kExitUsage, "unknown key \"" + strKey + "\" (keys are wwan1.apn ... wwan4.pdptype, wifi.ssid ... wifi.pwtype; see qvlctl set --help)", ""};
+            return false;
+        }
+        Assignment a{pField, FromUtf8(strValue)};
+        if (pField->IsIndex()) {
+            const std::optional<std::wstring> index = ParseIndexValue(*pField, strValue);
+            if (!index) {
+                std::string strChoices;
+                for (size_t i = 0; i < pField->arrLabels.size(); ++i)
+                    strChoices += (i ? ", " : "") + std::to_string(i) + " (" + pField->arrLabels[i] + ")";
+                err = {kExitInvalid, pField->strName + ": Please enter one of " + strChoices + ".", pField->strName};
+                return false;
+            }
+            a.strValue = *index;
+        }
+        assignments.push_back(a);
+    }
+    return true;
+}
+
+std::string Extension(const std::string& strPath)
+{
+    const size_t nSlash = strPath.find_last_of('/');
+    const size_t nDot = strPath.find_last_of('.');
+    if (nDot == std::string::npos || (nSlash != std::string::npos && nDot < nSlash))
+        return {};
+    std::string strExt = strPath.substr(nDot + 1);
+    for (char& c : strExt)
+        c = static_cast<char>(AsciiLower(static_cast<wchar_t>(static_cast<unsigned char>(c))));
+    return strExt;
+}
+
+bool PlanPreset(const Options& o, PresetPlan& plan, CtlError& err)
+{
+    const std::string strExt = Extension(o.strFile);
+    if (strExt == "wwan" && o.nGroup == 0) {
+        err = {kExitUsage, "a *.wwan preset holds one profile: say which with --group 1..4", ""};
+        return false;
+    }
+    if (strExt != "wwan" && o.nGroup != 0) {
+        err = {kExitUsage, "--group is for *.wwan presets only", ""};
+        return false;
+    }
+    plan.strPath = FromUtf8(o.strFile);
+    CIniFile ini;
+    switch (ini.Load(o.strFile)) {
+    case CIniFile::LoadResult::Ok:
+        break;
+    case CIniFile::LoadResult::Missing:
+        err = {kExitPreset, o.strFile + ": no such file", ""};
+        return false;
+    case CIniFile::LoadResult::Failed:
+        err = {kExitPreset, o.strFile + ": " + ToUtf8(ini.Error()), ""};
+        return false;
+    }
+    if (strExt == "wwan") {
+        plan.bNumbered = false;
+        if (ini.HasSectionExact(L"WWAN"))
+            plan.arrWwanGroups.push_back(o.nGroup - 1);
+    } else if (strExt == "wifi") {
+        plan.bWifi = ini.HasSectionExact(L"Wi-Fi");
+    } else {
+        for (int n = 0; n < kWwanCount; ++n) {
+            if (ini.HasSectionExact(L"WWAN" + std::to_wstring(n + 1)))
+                plan.arrWwanGroups.push_back(n);
+        }
+        plan.bWifi = ini.HasSectionExact(L"Wi-Fi");
+    }
+    if (plan.arrWwanGroups.empty() && !plan.bWifi) {
+        const char* pszWanted = strExt == "wwan" ? "[WWAN]" : strExt == "wifi" ? "[Wi-Fi]" : "[WWAN1] to [WWAN4] or [Wi-Fi]";
+        err = {kExitPreset, o.strFile + ": no " + std::string(pszWanted) + " section", ""};
+        return false;
+    }
+    return true;
+}
+
+int RunCommand(const Options& o)
+{
+    if (o.strCommand == "list")
+        return RunList(o);
+
+    CtlError err;
+    if (o.strCommand == "erase" && !o.bYes && !o.bDryRun)
+        err = {kExitUsage, "erase clears every setting of the unit: confirm with --yes", ""};
+    else if (o.strCommand == "get" && o.bAll && !o.bJson)
+        err = {kExitUsage, "get --all gives one line per unit: add --json", ""};
+    std::vector<Assignment> assignments;
+    PresetPlan plan;
+    if (err.nExit == kExitOk && o.strCommand == "set")
+        PlanAssignments(o, assignments, err);
+    if (err.nExit == kExitOk && o.strCommand == "write")
+        PlanPreset(o, plan, err);
+    std::vector<std::string> arrPorts;
+    if (err.nExit == kExitOk)
+        SelectPorts(o, arrPorts, err);
+    if (err.nExit != kExitOk) {
+        ReportError(err, o.bJson);
+        return err.nExit;
+    }
+
+    const bool bChanges = o.strCommand == "write" || o.strCommand == "set" || o.strCommand == "erase";
+    Progress progress(arrPorts.size(), bChanges && !o.bDryRun);
+    std::vector<UnitResult> results = RunEach(arrPorts, [&](const std::string& strPort) {
+        UnitResult r = RunOnUnit(o, strPort, assignments, plan, progress);
+        progress.UnitDone();
+        return r;
+    });
+    progress.Clear();
+
+    int nExit = kExitOk;
+    for (const UnitResult& r : results) {
+        if (r.err.nExit != kExitOk) {
+            if (nExit == kExitOk)
+                nExit = r.err.nExit;
+            const std::string strMessage =
+                (o.bAll && r.err.strMessage.find(r.strPort) == std::string::npos ? r.strPort + ": " : "") +
+                r.err.strMessage;
+            if (o.bAll && !o.bJson)
+                Out(r.strPort + " FAILED: " + r.err.strMessage + "\n");
+            ReportError({r.err.nExit, strMessage, r.err.strField}, o.bJson, o.bAll ? r.strPort : std::string());
+            continue;
+        }
+        if (o.bJson)
+            Out(Dump(r.doc, !o.bAll) + "\n");
+        else if (o.bAll)
+            Out(r.strLine + "\n");
+        else
+            Out(r.strText);
+    }
+    return nExit;
+}
+
+bool ArgsHave(int argc, char** argv, const char* pszArg)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == pszArg)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options o;
+    CLI::App app{"Reads and writes the settings of QVL units attached by USB.", "qvlctl"};
+    app.set_version_flag("--version", std::string("qvlctl ") + kVersionText);
+    app.require_subcommand(1, 1);
+    app.fallthrough();
+    app.footer("Exit status: 0 success; 1 the unit refused or did not answer, or read-back differed; 2 usage error;\n"
+               "3 no unit found or its port cannot be opened; 4 a value is invalid (nothing was sent);\n"
+               "5 the preset file cannot be read or has no usable section.");
+
+    app.add_option("--port", o.arrPorts, "Use the unit on this serial port (repeatable; skips the search)")
+        ->type_name("PATH")
+        ->allow_extra_args(false);
+    app.add_option("--serial", o.strSerial, "Use the attached unit with this serial number")->type_name("NUMBER");
+    app.add_flag("--all", o.bAll, "Run on every attached unit at once, one result line each in port order");
+    app.add_flag("--json", o.bJson, "Results and errors as JSON on stdout");
+    app.add_flag("--show-secrets", o.bShowSecrets, "Show passwords and the passphrase in --dry-run lines");
+    app.add_option("--log", o.strLog, "--log=DEBUG also logs the traffic with the unit")
+        ->type_name("DEBUG")
+        ->check(CLI::IsMember({"DEBUG"}).description(""));
+
+    CLI::App* pList = app.add_subcommand("list", "List the attached units: port and USB path");
+    pList->add_flag("--probe", o.bProbe, "Also ask each unit for its firmware version, MCU ID and serial number");
+    app.add_subcommand("info", "Show the unit's firmware version, MCU ID and serial number");
+    app.add_subcommand("get", "Print all settings as a *.all preset (with --json: one JSON document)");
+    CLI::App* pSet = app.add_subcommand("set", "Change single settings, e.g. wwan1.apn=internet wifi.security=1");
+    pSet->add_option("KEY=VALUE", o.arrAssignments,
+                     "Keys: wwanN.apn, wwanN.username, wwanN.password, wwanN.authtype (0 none, 1 CHAP, 2 PAP),\n"
+                     "wwanN.pdptype (0 IPV4, 1 IPV6, 2 IPV4V6) for N = 1..4; wifi.ssid, wifi.passphrase,\n"
+                     "wifi.security (0 none, 1 WPA2-PSK (AES)), wifi.pwtype (0 ASCII, 1 HEX)")
+        ->required();
+    pSet->add_flag("--dry-run", o.bDryRun, "Print the lines that would be sent; send nothing");
+    CLI::App* pWrite = app.add_subcommand("write", "Write a preset file (*.all, *.wwan with --group, *.wifi) and read it back");
+    pWrite->add_option("FILE", o.strFile, "The preset file")->required();
+    pWrite->add_option("--group", o.nGroup, "The WWAN profile a *.wwan preset goes to")->check(CLI::Range(1, 4));
+    pWrite->add_flag("--dry-run", o.bDryRun, "Print the lines that would be sent; send nothing");
+    CLI::App* pErase = app.add_subcommand("erase", "Erase the unit's settings and print what it then holds");
+    pErase->add_flag("--yes", o.bYes, "Confirm the erase");
+    pErase->add_flag("--dry-run", o.bDryRun, "Print the line that would be sent; send nothing");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion&) {
+        std::printf("qvlctl %s\n", kVersionText);
+        return kExitOk;
+    } catch (const CLI::ParseError& e) {
+        // An argument nothing took is named first: it is usually the cause.
+        std::string strMessage = e.what();
+        const std::vector<std::string> arrExtras = app.remaining(true);
+        if (!arrExtras.empty())
+            strMessage = (arrExtras[0].rfind('-', 0) == 0 ? "unknown option " : "unexpected argument ") + arrExtras[0];
+        ReportError({kExitUsage, strMessage, ""}, ArgsHave(argc, argv, "--json"));
+        std::fputs("Usage: qvlctl [OPTIONS] list|info|get|set|write|erase ... (qvlctl --help tells more)\n", stderr);
+        return kExitUsage;
+    }
+    o.strCommand = app.get_subcommands().front()->get_name();
+    if (o.bAll && !o.strSerial.empty()) {
+        ReportError({kExitUsage, "--all and --serial exclude each other", ""}, o.bJson);
+        return kExitUsage;
+    }
+
+    SetupLogging(JoinCommandLine(argc, argv));
+    const int nExit = RunCommand(o);
+    std::fflush(stdout);
+    spdlog::shutdown();
+    return nExit;
+}

@@ -1,0 +1,286 @@
+// qvlctl end to end: the real program against virtual units on
+// pseudo-terminals.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+#include <spdlog/spdlog.h>
+
+#include "app/QVLSession.h"
+#include "sim/VirtualUnit.h"
+#include "support/TempDir.h"
+#include "qvlctl/QvlCtlProcess.h"
+
+namespace {
+
+UnitSettings Sample()
+{
+    UnitSettings s;
+    s.wwan[0] = {L"internet", L"", L"", L"0", L"1"};
+    s.wwan[1] = {L"internet.telekom", L"telekom", L"tm", L"0", L"2"};
+    s.wwan[2] = {L"web.vodafone.de", L"", L"", L"2", L"0"};
+    s.wwan[3] = {L"m2m.fleet.example", L"fleet", L"Fl33t-2024", L"1", L"1"};
+    s.wifi = {L"Office", L"1", L"0", L"correct-horse-battery"};
+    return s;
+}
+
+bool Same(const UnitSettings& a, const UnitSettings& b)
+{
+    return a.wwan == b.wwan && a.wifi == b.wifi;
+}
+
+// The lines a unit received that change it: set lines, "fw", "fe".
+std::vector<std::string> ChangingLines(const VirtualUnit& unit)
+{
+    std::vector<std::string> lines;
+    for (const std::string& strLine : unit.ReceivedLines()) {
+        if (strLine.rfind("set ", 0) == 0 || strLine == "fw\r" || strLine == "fe\r")
+            lines.push_back(strLine);
+    }
+    return lines;
+}
+
+class QvlCtlTest : public ::testing::Test {
+protected:
+    // The test's own preset writes log at info level; keep the output to failures.
+    void SetUp() override { spdlog::set_level(spdlog::level::warn); }
+
+    VirtualUnit& AddUnit(const std::string& strSerial = "12345678")
+    {
+        VirtualUnitOptions options;
+        options.settings = Sample();
+        options.strSerialReply = "SERIAL " + strSerial + "\r\n";
+        m_units.push_back(std::make_unique<VirtualUnit>(options));
+        EXPECT_TRUE(m_units.back()->Start());
+        return *m_units.back();
+    }
+
+    CtlRun Ctl(std::vector<std::string> args, const VirtualUnit* pUnit = nullptr)
+    {
+        if (pUnit)
+            args.insert(args.begin(), "--port=" + pUnit->PortPath());
+        return RunProgram(QVLCTL_BINARY, args, m_dir.Str());
+    }
+
+    TempDir m_dir{"qvlctl-test"};
+    std::vector<std::unique_ptr<VirtualUnit>> m_units;
+};
+
+TEST_F(QvlCtlTest, GetWriteRoundTripAndOneChangedField)
+{
+    VirtualUnit& unit = AddUnit();
+    const CtlRun get = Ctl({"get"}, &unit);
+    ASSERT_EQ(get.nExit, 0) << get.strErr;
+    WriteBytes(m_dir.Path("unit.all"), get.strOut);
+
+    unit.ClearReceived();
+    const CtlRun same = Ctl({"write", m_dir.Path("unit.all")}, &unit);
+    EXPECT_EQ(same.nExit, 0) << same.strErr;
+    EXPECT_EQ(ChangingLines(unit).size(), 25u);   // 24 set lines and "fw"
+    EXPECT_TRUE(Same(unit.CommittedSettings(), Sample()));
+
+    // One value changed in the file changes that field and nothing else.
+    std::string strText = get.strOut;
+    const std::string strOld = "APN=web.vodafone.de";
+    strText.replace(strText.find(strOld), strOld.size(), "APN=web.example");
+    WriteBytes(m_dir.Path("changed.all"), strText);
+    EXPECT_EQ(Ctl({"write", m_dir.Path("changed.all")}, &unit).nExit, 0);
+    UnitSettings expected = Sample();
+    expected.wwan[2].strApn = L"web.example";
+    EXPECT_TRUE(Same(unit.CommittedSettings(), expected));
+}
+
+TEST_F(QvlCtlTest, PresetFilesInterchangeWithTheWindow)
+{
+    VirtualUnit& unit = AddUnit();
+
+    // What the window's File > Save writes: all five sections through the
+    // session's preset sections.
+    UnitSettings saved = Sample();
+    saved.wwan[0].strApn = L"saved.by.window";
+    saved.wifi.strPassphrase = L"0123456789abcdef0123456789ABCDEF0123456789abcdef0123456789abcdef";
+    saved.wifi.strKeyFormat = L"1";
+    {
+        CQVLSession window;
+        for (int n = 0; n < kWwanCount; ++n) {
+            window.SetWwanProfile(n, saved.wwan[static_cast<size_t>(n)]);
+            ASSERT_TRUE(window.WriteWwanSection(n, m_dir.WPath("window.all"), true));
+        }
+        window.SetWifiSettings(saved.wifi);
+        ASSERT_TRUE(window.WriteWifiSection(m_dir.WPath("window.all")));
+    }
+    const CtlRun write = Ctl({"write", m_dir.Path("window.all")}, &unit);
+    ASSERT_EQ(write.nExit, 0) << write.strErr;
+    EXPECT_TRUE(Same(unit.CommittedSettings(), saved));
+
+    // What qvlctl get prints, the window's File > Load reads back whole.
+    const CtlRun get = Ctl({"get"}, &unit);
+    WriteBytes(m_dir.Path("get.all"), get.strOut);
+    CQVLSession window;
+    for (int n = 0; n < kWwanCount; ++n) {
+        EXPECT_TRUE(window.ReadWwanSection(n, m_dir.WPath("get.all"), true));
+        EXPECT_EQ(window.GetWwanProfile(n), saved.wwan[static_cast<size_t>(n)]);
+    }
+    EXPECT_TRUE(window.ReadWifiSection(m_dir.WPath("get.all")));
+    EXPECT_EQ(window.GetWifiSettings(), saved.wifi);
+
+    // A *.wwan preset goes to the profile --group names.
+    {
+        CQVLSession window2;
+        window2.SetWwanProfile(0, {L"one.profile", L"u", L"p", L"1", L"2"});
+        ASSERT_TRUE(window2.WriteWwanSection(0, m_dir.WPath("one.wwan"), false));
+    }
+    EXPECT_EQ(Ctl({"write", m_dir.Path("one.wwan")}, &unit).nExit, 2);   // which profile?
+    EXPECT_EQ(Ctl({"write", "--group=4", m_dir.Path("one.wwan")}, &unit).nExit, 0);
+    EXPECT_EQ(unit.CommittedSettings().wwan[3], (WwanProfile{L"one.profile", L"u", L"p", L"1", L"2"}));
+}
+
+TEST_F(QvlCtlTest, SetChangesExactlyTheNamedFields)
+{
+    VirtualUnit& unit = AddUnit();
+    const CtlRun set = Ctl({"set", "wwan1.apn=internet.new", "wifi.ssid=Lab", "wifi.security=none", "WWAN4.pdp=IPV4V6"}, &unit);
+    ASSERT_EQ(set.nExit, 0) << set.strErr;
+    UnitSettings expected = Sample();
+    expected.wwan[0].strApn = L"internet.new";
+    expected.wifi.strSsid = L"Lab";
+    expected.wifi.strSecurity = L"0";
+    expected.wwan[3].strPdpType = L"2";
+    EXPECT_TRUE(Same(unit.CommittedSettings(), expected));
+
+    EXPECT_EQ(Ctl({"set", "wwan5.apn=x"}, &unit).nExit, 2);
+    EXPECT_EQ(Ctl({"set", "wwan1.color=x"}, &unit).nExit, 2);
+    EXPECT_EQ(Ctl({"set", "wwan1.apn"}, &unit).nExit, 2);
+}
+
+// Refusals: nothing reaches the unit, and the status says why.
+TEST_F(QvlCtlTest, InvalidValuesAndDryRunsSendNothing)
+{
+    VirtualUnit& unit = AddUnit();
+    unit.ClearReceived();
+
+    const CtlRun tooLong = Ctl({"--json", "set", "wwan2.apn=" + std::string(33, 'a')}, &unit);
+    EXPECT_EQ(tooLong.nExit, 4);
+    const nlohmann::json error = nlohmann::json::parse(tooLong.strOut);
+    EXPECT_EQ(error["field"], "wwan2.apn");
+    EXPECT_EQ(error["error"], "WWAN 2 - APN: Please enter 32 characters or less.");
+    EXPECT_EQ(Ctl({"set", "wifi.pwtype=2"}, &unit).nExit, 4);
+    // A passphrase the window would refuse, from a file.
+    WriteBytes(m_dir.Path("short.wifi"), "[Wi-Fi]\r\nSSID=x\r\nPASSPHRASE=short\r\nSECURITY=1\r\nPWTYPE=0\r\n");
+    const CtlRun shortPass = Ctl({"write", m_dir.Path("short.wifi")}, &unit);
+    EXPECT_EQ(shortPass.nExit, 4);
+    EXPECT_NE(shortPass.strErr.find("Wi-Fi - Passphrase (ASCII): Please enter characters length of 8 to 63."), std::string::npos);
+
+    const CtlRun dry = Ctl({"set", "--dry-run", "wwan1.password=topsecret"}, &unit);
+    EXPECT_EQ(dry.nExit, 0) << dry.strErr;
+    EXPECT_NE(dry.strOut.find("set 1 pw ***\n"), std::string::npos);
+    EXPECT_EQ(dry.strOut.find("topsecret"), std::string::npos);
+    EXPECT_NE(dry.strOut.find("\nfw\n"), std::string::npos);
+    const CtlRun shown = Ctl({"--show-secrets", "set", "--dry-run", "wwan1.password=topsecret"}, &unit);
+    EXPECT_NE(shown.strOut.find("set 1 pw topsecret\n"), std::string::npos);
+    EXPECT_EQ(Ctl({"erase", "--dry-run"}, &unit).strOut, "fe\n");
+    EXPECT_EQ(Ctl({"erase"}, &unit).nExit, 2);   // no --yes
+
+    // A line end in a value would put a second command on the wire.
+    EXPECT_EQ(Ctl({"set", "wwan1.apn=x\rfe"}, &unit).nExit, 4);
+    WriteBytes(m_dir.Path("control.wifi"), "[Wi-Fi]\r\nSSID=x\x07y\r\n");
+    EXPECT_EQ(Ctl({"write", m_dir.Path("control.wifi")}, &unit).nExit, 5);
+
+    EXPECT_TRUE(ChangingLines(unit).empty());
+    EXPECT_TRUE(Same(unit.Settings(), Sample()));
+
+    // Preset files that cannot be used.
+    EXPECT_EQ(Ctl({"write", m_dir.Path("missing.all")}, &unit).nExit, 5);
+    WriteBytes(m_dir.Path("empty.all"), "[wifi]\r\nSSID=x\r\n");
+    EXPECT_EQ(Ctl({"write", m_dir.Path("empty.all")}, &unit).nExit, 5);
+    EXPECT_TRUE(ChangingLines(unit).empty());
+}
+
+TEST_F(QvlCtlTest, UnitFailuresNameWhatFailed)
+{
+    VirtualUnit& unit = AddUnit();
+    VirtualUnitFaults faults;
+    faults.nErrorOnSetLine = 7;   // the user name of profile 2
+    unit.SetFaults(faults);
+    const CtlRun refused = Ctl({"--json", "set", "wwan1.apn=x"}, &unit);
+    EXPECT_EQ(refused.nExit, 1);
+    const nlohmann::json error = nlohmann::json::parse(refused.strOut);
+    EXPECT_EQ(error["field"], "wwan2.username");
+    EXPECT_NE(error["error"].get<std::string>().find("\"set 2 user telekom\""), std::string::npos);
+    EXPECT_EQ(ChangingLines(unit).size(), 7u);   // nothing after the refused line, no "fw"
+
+    // A refused commit fails the same way.
+    faults = {};
+    faults.strErrorOnCommand = "fw\r";
+    unit.SetFaults(faults);
+    EXPECT_EQ(Ctl({"set", "wwan1.apn=x"}, &unit).nExit, 1);
+
+    EXPECT_EQ(Ctl({"--port=" + m_dir.Path("no-such-port"), "info"}).nExit, 3);
+}
+
+TEST_F(QvlCtlTest, AllUnitsAtOnceAndSelection)
+{
+    VirtualUnit& a = AddUnit("11111111");
+    VirtualUnit& b = AddUnit("22222222");
+    VirtualUnit& c = AddUnit("33333333");
+    const std::vector<std::string> ports = {"--port=" + a.PortPath(), "--port=" + b.PortPath(), "--port=" + c.PortPath()};
+
+    auto with = [&ports](std::vector<std::string> args) {
+        args.insert(args.begin(), ports.begin(), ports.end());
+        return args;
+    };
+    const CtlRun all = Ctl(with({"--all", "set", "wifi.ssid=Line7"}));
+    EXPECT_EQ(all.nExit, 0) << all.strErr;
+    EXPECT_EQ(all.strOut, a.PortPath() + " 11111111 written\n" + b.PortPath() + " 22222222 written\n" +
+                              c.PortPath() + " 33333333 written\n");
+    for (VirtualUnit* pUnit : {&a, &b, &c})
+        EXPECT_EQ(pUnit->CommittedSettings().wifi.strSsid, L"Line7");
+
+    // One unit failing makes the whole run fail, and its line says so.
+    VirtualUnitFaults faults;
+    faults.nErrorOnSetLine = 1;
+    b.SetFaults(faults);
+    const CtlRun oneFails = Ctl(with({"--all", "set", "wifi.ssid=Line8"}));
+    EXPECT_EQ(oneFails.nExit, 1);
+    EXPECT_NE(oneFails.strOut.find(b.PortPath() + " FAILED: "), std::string::npos);
+    EXPECT_EQ(a.CommittedSettings().wifi.strSsid, L"Line8");
+    EXPECT_EQ(c.CommittedSettings().wifi.strSsid, L"Line8");
+
+    const CtlRun several = Ctl(with({"info"}));
+    EXPECT_EQ(several.nExit, 2);
+    EXPECT_NE(several.strErr.find(c.PortPath()), std::string::npos);
+    const CtlRun bySerial = Ctl(with({"--serial=33333333", "info"}));
+    EXPECT_EQ(bySerial.nExit, 0);
+    EXPECT_NE(bySerial.strOut.find("port: " + c.PortPath() + "\n"), std::string::npos);
+    EXPECT_EQ(Ctl(with({"--serial=4", "info"})).nExit, 3);
+}
+
+TEST_F(QvlCtlTest, JsonHoldsIdentityAndEveryField)
+{
+    VirtualUnit& unit = AddUnit();
+    const CtlRun get = Ctl({"get", "--json"}, &unit);
+    ASSERT_EQ(get.nExit, 0);
+    const nlohmann::json doc = nlohmann::json::parse(get.strOut);
+    EXPECT_EQ(doc["serial"], "12345678");
+    EXPECT_EQ(doc["version"], "1.0.4");
+    EXPECT_EQ(doc["mcuid"], "0123ABCD");
+    EXPECT_EQ(doc["wwan2"]["apn"], "internet.telekom");
+    EXPECT_EQ(doc["wwan2"]["password"], "tm");
+    EXPECT_EQ(doc["wwan2"]["authtype"], 2);
+    EXPECT_EQ(doc["wwan2"]["authtype_label"], "PAP");
+    EXPECT_EQ(doc["wwan3"]["pdptype"], 2);
+    EXPECT_EQ(doc["wwan3"]["pdptype_label"], "IPV4V6");
+    EXPECT_EQ(doc["wifi"]["passphrase"], "correct-horse-battery");
+    EXPECT_EQ(doc["wifi"]["security_label"], "WPA2-PSK (AES)");
+    size_t nFields = 0;
+    for (const char* pszGroup : {"wwan1", "wwan2", "wwan3", "wwan4", "wifi"}) {
+        for (const auto& item : doc[pszGroup].items())
+            nFields += item.key().find("_label") == std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(nFields, 24u);
+}
+
+} // namespace
