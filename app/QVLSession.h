@@ -123,6 +123,10 @@ public:
     static constexpr size_t kMaxRecvChars = 64 * 1024;   // text kept for one reply
 
 protected:
+    // A transaction's start: the reply text emptied, the command recorded
+    // and outstanding, the response event cleared, under one lock.
+    void RecordCommand(const std::wstring& strCommand);
+
     // Called on the receive thread as its last action before it ends (after
     // the port is closed). The window posts itself the lost-link notification.
     // Must not block.

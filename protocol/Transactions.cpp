@@ -51,6 +51,18 @@ void CQVLSession::EndPartialLine()
     }
 }
 
+void CQVLSession::RecordCommand(const std::wstring& strCommand)
+{
+    auto lock = LockShared();
+    m_strRecvData.clear();
+    m_strSendData = strCommand;
+    ++m_nCommandSeq;
+    m_bAwaitingReply = true;
+    m_bReplyComplete = false;
+    m_bReplyError = false;
+    m_pRecvEvent->Reset();
+}
+
 TxStatus CQVLSession::Transact(const std::wstring& strCommand, std::wstring* pstrReply)
 {
     if (m_bPartialLine)
@@ -59,16 +71,7 @@ TxStatus CQVLSession::Transact(const std::wstring& strCommand, std::wstring* pst
     // thread closes the port, and only this thread opens one, so the handle
     // cannot name another port here; a closed one is a no-op.)
     SerialFlushInput(m_hComm);
-    {
-        auto lock = LockShared();
-        m_strRecvData.clear();
-        m_strSendData = strCommand;
-        ++m_nCommandSeq;
-        m_bAwaitingReply = true;
-        m_bReplyComplete = false;
-        m_bReplyError = false;
-        m_pRecvEvent->Reset();
-    }
+    RecordCommand(strCommand);
     auto giveUp = [this](TxStatus status) {
         auto lock = LockShared();
         m_bAwaitingReply = false;

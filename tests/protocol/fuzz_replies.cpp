@@ -51,17 +51,7 @@ class SteppedSession : public CQVLSession {
 public:
     // The transaction's start (the port's unread input is discarded just
     // before): the reply text emptied, the command recorded and outstanding.
-    void Record(const std::wstring& strCommand)
-    {
-        auto lock = LockShared();
-        m_strRecvData.clear();
-        m_strSendData = strCommand;
-        ++m_nCommandSeq;
-        m_bAwaitingReply = true;
-        m_bReplyComplete = false;
-        m_bReplyError = false;
-        m_pRecvEvent->Reset();
-    }
+    void Record(const std::wstring& strCommand) { RecordCommand(strCommand); }
     // The receive thread's step for one chunk read from the port.
     void Arrive(const std::string& strBytes)
     {

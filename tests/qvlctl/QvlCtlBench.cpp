@@ -22,23 +22,13 @@
 
 #include "app/TextUtil.h"
 #include "sim/VirtualUnit.h"
+#include "support/BenchUnit.h"
 #include "support/TempDir.h"
 #include "qvlctl/QvlCtlProcess.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-UnitSettings BenchSettings()
-{
-    UnitSettings s;
-    for (int n = 0; n < kWwanCount; ++n) {
-        const std::wstring strNo = std::to_wstring(n + 1);
-        s.wwan[static_cast<size_t>(n)] = {L"internet.provider" + strNo, L"user" + strNo, L"password" + strNo, L"2", L"1"};
-    }
-    s.wifi = {L"office-network", L"1", L"0", L"a-long-enough-passphrase"};
-    return s;
-}
 
 std::string PresetOf(const UnitSettings& s)
 {
@@ -59,19 +49,8 @@ std::string PresetOf(const UnitSettings& s)
 std::vector<std::pair<std::string, int>> Exchanges(const UnitSettings& s)
 {
     std::vector<std::pair<std::string, int>> ex = {{"ver\r", 2}, {"serial\r", 1}, {"get\r", 24}};
-    for (int n = 0; n < kWwanCount; ++n) {
-        const WwanProfile& p = s.wwan[static_cast<size_t>(n)];
-        const std::string strHead = "set " + std::to_string(n + 1) + " ";
-        for (const auto& [pszKey, strValue] : {std::pair<const char*, std::wstring>{"apn", p.strApn},
-                                               {"user", p.strUserName}, {"pw", p.strPassword},
-                                               {"auth", p.strAuthType}, {"pdp", p.strPdpType}})
-            ex.push_back({strHead + pszKey + " " + ToUtf8(strValue) + "\r", 1});
-    }
-    ex.push_back({"set w ssid " + ToUtf8(s.wifi.strSsid) + "\r", 1});
-    ex.push_back({"set w sec " + ToUtf8(s.wifi.strSecurity) + "\r", 1});
-    ex.push_back({"set w pw_type " + ToUtf8(s.wifi.strKeyFormat) + "\r", 1});
-    ex.push_back({"set w pw " + ToUtf8(s.wifi.strPassphrase) + "\r", 1});
-    ex.push_back({"fw\r", 1});
+    for (const std::string& strLine : BenchWriteLines(s))
+        ex.push_back({strLine, 1});
     ex.push_back({"get\r", 24});
     return ex;
 }

@@ -16,14 +16,6 @@
 
 #include "ui/UiTestSupport.h"
 
-// Runs code and fails the test if it shows any modal dialog.
-#define EXPECT_NO_DIALOG(code)                                                  \
-    {                                                                          \
-        wxTestingModalHook wx_hook(__FILE__, __LINE__, __func__);              \
-        code;                                                                  \
-        wx_hook.CheckUnmetExpectations();                                      \
-    }
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -72,17 +64,7 @@ protected:
 
     bool RunUntil(const std::function<bool()>& pred, milliseconds bound)
     {
-        wxGUIEventLoop loop;
-        wxEventLoopActivator activate(&loop);
-        const auto end = Clock::now() + bound;
-        for (;;) {
-            ProcessPendingWork();
-            if (pred())
-                return true;
-            if (Clock::now() >= end)
-                return false;
-            loop.DispatchTimeout(10);
-        }
+        return RunEventsUntil(pred, bound);
     }
     void RunFor(milliseconds span) { RunUntil([] { return false; }, span); }
 

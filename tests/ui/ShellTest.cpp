@@ -17,14 +17,6 @@
 #include "app/InstanceGuard.h"
 #include "ui/UiTestSupport.h"
 
-// Runs code and fails the test if it shows any modal dialog.
-#define EXPECT_NO_DIALOG(code)                                                  \
-    {                                                                          \
-        wxTestingModalHook wx_hook(__FILE__, __LINE__, __func__);              \
-        code;                                                                  \
-        wx_hook.CheckUnmetExpectations();                                      \
-    }
-
 namespace {
 
 // The About box must show the product line and be dismissed with OK.

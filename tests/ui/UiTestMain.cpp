@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <wx/app.h>
+#include <wx/evtloop.h>
 #include <wx/init.h>
 
 #include "ui/UiTestSupport.h"
@@ -30,6 +31,21 @@ public:
 void ProcessPendingWork()
 {
     static_cast<TestApp*>(wxTheApp)->RunPending();
+}
+
+bool RunEventsUntil(const std::function<bool()>& pred, std::chrono::milliseconds bound)
+{
+    wxGUIEventLoop loop;
+    wxEventLoopActivator activate(&loop);
+    const auto end = std::chrono::steady_clock::now() + bound;
+    for (;;) {
+        ProcessPendingWork();
+        if (pred())
+            return true;
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        loop.DispatchTimeout(10);
+    }
 }
 
 int main(int argc, char** argv)

@@ -4,7 +4,9 @@
 // directory (the log file lands there) with port discovery pointed at an empty
 // tree, so the supervisor never finds a unit.
 
+#include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -13,6 +15,7 @@
 #include <wx/app.h>
 #include <wx/choice.h>
 #include <wx/statbox.h>
+#include <wx/testing.h>
 #include <wx/textctrl.h>
 
 #include "app/QVLUtilityDlg.h"
@@ -50,6 +53,18 @@ inline bool IsHeavy(wxWindow* p)
 
 // Runs queued events and deletes windows scheduled for destruction.
 void ProcessPendingWork();
+
+// Runs the event loop (timer, queued thread events, deferred deletions) until
+// pred holds or the bound passes. True when pred held.
+bool RunEventsUntil(const std::function<bool()>& pred, std::chrono::milliseconds bound);
+
+// Runs code and fails the test if it shows any modal dialog.
+#define EXPECT_NO_DIALOG(code)                                                  \
+    {                                                                          \
+        wxTestingModalHook wx_hook(__FILE__, __LINE__, __func__);              \
+        code;                                                                  \
+        wx_hook.CheckUnmetExpectations();                                      \
+    }
 
 class TestDlg : public CQVLUtilityDlg {
 public:

@@ -23,6 +23,7 @@
 #include "app/QVLSession.h"
 #include "app/TextUtil.h"
 #include "sim/VirtualUnit.h"
+#include "support/BenchUnit.h"
 
 namespace {
 
@@ -31,38 +32,6 @@ using Clock = std::chrono::steady_clock;
 double MsSince(Clock::time_point t0)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
-
-UnitSettings BenchSettings()
-{
-    UnitSettings s;
-    for (int n = 0; n < kWwanCount; ++n) {
-        const std::wstring strNo = std::to_wstring(n + 1);
-        s.wwan[static_cast<size_t>(n)] = {L"internet.provider" + strNo, L"user" + strNo, L"password" + strNo, L"2", L"1"};
-    }
-    s.wifi = {L"office-network", L"1", L"0", L"a-long-enough-passphrase"};
-    return s;
-}
-
-// The 25 lines of a Write, as the session sends them.
-std::vector<std::string> WriteLines(const UnitSettings& s)
-{
-    std::vector<std::string> lines;
-    for (int n = 0; n < kWwanCount; ++n) {
-        const WwanProfile& p = s.wwan[static_cast<size_t>(n)];
-        const std::string strHead = "set " + std::to_string(n + 1) + " ";
-        lines.push_back(strHead + "apn " + ToUtf8(p.strApn) + "\r");
-        lines.push_back(strHead + "user " + ToUtf8(p.strUserName) + "\r");
-        lines.push_back(strHead + "pw " + ToUtf8(p.strPassword) + "\r");
-        lines.push_back(strHead + "auth " + ToUtf8(p.strAuthType) + "\r");
-        lines.push_back(strHead + "pdp " + ToUtf8(p.strPdpType) + "\r");
-    }
-    lines.push_back("set w ssid " + ToUtf8(s.wifi.strSsid) + "\r");
-    lines.push_back("set w sec " + ToUtf8(s.wifi.strSecurity) + "\r");
-    lines.push_back("set w pw_type " + ToUtf8(s.wifi.strKeyFormat) + "\r");
-    lines.push_back("set w pw " + ToUtf8(s.wifi.strPassphrase) + "\r");
-    lines.push_back("fw\r");
-    return lines;
 }
 
 // One line out, then read until the reply ends in "\r\n". False on failure.
@@ -149,7 +118,7 @@ int main(int argc, char** argv)
         tcgetattr(fd, &tio);
         cfmakeraw(&tio);
         tcsetattr(fd, TCSANOW, &tio);
-        const std::vector<std::string> lines = WriteLines(BenchSettings());
+        const std::vector<std::string> lines = BenchWriteLines(BenchSettings());
         for (int nRun = 0; nRun < nRuns; ++nRun) {
             const auto t0 = Clock::now();
             for (const std::string& strLine : lines) {

@@ -92,17 +92,7 @@ protected:
     // deletions) until the condition holds or the bound passes.
     bool RunUntil(const std::function<bool()>& pred, milliseconds bound)
     {
-        wxGUIEventLoop loop;
-        wxEventLoopActivator activate(&loop);
-        const auto end = Clock::now() + bound;
-        for (;;) {
-            ProcessPendingWork();
-            if (pred())
-                return true;
-            if (Clock::now() >= end)
-                return false;
-            loop.DispatchTimeout(10);
-        }
+        return RunEventsUntil(pred, bound);
     }
     void RunFor(milliseconds span)
     {
