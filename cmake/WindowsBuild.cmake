@@ -23,8 +23,14 @@ target_compile_definitions(qvl_spdlog INTERFACE SPDLOG_FMT_EXTERNAL)
 add_library(spdlog::spdlog ALIAS qvl_spdlog)
 
 # wx-msw: built static by scripts/windows.sh; its wx-config is passed in as
-# wxWidgets_CONFIG_EXECUTABLE.
+# wxWidgets_CONFIG_EXECUTABLE. Its prefix joins the find roots, so its headers
+# are found where they are rather than under the MinGW root.
 set(wxWidgets_USE_STATIC ON)
+if(wxWidgets_CONFIG_EXECUTABLE)
+    execute_process(COMMAND ${wxWidgets_CONFIG_EXECUTABLE} --prefix
+        OUTPUT_VARIABLE QVL_WX_PREFIX OUTPUT_STRIP_TRAILING_WHITESPACE)
+    list(APPEND CMAKE_FIND_ROOT_PATH ${QVL_WX_PREFIX})
+endif()
 
 # Windows 7 and later APIs, wide-character calls, no min/max macros.
 add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 UNICODE _UNICODE NOMINMAX)

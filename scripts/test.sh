@@ -1,9 +1,10 @@
 #!/bin/bash
 # Installs what is missing, builds, and runs every test: the normal build, the
 # Debian package made from it, the whole suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the thread tests under ThreadSanitizer.
-# Window tests run on a private Xvfb display that this script starts and
-# stops.
+# UndefinedBehaviorSanitizer, the thread tests under ThreadSanitizer, the
+# reply fuzz targets for a bounded time, and the Windows build cross-built and
+# tested under Wine (scripts/windows.sh). Window tests run on a private Xvfb
+# display that this script starts and stops.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -87,3 +88,7 @@ mkdir -p build-fuzz/corpus-replies build-fuzz/corpus-parser
 build-fuzz/tests/protocol/fuzz_replies -max_total_time=60 -max_len=4096 -artifact_prefix=build-fuzz/ \
     build-fuzz/corpus-replies tests/protocol/corpus/replies
 build-fuzz/tests/protocol/fuzz_parser -max_total_time=20 -artifact_prefix=build-fuzz/ build-fuzz/corpus-parser
+
+echo "== Windows: cross-build, installer, tests under Wine"
+# On this script's display; wx-msw is built once into its cache folder.
+"$ROOT/scripts/windows.sh" all

@@ -127,10 +127,10 @@ APP_PID=""
 WORK=""
 cleanup() {
     [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
-    if [ -n "$SIM_PID" ]; then
-        exec 7>&- 2>/dev/null || true    # end of input: the unit quits
-        wait "$SIM_PID" 2>/dev/null || true
-    fi
+    stop_unit
+    # The program's log stays with the build for a look after a failure.
+    [ -n "$WORK" ] && [ -f "$WORK/app/Orra_QVL_Utility_log.txt" ] \
+        && cp "$WORK/app/Orra_QVL_Utility_log.txt" "$BUILD_DIR/windows-app-log.txt"
     [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null || true
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
     [ -n "$WORK" ] && rm -rf "$WORK"
@@ -173,14 +173,23 @@ wait_for_line() {
     return 1
 }
 
-# The Linux virtual unit on a pty, mapped into the prefix as COM5. Its input
-# stays open on fd 7; closing it ends the unit.
+stop_unit() {
+    if [ -n "$SIM_PID" ]; then
+        exec 7>&- 2>/dev/null || true    # end of input: the unit quits
+        wait "$SIM_PID" 2>/dev/null || true
+        SIM_PID=""
+    fi
+}
+
+# The Linux virtual unit on a pty, mapped into the prefix as COM5, with a new
+# state file. Its input stays open on fd 7; closing it ends the unit.
 start_unit() {
     local sim=$ROOT/build/sim/qvl-unit-sim
     if [ ! -x "$sim" ]; then
         cmake -S "$ROOT" -B "$ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
         cmake --build "$ROOT/build" -j "$JOBS" --target qvl-unit-sim
     fi
+    rm -f "$WORK/unit-in" "$WORK/unit-out" "$WORK/unit.state"
     mkfifo "$WORK/unit-in"
     "$sim" --link="$WORK/unit-port" --state="$WORK/unit.state" "$@" <"$WORK/unit-in" >"$WORK/unit-out" 2>&1 &
     SIM_PID=$!
@@ -204,15 +213,19 @@ test_windows() {
         wineserver -w
     fi
 
-    start_unit --init=1.apn=old.example --init=w.ssid=office
+    start_unit
     # The unit's command input as Wine sees it: the Unix root is drive Z:.
     QVL_TEST_COM=COM5 QVL_TEST_UNIT_CONTROL="Z:${WORK//\//\\}\\unit-in" \
         ctest --test-dir "$BUILD_DIR" --output-on-failure
+    stop_unit
 
     if [ ! -f "$BUILD_DIR/app/qvl-utility.exe" ]; then
         echo "No qvl-utility.exe (built without wx-msw): the program was not run."
         return 0
     fi
+    # The serial tests leave values in the unit that the form would refuse
+    # (a space in a password): the program gets a unit of its own.
+    start_unit --init=1.apn=old.example --init=w.ssid=office
 
     # The program itself against the unit: it connects by itself, the form
     # shows what the unit holds, a changed APN is written with the keyboard.
@@ -236,9 +249,24 @@ test_windows() {
     xdotool key --delay 60 --repeat 34 Tab
     xdotool key space
     wait_for_line "Write WWAN 1 APN new.example" 30 "$log"
+    wait_for_line "Write Successfully" 30 "$log"
     sleep 1
     import -window root "$BUILD_DIR/windows-written.png"
-    grep -q "new.example" "$WORK/unit.state" || { echo "the unit does not hold the written APN" >&2; exit 1; }
+    grep -qx "1 apn new.example" "$WORK/unit.state" || { echo "the unit does not hold the written APN" >&2; exit 1; }
+    # Enter closes the message, Esc the program.
+    xdotool key Return
+    sleep 1
+    xdotool key Escape
+    local i
+    for i in $(seq 1 100); do
+        kill -0 "$APP_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$APP_PID" 2>/dev/null; then
+        echo "the program did not end on Esc" >&2
+        exit 1
+    fi
+    APP_PID=""
     echo "The Windows program connected, wrote with the keyboard, and the unit holds the values."
     echo "Screenshots: $BUILD_DIR/windows-connected.png $BUILD_DIR/windows-written.png"
 }
