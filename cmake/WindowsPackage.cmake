@@ -12,8 +12,11 @@ set(CPACK_PACKAGE_EXECUTABLES "qvl-utility" "Orra QVL Utility")
 set(CPACK_GENERATOR "NSIS;ZIP")
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 
+# A 64-bit installer for a 64-bit program: it sees the 64-bit Program Files
+# and registry without redirection.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 set(CPACK_NSIS_DISPLAY_NAME "Orra QVL Utility")
-set(CPACK_NSIS_PACKAGE_NAME "Orra QVL Utility ${PROJECT_VERSION}")
+set(CPACK_NSIS_PACKAGE_NAME "Orra QVL Utility")   # also the Start menu folder
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_MUI_ICON "${QVL_ICO_FILE}")
 set(CPACK_NSIS_MUI_UNIICON "${QVL_ICO_FILE}")

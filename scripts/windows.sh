@@ -16,6 +16,7 @@ ROOT=$(pwd)
 JOBS=${JOBS:-$(nproc)}
 HOST=x86_64-w64-mingw32
 WX_VERSION=3.2.2
+VERSION=$(sed -n 's/^project(QVLUtility VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 CACHE=${QVL_WIN_CACHE:-/var/cache/qvl-utility}
 WX_PREFIX="$CACHE/wx-msw-$WX_VERSION-x86_64"
 BUILD_DIR=${QVL_WIN_BUILD:-$ROOT/build-win}
@@ -227,11 +228,22 @@ test_windows() {
     # (a space in a password): the program gets a unit of its own.
     start_unit --init=1.apn=old.example --init=w.ssid=office
 
-    # The program itself against the unit: it connects by itself, the form
+    # The installer, silent: the program, its uninstaller, a Start menu entry
+    # and an entry in the system's list of programs.
+    local installed="$WINEPREFIX/drive_c/Program Files/Orra QVL Utility"
+    local menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Orra QVL Utility"
+    local uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orra QVL Utility'
+    wine_run "$BUILD_DIR/qvl-utility-$VERSION-win64.exe" /S
+    wineserver -w
+    [ -f "$installed/qvl-utility.exe" ] && [ -f "$installed/Uninstall.exe" ] && [ -f "$menu/Orra QVL Utility.lnk" ] \
+        || { echo "the installer did not install the program and its Start menu entry" >&2; exit 1; }
+    wine_run reg query "$uninstall_key" >/dev/null 2>&1 || { echo "the installer did not register its uninstaller" >&2; exit 1; }
+
+    # The installed program against the unit: it connects by itself, the form
     # shows what the unit holds, a changed APN is written with the keyboard.
     local log=$WORK/app/Orra_QVL_Utility_log.txt
     mkdir -p "$WORK/app"
-    (cd "$WORK/app" && exec "$ROOT/cmake/wine-run.sh" "$BUILD_DIR/app/qvl-utility.exe" --port=COM5 --log=DEBUG) &
+    (cd "$WORK/app" && exec "$ROOT/cmake/wine-run.sh" "$installed/qvl-utility.exe" --port=COM5 --log=DEBUG) &
     APP_PID=$!
     wait_for_line "GetQvlComPort num:1, port:COM5" 60 "$log"
     wait_for_line "QvlVersion:VER 1.0.4 QvlMcuID:MCUID 0123ABCD QvlSerial: 12345678" 30 "$log"
@@ -267,7 +279,16 @@ test_windows() {
         exit 1
     fi
     APP_PID=""
-    echo "The Windows program connected, wrote with the keyboard, and the unit holds the values."
+
+    # The uninstaller takes all of it away again.
+    wine_run "$installed/Uninstall.exe" /S
+    wineserver -w
+    if [ -e "$installed" ] || [ -e "$menu" ] || wine_run reg query "$uninstall_key" >/dev/null 2>&1; then
+        echo "the uninstaller left the program, its Start menu entry or its registration" >&2
+        exit 1
+    fi
+    echo "The installed Windows program connected, wrote with the keyboard, and the unit holds the values;"
+    echo "the uninstaller removed it."
     echo "Screenshots: $BUILD_DIR/windows-connected.png $BUILD_DIR/windows-written.png"
 }
 
