@@ -13,36 +13,10 @@ JOBS=$(nproc)
 
 ./scripts/setup.sh
 
-XVFB_PID=""
-cleanup() {
-    if [ -n "$XVFB_PID" ]; then
-        kill "$XVFB_PID" 2>/dev/null || true
-        wait "$XVFB_PID" 2>/dev/null || true
-    fi
-}
-trap cleanup EXIT
-
-start_xvfb() {
-    local n
-    for n in $(seq 90 140); do
-        if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then
-            Xvfb ":${n}" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-            XVFB_PID=$!
-            for _ in $(seq 1 50); do
-                if xdpyinfo -display ":${n}" >/dev/null 2>&1; then
-                    export DISPLAY=":${n}"
-                    return 0
-                fi
-                sleep 0.1
-            done
-            kill "$XVFB_PID" 2>/dev/null || true
-            XVFB_PID=""
-        fi
-    done
-    echo "cannot start Xvfb" >&2
-    exit 1
-}
-start_xvfb
+# shellcheck source=scripts/xvfb.sh
+. "$ROOT/scripts/xvfb.sh"
+trap stop_xvfb EXIT
+start_xvfb 90 140
 export NO_AT_BRIDGE=1
 
 build() { # dir, extra cmake args...

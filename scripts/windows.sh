@@ -122,7 +122,8 @@ build_windows() {
 
 # ---- Tests under Wine ----------------------------------------------------------
 
-XVFB_PID=""
+# shellcheck source=scripts/xvfb.sh
+. "$ROOT/scripts/xvfb.sh"
 SIM_PID=""
 APP_PID=""
 WORK=""
@@ -133,31 +134,11 @@ cleanup() {
     [ -n "$WORK" ] && [ -f "$WORK/app/Orra_QVL_Utility_log.txt" ] \
         && cp "$WORK/app/Orra_QVL_Utility_log.txt" "$BUILD_DIR/windows-app-log.txt"
     [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null || true
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+    stop_xvfb
     [ -n "$WORK" ] && rm -rf "$WORK"
     return 0
 }
 
-start_xvfb() {
-    local n
-    for n in $(seq 150 199); do
-        if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then
-            Xvfb ":${n}" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-            XVFB_PID=$!
-            for _ in $(seq 1 50); do
-                if xdpyinfo -display ":${n}" >/dev/null 2>&1; then
-                    export DISPLAY=":${n}"
-                    return 0
-                fi
-                sleep 0.1
-            done
-            kill "$XVFB_PID" 2>/dev/null || true
-            XVFB_PID=""
-        fi
-    done
-    echo "cannot start Xvfb" >&2
-    exit 1
-}
 
 wine_run() {
     "$ROOT/cmake/wine-run.sh" "$@"
@@ -165,8 +146,7 @@ wine_run() {
 
 # Waits up to $2 seconds for a line matching $1 in file $3.
 wait_for_line() {
-    local i
-    for i in $(seq 1 $(( $2 * 10 ))); do
+    for _ in $(seq 1 $(( $2 * 10 ))); do
         grep -q -- "$1" "$3" 2>/dev/null && return 0
         sleep 0.1
     done
@@ -206,7 +186,7 @@ test_windows() {
     export WINEPREFIX=${QVL_WINEPREFIX:-$CACHE/wine-prefix}
     export WINEDLLOVERRIDES="mscoree,mshtml="
     export WINEDEBUG=-all
-    [ -n "${DISPLAY:-}" ] || start_xvfb
+    [ -n "${DISPLAY:-}" ] || start_xvfb 150 199
     export NO_AT_BRIDGE=1
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         mkdir -p "$WINEPREFIX"
@@ -269,8 +249,7 @@ test_windows() {
     xdotool key Return
     sleep 1
     xdotool key Escape
-    local i
-    for i in $(seq 1 100); do
+    for _ in $(seq 1 100); do
         kill -0 "$APP_PID" 2>/dev/null || break
         sleep 0.1
     done
