@@ -65,6 +65,8 @@ build_wx() {
     if [ -f "$WX_PREFIX/.complete" ]; then
         return 0
     fi
+    echo "wx-msw $WX_VERSION is not in $WX_PREFIX: building it once (about ten minutes on two cores)"
+    local started=$SECONDS
     local src
     src=$(mktemp -d "${TMPDIR:-/tmp}/qvl-wxsrc.XXXXXX")
     fetch_wx_source "$src"
@@ -94,6 +96,7 @@ build_wx() {
     )
     as_root touch "$WX_PREFIX/.complete"
     rm -rf "$src"
+    echo "wx-msw $WX_VERSION built in $(( SECONDS - started )) s"
 }
 
 prepare() {
