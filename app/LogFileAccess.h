@@ -19,3 +19,7 @@ bool PrepareLogFile(const std::string& strPath, bool bReplaceLink, std::string& 
 // regular file that is at strPath now, not one reached through a link planted
 // in between.
 bool IsLogFileAt(const std::string& strPath, std::FILE* pFile);
+
+// Points pFile, a stream IsLogFileAt refused, at the null device, so that the
+// logger closing it later writes nothing anywhere.
+void DivertLogStream(std::FILE* pFile);

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <chrono>
 #include <memory>
-#include <sys/stat.h>
 
 #include <spdlog/sinks/null_sink.h>
 #include <spdlog/sinks/rotating_file_sink.h>
@@ -15,26 +14,6 @@
 bool IsDebugLogRequested(const std::string& strCommandLine)
 {
     return strCommandLine.find("--log=DEBUG") != std::string::npos;
-}
-
-std::string LogFallbackDirectory()
-{
-    std::string strBase;
-    if (const char* pState = std::getenv("XDG_STATE_HOME"); pState && *pState)
-        strBase = pState;
-    else if (const char* pHome = std::getenv("HOME"); pHome && *pHome)
-        strBase = std::string(pHome) + "/.local/state";
-    else
-        return std::string();
-    return strBase + "/qvl-utility";
-}
-
-void MakeDirectories(const std::string& strPath)
-{
-    for (size_t pos = 1; pos <= strPath.size(); ++pos) {
-        if (pos == strPath.size() || strPath[pos] == '/')
-            ::mkdir(strPath.substr(0, pos).c_str(), 0700);
-    }
 }
 
 namespace {
@@ -55,7 +34,7 @@ spdlog::file_event_handlers PrivateFileHandlers()
     };
     handlers.after_open = [pOpened](const spdlog::filename_t& strPath, std::FILE* pFile) {
         if (!IsLogFileAt(strPath, pFile)) {
-            std::freopen("/dev/null", "ab", pFile);
+            DivertLogStream(pFile);
             throw spdlog::spdlog_ex(strPath + " was replaced while it was opened");
         }
         *pOpened = true;

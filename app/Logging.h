@@ -20,7 +20,8 @@ bool IsDebugLogRequested(const std::string& strCommandLine);
 // (an existing file keeps its mode, rotated files keep theirs), and never
 // through a symbolic link at its path; when that fails, in the
 // per-user state directory ($XDG_STATE_HOME/qvl-utility, or
-// ~/.local/state/qvl-utility); when that fails too, the logger discards every
+// ~/.local/state/qvl-utility; on Windows %LOCALAPPDATA%\Orra QVL Utility);
+// when that fails too, the logger discards every
 // line so the program still runs. Returns the path of the file in use, empty
 // when lines are discarded. Any folder but the current one is announced in
 // one line on stderr.

@@ -318,6 +318,10 @@ bool CQVLUtilityDlg::OnInitDialog(const std::string& strCommandLine)
     fontStatus.SetFractionalPointSize(fontStatus.GetFractionalPointSize() * 2);
     m_pStatusFont = std::make_unique<wxFont>(fontStatus);
     pStatus->SetFont(*m_pStatusFont);
+    // The larger text takes nearly the whole box: the edit control's own
+    // margins, which grow with the font on some systems, would cut its end.
+    if (auto* pStatusEdit = dynamic_cast<wxTextCtrl*>(pStatus))
+        pStatusEdit->SetMargins(0);
     pStatus->Refresh();
 
     // Group captions: the normal font, and a heavy copy for changed groups.

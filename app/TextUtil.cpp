@@ -4,8 +4,19 @@ std::string ToUtf8(const std::wstring& str)
 {
     std::string out;
     out.reserve(str.size());
-    for (wchar_t wc : str) {
-        auto cp = static_cast<unsigned long>(wc);
+    for (size_t i = 0; i < str.size(); ++i) {
+        auto cp = static_cast<unsigned long>(str[i]);
+        // Where wide text is UTF-16 (Windows), a surrogate pair is one
+        // character.
+        if constexpr (sizeof(wchar_t) == 2) {
+            if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < str.size()) {
+                const auto low = static_cast<unsigned long>(str[i + 1]);
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                    ++i;
+                }
+            }
+        }
         if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
             cp = 0xFFFD;
         if (cp < 0x80) {
@@ -73,6 +84,14 @@ std::wstring FromUtf8(const std::string& str)
             out += static_cast<wchar_t>(static_cast<unsigned char>(str[i]));
             ++i;
         } else {
+            if constexpr (sizeof(wchar_t) == 2) {
+                if (cp > 0xFFFF) {
+                    out += static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10));
+                    out += static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+                    i += n;
+                    continue;
+                }
+            }
             out += static_cast<wchar_t>(cp);
             i += n;
         }
@@ -93,7 +112,13 @@ namespace {
 
 size_t Utf16Units(wchar_t wc)
 {
-    return static_cast<unsigned long>(wc) > 0xFFFF ? 2 : 1;
+    // Where wide text is UTF-16 (Windows) every character is one unit here.
+    return (static_cast<unsigned long>(wc) >> 16) != 0 ? 2 : 1;
+}
+
+bool IsHighSurrogate(wchar_t wc)
+{
+    return static_cast<unsigned long>(wc) >= 0xD800 && static_cast<unsigned long>(wc) <= 0xDBFF;
 }
 
 } // namespace
@@ -112,5 +137,8 @@ std::wstring CutToUtf16Units(const std::wstring& str, size_t nMaxUnits)
     size_t i = 0;
     for (; i < str.size() && nUnits + Utf16Units(str[i]) <= nMaxUnits; ++i)
         nUnits += Utf16Units(str[i]);
+    // Never between the two halves of a surrogate pair.
+    if (i > 0 && i < str.size() && IsHighSurrogate(str[i - 1]))
+        --i;
     return str.substr(0, i);
 }

@@ -3,8 +3,6 @@
 
 #include "link/ComList.h"
 
-#include <sys/stat.h>
-
 #include <spdlog/spdlog.h>
 
 #include "app/QVLSession.h"
@@ -89,8 +87,7 @@ bool CQVLSession::GetQvlComPort(std::wstring& strPort)
 
     if (!m_strPortOverride.empty()) {
         // A port given on the command line is taken as it is, while it exists.
-        struct stat st {};
-        if (stat(ToUtf8(m_strPortOverride).c_str(), &st) != 0)
+        if (!PortPresent(m_strPortOverride))
             return false;
         m_arrComPorts.push_back(m_strPortOverride);
     } else if (CGetComList::EnumQVLCommPort(m_arrComPorts, m_strSysfsRoot) < 1) {

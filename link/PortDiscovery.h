@@ -31,7 +31,13 @@ struct PortCandidate {
 // Port names longer than this many characters cannot be read.
 constexpr size_t kMaxPortNameChars = 255;
 
-// Lists the serial ports under strSysfsRoot (normally "/sys"), in a stable
-// order (by name, digit runs compared as numbers). False when the list of
-// ports itself cannot be opened.
+// Lists the serial ports present on the system, in a stable order. On Linux
+// they come from sysfs under strSysfsRoot (normally "/sys"), ordered by name
+// with digit runs compared as numbers; on Windows from SetupAPI's present
+// COM-port interfaces in the system's order (strSysfsRoot is not used).
+// False when the list of ports itself cannot be opened.
 bool ListPortCandidates(const std::string& strSysfsRoot, std::vector<PortCandidate>& arrCandidates);
+
+// True when a port of this name exists now (a device node such as
+// /dev/ttyACM0, or a COM port name such as COM7).
+bool PortPresent(const std::wstring& strPortName);

@@ -1,17 +1,11 @@
 #include "presets/IniFile.h"
 
 #include <algorithm>
-#include <random>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "app/TextUtil.h"
+#include "presets/FileAccess.h"
 
 namespace {
 
@@ -57,158 +51,15 @@ std::wstring ErrnoText(int nErr)
     return FromUtf8(std::strerror(nErr));
 }
 
-// Reads up to nMax bytes of an open file. FALSE with errno set on a read error.
-bool ReadUpTo(int fd, size_t nMax, std::string& strBytes, bool& bCut)
-{
-    strBytes.clear();
-    bCut = false;
-    char buf[65536];
-    while (strBytes.size() < nMax) {
-        const size_t nWant = std::min(sizeof(buf), nMax - strBytes.size());
-        const ssize_t n = ::read(fd, buf, nWant);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            return true;
-        strBytes.append(buf, static_cast<size_t>(n));
-    }
-    char c;
-    ssize_t n;
-    do {
-        n = ::read(fd, &c, 1);
-    } while (n < 0 && errno == EINTR);
-    bCut = n > 0;
-    return true;
-}
-
-// Opens a file for reading without blocking on a FIFO or device; only regular
-// files are accepted. Returns the descriptor, or -1 with errno set.
-int OpenRegularForReading(const std::string& strPath, struct stat& st)
-{
-    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return -1;
-    if (::fstat(fd, &st) != 0) {
-        const int nErr = errno;
-        ::close(fd);
-        errno = nErr;
-        return -1;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        return -1;
-    }
-    return fd;
-}
-
-bool WriteAll(int fd, const std::string& strBytes)
-{
-    size_t nDone = 0;
-    while (nDone < strBytes.size()) {
-        const ssize_t n = ::write(fd, strBytes.data() + nDone, strBytes.size() - nDone);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0) {
-            errno = EIO;
-            return false;
-        }
-        nDone += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-std::string DirectoryOf(const std::string& strPath)
-{
-    const size_t nSlash = strPath.rfind('/');
-    if (nSlash == std::string::npos)
-        return ".";
-    if (nSlash == 0)
-        return "/";
-    return strPath.substr(0, nSlash);
-}
-
-// Writes strBytes to a temporary file in the folder of strPath and renames it
-// over strPath. With pOriginal, the new file takes the original's permission
-// bits (and, where allowed, its owner). FALSE with errno set on any failure;
-// the temporary file is then removed and strPath is untouched.
-// A short name that nobody can guess: the temporary file's name must fit
-// beside any target name, whatever its length.
-std::string RandomTempName()
-{
-    static const char* kHex = "0123456789abcdef";
-    unsigned char abRandom[8] = {};
-    std::random_device rd;
-    for (unsigned char& b : abRandom)
-        b = static_cast<unsigned char>(rd());
-    std::string strName = ".qvl-";
-    for (unsigned char b : abRandom) {
-        strName += kHex[b >> 4];
-        strName += kHex[b & 0x0F];
-    }
-    return strName + ".tmp";
-}
-
 } // namespace
 
-bool ReplaceFileAtomically(const std::string& strPath, const std::string& strBytes, const struct stat* pOriginal)
+bool ReplaceFileAtomically(const std::string& strPath, const std::string& strBytes)
 {
-    const size_t nSlash = strPath.rfind('/');
-    const std::string strDir = nSlash == std::string::npos ? std::string() : strPath.substr(0, nSlash + 1);
-
-    std::string strTemp;
-    int fd = -1;
-    for (int nTry = 0; nTry < 100 && fd < 0; ++nTry) {
-        strTemp = strDir + RandomTempName();
-        // O_EXCL: a file or link already there is never opened or followed.
-        // 0666 lets the umask decide the bits of a new file.
-        fd = ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return false;
-    }
-    if (fd < 0)
-        return false;
-
-    auto fail = [&](int nErr) {
-        if (fd >= 0)
-            ::close(fd);
-        ::unlink(strTemp.c_str());
-        errno = nErr;
-        return false;
-    };
-
-    if (pOriginal) {
-        if (::fchown(fd, pOriginal->st_uid, pOriginal->st_gid) != 0) {
-            // Only the owner's group may be kept, or nothing: not a failure.
-        }
-        if (::fchmod(fd, pOriginal->st_mode & 07777) != 0)
-            return fail(errno);
-    }
-    if (!WriteAll(fd, strBytes))
-        return fail(errno);
-    if (::fsync(fd) != 0)
-        return fail(errno);
-    const int nClose = ::close(fd);
-    fd = -1;
-    if (nClose != 0)
-        return fail(errno);
-    if (::rename(strTemp.c_str(), strPath.c_str()) != 0)
-        return fail(errno);
-
-    // Make the rename itself durable; a failure here no longer affects the
-    // content of the file.
-    const int dfd = ::open(DirectoryOf(strPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        (void)::fsync(dfd);
-        ::close(dfd);
-    }
-    return true;
+    int nErr = 0;
+    if (ReplaceFileContents(strPath, strBytes, FileFacts{}, nErr))
+        return true;
+    errno = nErr;
+    return false;
 }
 
 // ---- Decoding and parsing ----------------------------------------------------
@@ -375,21 +226,12 @@ CIniFile::LoadResult CIniFile::Load(const std::string& strNarrow)
         m_strError = ErrnoText(ENOENT);
         return LoadResult::Missing;
     }
-    struct stat st {};
-    const int fd = OpenRegularForReading(strNarrow, st);
-    if (fd < 0) {
-        const int nErr = errno;
-        m_strError = ErrnoText(nErr);
-        return nErr == ENOENT ? LoadResult::Missing : LoadResult::Failed;
-    }
     std::string strBytes;
     bool bCut = false;
-    const bool bRead = ReadUpTo(fd, kMaxFileBytes, strBytes, bCut);
-    const int nErr = errno;
-    ::close(fd);
-    if (!bRead) {
+    int nErr = 0;
+    if (!ReadRegularFile(strNarrow, kMaxFileBytes, strBytes, bCut, nErr)) {
         m_strError = ErrnoText(nErr);
-        return LoadResult::Failed;
+        return nErr == ENOENT ? LoadResult::Missing : LoadResult::Failed;
     }
     Parse(strBytes);
     if (m_bTooManyLines) {
@@ -587,28 +429,16 @@ bool UpdateIniFile(const std::wstring& strPath, const IniSections& sections, std
     }
 
     // Update the file a link points to, not the link.
-    char szReal[PATH_MAX];
-    if (::realpath(strTarget.c_str(), szReal) != nullptr)
-        strTarget = szReal;
+    strTarget = ResolveTarget(strTarget);
 
     CIniFile ini;
-    struct stat st {};
-    bool bExists = false;
-    if (::stat(strTarget.c_str(), &st) == 0) {
-        bExists = true;
-        if (!S_ISREG(st.st_mode)) {
-            strError = ErrnoText(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-            return false;
-        }
-        // A file nobody may write is read-only, also for a privileged user.
-        if ((st.st_mode & 0222) == 0 || ::access(strTarget.c_str(), W_OK) != 0) {
-            strError = ErrnoText(EACCES);
-            return false;
-        }
-        if (static_cast<unsigned long long>(st.st_size) > CIniFile::kMaxFileBytes) {
-            strError = ErrnoText(EFBIG);
-            return false;
-        }
+    FileFacts facts;
+    int nErr = 0;
+    if (!CheckReplaceable(strTarget, CIniFile::kMaxFileBytes, facts, nErr)) {
+        strError = ErrnoText(nErr);
+        return false;
+    }
+    if (facts.bExists) {
         const CIniFile::LoadResult result = ini.Load(strTarget);
         if (result != CIniFile::LoadResult::Ok) {
             strError = ini.Error();
@@ -618,9 +448,6 @@ bool UpdateIniFile(const std::wstring& strPath, const IniSections& sections, std
             strError = ErrnoText(EFBIG);
             return false;
         }
-    } else if (errno != ENOENT) {
-        strError = ErrnoText(errno);
-        return false;
     }
 
     for (const auto& section : sections) {
@@ -628,8 +455,8 @@ bool UpdateIniFile(const std::wstring& strPath, const IniSections& sections, std
             ini.SetValue(section.first, kv.first, kv.second);
     }
 
-    if (!ReplaceFileAtomically(strTarget, ini.Serialize(), bExists ? &st : nullptr)) {
-        strError = ErrnoText(errno);
+    if (!ReplaceFileContents(strTarget, ini.Serialize(), facts, nErr)) {
+        strError = ErrnoText(nErr);
         return false;
     }
     return true;

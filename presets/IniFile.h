@@ -22,8 +22,6 @@
 
 #include <string>
 #include <utility>
-
-struct stat;
 #include <vector>
 
 class CIniFile {
@@ -127,8 +125,6 @@ bool UpdateIniFile(const std::wstring& strPath, const IniSections& sections, std
 
 // Writes strBytes to a new file beside strPath, under a short random name
 // created exclusively (nothing already there is opened or followed), and
-// renames it over strPath. With pOriginal the new file takes the original's
-// permission bits (and, where allowed, its owner); otherwise the umask
-// decides. FALSE with errno set on any failure; strPath is then untouched.
-bool ReplaceFileAtomically(const std::string& strPath, const std::string& strBytes,
-                           const struct stat* pOriginal = nullptr);
+// renames it over strPath; the new file's permissions are the default ones.
+// FALSE with errno set on any failure; strPath is then untouched.
+bool ReplaceFileAtomically(const std::string& strPath, const std::string& strBytes);

@@ -10,29 +10,18 @@ ROOT=$(pwd)
 BINARY=$(realpath "${QVL_BINARY:-$ROOT/build/app/qvl-utility}")
 OUT=$ROOT/docs/screenshot.png
 
+# shellcheck source=scripts/xvfb.sh
+. "$ROOT/scripts/xvfb.sh"
 WORK=$(mktemp -d)
-XVFB_PID=""
 APP_PID=""
 cleanup() {
     [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null && wait "$APP_PID" 2>/dev/null
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+    stop_xvfb
     rm -rf "$WORK"
 }
 trap cleanup EXIT
 
-for n in $(seq 150 199); do
-    if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then
-        Xvfb ":${n}" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-        XVFB_PID=$!
-        for _ in $(seq 1 50); do
-            xdpyinfo -display ":${n}" >/dev/null 2>&1 && break
-            sleep 0.1
-        done
-        export DISPLAY=":${n}"
-        break
-    fi
-done
-[ -n "$XVFB_PID" ] || { echo "cannot start Xvfb" >&2; exit 1; }
+start_xvfb 150 199
 export NO_AT_BRIDGE=1
 export XDG_RUNTIME_DIR=$WORK
 

@@ -1,9 +1,10 @@
 #!/bin/bash
 # Installs what is missing, builds, and runs every test: the normal build, the
 # Debian package made from it, the whole suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the thread tests under ThreadSanitizer.
-# Window tests run on a private Xvfb display that this script starts and
-# stops.
+# UndefinedBehaviorSanitizer, the thread tests under ThreadSanitizer, the
+# reply fuzz targets for a bounded time, and the Windows build cross-built and
+# tested under Wine (scripts/windows.sh). Window tests run on a private Xvfb
+# display that this script starts and stops.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -12,36 +13,10 @@ JOBS=$(nproc)
 
 ./scripts/setup.sh
 
-XVFB_PID=""
-cleanup() {
-    if [ -n "$XVFB_PID" ]; then
-        kill "$XVFB_PID" 2>/dev/null || true
-        wait "$XVFB_PID" 2>/dev/null || true
-    fi
-}
-trap cleanup EXIT
-
-start_xvfb() {
-    local n
-    for n in $(seq 90 140); do
-        if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then
-            Xvfb ":${n}" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-            XVFB_PID=$!
-            for _ in $(seq 1 50); do
-                if xdpyinfo -display ":${n}" >/dev/null 2>&1; then
-                    export DISPLAY=":${n}"
-                    return 0
-                fi
-                sleep 0.1
-            done
-            kill "$XVFB_PID" 2>/dev/null || true
-            XVFB_PID=""
-        fi
-    done
-    echo "cannot start Xvfb" >&2
-    exit 1
-}
-start_xvfb
+# shellcheck source=scripts/xvfb.sh
+. "$ROOT/scripts/xvfb.sh"
+trap stop_xvfb EXIT
+start_xvfb 90 140
 export NO_AT_BRIDGE=1
 
 build() { # dir, extra cmake args...
@@ -87,3 +62,7 @@ mkdir -p build-fuzz/corpus-replies build-fuzz/corpus-parser
 build-fuzz/tests/protocol/fuzz_replies -max_total_time=60 -max_len=4096 -artifact_prefix=build-fuzz/ \
     build-fuzz/corpus-replies tests/protocol/corpus/replies
 build-fuzz/tests/protocol/fuzz_parser -max_total_time=20 -artifact_prefix=build-fuzz/ build-fuzz/corpus-parser
+
+echo "== Windows: cross-build, installer, tests under Wine"
+# On this script's display; wx-msw is built once into its cache folder.
+"$ROOT/scripts/windows.sh" all

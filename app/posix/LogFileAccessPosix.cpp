@@ -49,3 +49,8 @@ bool IsLogFileAt(const std::string& strPath, std::FILE* pFile)
         return false;
     return S_ISREG(stPath.st_mode) && stOpen.st_dev == stPath.st_dev && stOpen.st_ino == stPath.st_ino;
 }
+
+void DivertLogStream(std::FILE* pFile)
+{
+    std::freopen("/dev/null", "ab", pFile);
+}

@@ -208,3 +208,9 @@ bool ListPortCandidates(const std::string& strSysfsRoot, std::vector<PortCandida
     }
     return true;
 }
+
+bool PortPresent(const std::wstring& strPortName)
+{
+    struct stat st {};
+    return stat(ToUtf8(strPortName).c_str(), &st) == 0;
+}

@@ -1,0 +1,36 @@
+// The system's WM_DEVICECHANGE broadcasts to the main window, on Windows. The
+// window does not register for device notifications and acts on none: a
+// removed unit is noticed by the receive thread when its read fails. A
+// completed removal is only traced in the debug log.
+#include <wx/module.h>
+#include <wx/window.h>
+
+#include <spdlog/spdlog.h>
+
+#include <wx/msw/wrapwin.h>
+
+#include <dbt.h>
+
+namespace {
+
+bool OnDeviceChange(wxWindowMSW* /*pWindow*/, WXUINT /*nMsg*/, WXWPARAM wParam, WXLPARAM /*lParam*/)
+{
+    if (wParam == DBT_DEVICEREMOVECOMPLETE)
+        spdlog::debug("{} DBT_DEVICEREMOVECOMPLETE", "CQVLUtilityDlg::OnDeviceChange");
+    // Left to the default window procedure, which grants every request.
+    return false;
+}
+
+// Registered while wx runs; wx starts and stops its modules itself.
+class DeviceBroadcastModule : public wxModule {
+public:
+    bool OnInit() override { return wxWindow::MSWRegisterMessageHandler(WM_DEVICECHANGE, OnDeviceChange); }
+    void OnExit() override { wxWindow::MSWUnregisterMessageHandler(WM_DEVICECHANGE, OnDeviceChange); }
+
+private:
+    wxDECLARE_DYNAMIC_CLASS(DeviceBroadcastModule);
+};
+
+wxIMPLEMENT_DYNAMIC_CLASS(DeviceBroadcastModule, wxModule);
+
+} // namespace

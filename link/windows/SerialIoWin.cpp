@@ -1,0 +1,188 @@
+// The serial port on Windows: CreateFile, DCB, COMMTIMEOUTS, synchronous
+// ReadFile and WriteFile. The time-outs set at the open bound every read
+// (what is waiting at once, else up to 100 ms) and every write call (10 ms);
+// the callers' loops bring their own overall bounds.
+#include "link/SerialIo.h"
+
+#include <windows.h>
+
+#include "app/TextUtil.h"
+
+namespace {
+
+constexpr DWORD kReadTotalTimeoutMs = 100;
+constexpr DWORD kWriteTotalTimeoutMs = 10;
+
+HANDLE AsHandle(SerialHandle port)
+{
+    return reinterpret_cast<HANDLE>(port);
+}
+
+HANDLE OpenExclusive(const std::wstring& strName)
+{
+    // No sharing: a port another program holds is refused.
+    return CreateFileW(strName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool Fail(SerialStep step, HANDLE hPort, SerialFailure& failure)
+{
+    failure.step = step;
+    failure.nErrno = static_cast<int>(GetLastError());
+    if (hPort != INVALID_HANDLE_VALUE)
+        CloseHandle(hPort);
+    return false;
+}
+
+// The line settings: 9600 baud, 8 data bits, one stop bit, the driver's
+// parity, no parity checking, CTS output flow control, RTS handshake, DTR on
+// while open, no XON/XOFF, received zero bytes discarded. Error character and
+// abort-on-error stay as the driver has them.
+void SetQvlLine(DCB& dcb)
+{
+    dcb.BaudRate = CBR_9600;
+    dcb.ByteSize = 8;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fBinary = TRUE;
+    dcb.fParity = FALSE;
+    dcb.fOutxCtsFlow = TRUE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fTXContinueOnXoff = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fNull = TRUE;
+    dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+}
+
+} // namespace
+
+std::string SerialErrorText(int nErrno)
+{
+    wchar_t* pszText = nullptr;
+    const DWORD nLen = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                          FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, static_cast<DWORD>(nErrno), 0,
+                                      reinterpret_cast<wchar_t*>(&pszText), 0, nullptr);
+    std::wstring strText = nLen && pszText ? std::wstring(pszText, nLen) : std::wstring();
+    if (pszText)
+        LocalFree(pszText);
+    // The system ends its texts with a line break; the log adds its own.
+    while (!strText.empty() && (strText.back() == L'\n' || strText.back() == L'\r' || strText.back() == L' '))
+        strText.pop_back();
+    if (strText.empty())
+        return "Error " + std::to_string(static_cast<unsigned long>(nErrno));
+    return ToUtf8(strText);
+}
+
+bool SerialOpenPort(const std::string& strPath, SerialHandle& port, SerialFailure& failure)
+{
+    port = kNoSerialPort;
+    const std::wstring strName = FromUtf8(strPath);
+    HANDLE hPort = OpenExclusive(strName);
+    if (hPort == INVALID_HANDLE_VALUE) {
+        // Only COM1 to COM9 open by their plain names; COM10 and up, and any
+        // other device, through the device namespace.
+        hPort = OpenExclusive(L"\\\\.\\" + strName);
+    }
+    if (hPort == INVALID_HANDLE_VALUE)
+        return Fail(SerialStep::Open, hPort, failure);
+
+    DCB dcb{};
+    dcb.DCBlength = sizeof(dcb);
+    if (!GetCommState(hPort, &dcb))
+        return Fail(SerialStep::GetState, hPort, failure);
+
+    PurgeComm(hPort, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+
+    SetQvlLine(dcb);
+    if (!SetCommState(hPort, &dcb))
+        return Fail(SerialStep::SetState, hPort, failure);
+
+    COMMTIMEOUTS timeouts{};
+    if (!GetCommTimeouts(hPort, &timeouts))
+        return Fail(SerialStep::GetTimeouts, hPort, failure);
+    // A read returns at once with what is waiting; with nothing waiting it
+    // waits up to 100 ms for what arrives. A write call gives up after 10 ms.
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = kReadTotalTimeoutMs;
+    timeouts.WriteTotalTimeoutMultiplier = 0;
+    timeouts.WriteTotalTimeoutConstant = kWriteTotalTimeoutMs;
+    if (!SetCommTimeouts(hPort, &timeouts))
+        return Fail(SerialStep::SetTimeouts, hPort, failure);
+
+    // Under RTS handshake the driver may refuse this; that is harmless.
+    EscapeCommFunction(hPort, SETRTS);
+    port = reinterpret_cast<SerialHandle>(hPort);
+    return true;
+}
+
+SerialIoStatus SerialWriteSome(SerialHandle port, const char* pBytes, size_t n, int /*nTimeoutMs*/, size_t& nWritten,
+                               int& nErrno)
+{
+    // Each call is bounded by the port's write time-out; the caller's loop
+    // bounds the whole line.
+    nWritten = 0;
+    nErrno = 0;
+    if (port == kNoSerialPort) {
+        nErrno = ERROR_INVALID_HANDLE;
+        return SerialIoStatus::Failed;
+    }
+    DWORD nDone = 0;
+    const DWORD nAsk = n > MAXDWORD ? MAXDWORD : static_cast<DWORD>(n);
+    if (!WriteFile(AsHandle(port), pBytes, nAsk, &nDone, nullptr)) {
+        nErrno = static_cast<int>(GetLastError());
+        return SerialIoStatus::Failed;
+    }
+    nWritten = nDone;
+    return nWritten > 0 ? SerialIoStatus::Ok : SerialIoStatus::Timeout;
+}
+
+SerialIoStatus SerialReadSome(SerialHandle port, char* pBytes, size_t nMax, int /*nTimeoutMs*/, size_t& nRead,
+                              int& nErrno)
+{
+    // Bounded by the port's read time-outs: at once with what is waiting,
+    // else up to 100 ms.
+    nRead = 0;
+    nErrno = 0;
+    if (port == kNoSerialPort) {
+        nErrno = ERROR_INVALID_HANDLE;
+        return SerialIoStatus::Failed;
+    }
+    DWORD nDone = 0;
+    const DWORD nAsk = nMax > MAXDWORD ? MAXDWORD : static_cast<DWORD>(nMax);
+    if (!ReadFile(AsHandle(port), pBytes, nAsk, &nDone, nullptr)) {
+        nErrno = static_cast<int>(GetLastError());
+        DWORD nErrors = 0;
+        ClearCommError(AsHandle(port), &nErrors, nullptr);
+        return SerialIoStatus::Failed;
+    }
+    nRead = nDone;
+    if (nRead > 0)
+        return SerialIoStatus::Ok;
+    // Nothing came. A port whose device is gone can keep answering reads
+    // with nothing; its status cannot be read any more.
+    DWORD nErrors = 0;
+    COMSTAT stat{};
+    if (!ClearCommError(AsHandle(port), &nErrors, &stat)) {
+        nErrno = static_cast<int>(GetLastError());
+        return SerialIoStatus::Failed;
+    }
+    return SerialIoStatus::Timeout;
+}
+
+void SerialClosePort(SerialHandle port)
+{
+    if (port == kNoSerialPort)
+        return;
+    PurgeComm(AsHandle(port), PURGE_TXABORT | PURGE_TXCLEAR);
+    CloseHandle(AsHandle(port));
+}
+
+void SerialFlushInput(SerialHandle port)
+{
+    if (port != kNoSerialPort)
+        PurgeComm(AsHandle(port), PURGE_RXCLEAR);
+}

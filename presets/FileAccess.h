@@ -1,0 +1,43 @@
+#pragma once
+// Whole-file reading and replacing for preset files, behind a small interface
+// so the INI logic stays free of the platform's file calls. Every failure
+// carries an errno value (ENOENT, EACCES, EISDIR, EINVAL, EFBIG, ...), which
+// the callers turn into the text they show. Display-free.
+
+#include <cstddef>
+#include <string>
+
+// What replacing a file keeps of the file it replaces.
+struct FileFacts {
+    bool bExists = false;
+    unsigned nMode = 0;      // permission bits (POSIX)
+    unsigned nOwner = 0;     // owner and group (POSIX)
+    unsigned nGroup = 0;
+};
+
+// Reads up to nMax bytes of a regular file; bCut tells that more followed.
+// Devices, FIFOs and folders are refused without blocking. False with nErr.
+bool ReadRegularFile(const std::string& strPath, size_t nMax, std::string& strBytes, bool& bCut, int& nErr);
+
+// The file that writing strPath updates: the target of a link, where the
+// system has links; strPath itself when it cannot be resolved.
+std::string ResolveTarget(const std::string& strPath);
+
+// Checks the file about to be replaced. A missing file passes with
+// facts.bExists false. Fails with nErr when the file is not a regular file
+// (EISDIR, EINVAL), may not be written by anyone or by us (EACCES), or is
+// larger than nMax bytes (EFBIG).
+bool CheckReplaceable(const std::string& strPath, size_t nMax, FileFacts& facts, int& nErr);
+
+// The name of the new file that replacing a file writes first, in the same
+// folder: ".qvl-" and 16 random hex digits, ".tmp". Short, so that it fits
+// beside a target of any name length, and not guessable, so that nothing can
+// be planted under it in advance.
+std::string ReplacementTempName();
+
+// Writes strBytes to a new file beside strPath and moves it over strPath, so a
+// reader sees either the old content or the new one, never a part. The new
+// file is created exclusively under ReplacementTempName(): nothing already
+// there is opened or followed. An existing file's permissions are kept. False with nErr on any failure; the
+// new file is then removed and strPath is untouched.
+bool ReplaceFileContents(const std::string& strPath, const std::string& strBytes, const FileFacts& facts, int& nErr);

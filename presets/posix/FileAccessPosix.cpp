@@ -1,0 +1,210 @@
+// Preset file access on POSIX: descriptors, fsync and rename.
+#include "presets/FileAccess.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Reads up to nMax bytes of an open file. FALSE with errno set on a read error.
+bool ReadUpTo(int fd, size_t nMax, std::string& strBytes, bool& bCut)
+{
+    strBytes.clear();
+    bCut = false;
+    char buf[65536];
+    while (strBytes.size() < nMax) {
+        const size_t nWant = std::min(sizeof(buf), nMax - strBytes.size());
+        const ssize_t n = ::read(fd, buf, nWant);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            return true;
+        strBytes.append(buf, static_cast<size_t>(n));
+    }
+    char c;
+    ssize_t n;
+    do {
+        n = ::read(fd, &c, 1);
+    } while (n < 0 && errno == EINTR);
+    bCut = n > 0;
+    return true;
+}
+
+// Opens a file for reading without blocking on a FIFO or device; only regular
+// files are accepted. Returns the descriptor, or -1 with errno set.
+int OpenRegularForReading(const std::string& strPath, struct stat& st)
+{
+    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, &st) != 0) {
+        const int nErr = errno;
+        ::close(fd);
+        errno = nErr;
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return -1;
+    }
+    return fd;
+}
+
+bool WriteAll(int fd, const std::string& strBytes)
+{
+    size_t nDone = 0;
+    while (nDone < strBytes.size()) {
+        const ssize_t n = ::write(fd, strBytes.data() + nDone, strBytes.size() - nDone);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        nDone += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::string DirectoryOf(const std::string& strPath)
+{
+    const size_t nSlash = strPath.rfind('/');
+    if (nSlash == std::string::npos)
+        return ".";
+    if (nSlash == 0)
+        return "/";
+    return strPath.substr(0, nSlash);
+}
+
+// Writes strBytes to a temporary file in the folder of strPath and renames it
+// over strPath. With pOriginal, the new file takes the original's permission
+// bits (and, where allowed, its owner). FALSE with errno set on any failure;
+// the temporary file is then removed and strPath is untouched.
+bool ReplaceFile(const std::string& strPath, const std::string& strBytes, const FileFacts* pOriginal)
+{
+    const size_t nSlash = strPath.rfind('/');
+    const std::string strDir = nSlash == std::string::npos ? std::string() : strPath.substr(0, nSlash + 1);
+
+    std::string strTemp;
+    int fd = -1;
+    for (int nTry = 0; nTry < 100 && fd < 0; ++nTry) {
+        strTemp = strDir + ReplacementTempName();
+        // O_EXCL: a file or link already there is never opened or followed.
+        // 0666 lets the umask decide the bits of a new file.
+        fd = ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
+    if (fd < 0)
+        return false;
+
+    auto fail = [&](int nErr) {
+        if (fd >= 0)
+            ::close(fd);
+        ::unlink(strTemp.c_str());
+        errno = nErr;
+        return false;
+    };
+
+    if (pOriginal) {
+        if (::fchown(fd, pOriginal->nOwner, pOriginal->nGroup) != 0) {
+            // Only the owner's group may be kept, or nothing: not a failure.
+        }
+        if (::fchmod(fd, pOriginal->nMode & 07777) != 0)
+            return fail(errno);
+    }
+    if (!WriteAll(fd, strBytes))
+        return fail(errno);
+    if (::fsync(fd) != 0)
+        return fail(errno);
+    const int nClose = ::close(fd);
+    fd = -1;
+    if (nClose != 0)
+        return fail(errno);
+    if (::rename(strTemp.c_str(), strPath.c_str()) != 0)
+        return fail(errno);
+
+    // Make the rename itself durable; a failure here no longer affects the
+    // content of the file.
+    const int dfd = ::open(DirectoryOf(strPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        (void)::fsync(dfd);
+        ::close(dfd);
+    }
+    return true;
+}
+
+} // namespace
+
+bool ReadRegularFile(const std::string& strPath, size_t nMax, std::string& strBytes, bool& bCut, int& nErr)
+{
+    strBytes.clear();
+    bCut = false;
+    struct stat st {};
+    const int fd = OpenRegularForReading(strPath, st);
+    if (fd < 0) {
+        nErr = errno;
+        return false;
+    }
+    const bool bRead = ReadUpTo(fd, nMax, strBytes, bCut);
+    nErr = bRead ? 0 : errno;
+    ::close(fd);
+    return bRead;
+}
+
+std::string ResolveTarget(const std::string& strPath)
+{
+    char szReal[PATH_MAX];
+    if (::realpath(strPath.c_str(), szReal) != nullptr)
+        return szReal;
+    return strPath;
+}
+
+bool CheckReplaceable(const std::string& strPath, size_t nMax, FileFacts& facts, int& nErr)
+{
+    facts = FileFacts{};
+    struct stat st {};
+    if (::stat(strPath.c_str(), &st) != 0) {
+        nErr = errno;
+        return nErr == ENOENT;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        nErr = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
+    // A file nobody may write is read-only, also for a privileged user.
+    if ((st.st_mode & 0222) == 0 || ::access(strPath.c_str(), W_OK) != 0) {
+        nErr = EACCES;
+        return false;
+    }
+    if (static_cast<unsigned long long>(st.st_size) > nMax) {
+        nErr = EFBIG;
+        return false;
+    }
+    facts.bExists = true;
+    facts.nMode = static_cast<unsigned>(st.st_mode);
+    facts.nOwner = static_cast<unsigned>(st.st_uid);
+    facts.nGroup = static_cast<unsigned>(st.st_gid);
+    return true;
+}
+
+bool ReplaceFileContents(const std::string& strPath, const std::string& strBytes, const FileFacts& facts, int& nErr)
+{
+    if (ReplaceFile(strPath, strBytes, facts.bExists ? &facts : nullptr))
+        return true;
+    nErr = errno;
+    return false;
+}

@@ -1,0 +1,187 @@
+// Preset file access on Windows: wide-character file calls on the UTF-8
+// paths, and a move that replaces the old file in one step.
+#include "presets/FileAccess.h"
+
+#include <windows.h>
+
+#include <cerrno>
+
+#include "app/TextUtil.h"
+
+namespace {
+
+int ErrnoOf(DWORD nError)
+{
+    switch (nError) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+        return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return EACCES;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return EEXIST;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return ENOSPC;
+    default:
+        return EIO;
+    }
+}
+
+// Opens an existing file; only files on a disk are accepted (a device name
+// such as COM1 or NUL is refused without touching the device).
+HANDLE OpenDiskFile(const std::wstring& strPath, DWORD nAccess, int& nErr)
+{
+    const DWORD nAttributes = GetFileAttributesW(strPath.c_str());
+    if (nAttributes == INVALID_FILE_ATTRIBUTES) {
+        nErr = ErrnoOf(GetLastError());
+        return INVALID_HANDLE_VALUE;
+    }
+    if (nAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        nErr = EISDIR;
+        return INVALID_HANDLE_VALUE;
+    }
+    HANDLE hFile = CreateFileW(strPath.c_str(), nAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE) {
+        nErr = ErrnoOf(GetLastError());
+        return INVALID_HANDLE_VALUE;
+    }
+    if (GetFileType(hFile) != FILE_TYPE_DISK) {
+        CloseHandle(hFile);
+        nErr = EINVAL;
+        return INVALID_HANDLE_VALUE;
+    }
+    return hFile;
+}
+
+bool WriteAll(HANDLE hFile, const std::string& strBytes, int& nErr)
+{
+    size_t nDone = 0;
+    while (nDone < strBytes.size()) {
+        const size_t nLeft = strBytes.size() - nDone;
+        const DWORD nAsk = nLeft > 0x10000000u ? 0x10000000u : static_cast<DWORD>(nLeft);
+        DWORD nWritten = 0;
+        if (!WriteFile(hFile, strBytes.data() + nDone, nAsk, &nWritten, nullptr)) {
+            nErr = ErrnoOf(GetLastError());
+            return false;
+        }
+        if (nWritten == 0) {
+            nErr = EIO;
+            return false;
+        }
+        nDone += nWritten;
+    }
+    return true;
+}
+
+} // namespace
+
+bool ReadRegularFile(const std::string& strPath, size_t nMax, std::string& strBytes, bool& bCut, int& nErr)
+{
+    strBytes.clear();
+    bCut = false;
+    HANDLE hFile = OpenDiskFile(FromUtf8(strPath), GENERIC_READ, nErr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return false;
+    char buf[65536];
+    bool bOk = true;
+    while (strBytes.size() < nMax) {
+        const size_t nWant = nMax - strBytes.size() < sizeof(buf) ? nMax - strBytes.size() : sizeof(buf);
+        DWORD nRead = 0;
+        if (!ReadFile(hFile, buf, static_cast<DWORD>(nWant), &nRead, nullptr)) {
+            nErr = ErrnoOf(GetLastError());
+            bOk = false;
+            break;
+        }
+        if (nRead == 0)
+            break;
+        strBytes.append(buf, nRead);
+    }
+    if (bOk && strBytes.size() >= nMax) {
+        char c;
+        DWORD nRead = 0;
+        bCut = ReadFile(hFile, &c, 1, &nRead, nullptr) && nRead > 0;
+    }
+    CloseHandle(hFile);
+    return bOk;
+}
+
+std::string ResolveTarget(const std::string& strPath)
+{
+    return strPath;
+}
+
+bool CheckReplaceable(const std::string& strPath, size_t nMax, FileFacts& facts, int& nErr)
+{
+    facts = FileFacts{};
+    const std::wstring strWide = FromUtf8(strPath);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(strWide.c_str(), GetFileExInfoStandard, &data)) {
+        nErr = ErrnoOf(GetLastError());
+        return nErr == ENOENT;
+    }
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        nErr = EISDIR;
+        return false;
+    }
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+        nErr = EACCES;
+        return false;
+    }
+    // May we write it? Opening it for writing tells, without changing it.
+    HANDLE hFile = OpenDiskFile(strWide, GENERIC_WRITE, nErr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(hFile);
+    const unsigned long long nSize =
+        (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    if (nSize > nMax) {
+        nErr = EFBIG;
+        return false;
+    }
+    facts.bExists = true;
+    return true;
+}
+
+bool ReplaceFileContents(const std::string& strPath, const std::string& strBytes, const FileFacts& /*facts*/,
+                         int& nErr)
+{
+    const std::wstring strTarget = FromUtf8(strPath);
+    const size_t nSlash = strTarget.find_last_of(L"\\/:");
+    const std::wstring strDir = nSlash == std::wstring::npos ? std::wstring() : strTarget.substr(0, nSlash + 1);
+    std::wstring strTemp;
+    HANDLE hFile = INVALID_HANDLE_VALUE;
+    for (int nTry = 0; nTry < 100 && hFile == INVALID_HANDLE_VALUE; ++nTry) {
+        // CREATE_NEW: a file or link already there is never opened or followed.
+        strTemp = strDir + FromUtf8(ReplacementTempName());
+        hFile = CreateFileW(strTemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (hFile == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
+            nErr = ErrnoOf(GetLastError());
+            return false;
+        }
+    }
+    if (hFile == INVALID_HANDLE_VALUE) {
+        nErr = EEXIST;
+        return false;
+    }
+    bool bOk = WriteAll(hFile, strBytes, nErr);
+    if (bOk && !FlushFileBuffers(hFile)) {
+        nErr = ErrnoOf(GetLastError());
+        bOk = false;
+    }
+    CloseHandle(hFile);
+    if (bOk && !MoveFileExW(strTemp.c_str(), strTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        nErr = ErrnoOf(GetLastError());
+        bOk = false;
+    }
+    if (!bOk)
+        DeleteFileW(strTemp.c_str());
+    return bOk;
+}
