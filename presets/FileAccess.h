@@ -38,6 +38,7 @@ std::string ReplacementTempName();
 // Writes strBytes to a new file beside strPath and moves it over strPath, so a
 // reader sees either the old content or the new one, never a part. The new
 // file is created exclusively under ReplacementTempName(): nothing already
-// there is opened or followed. An existing file's permissions are kept. False with nErr on any failure; the
-// new file is then removed and strPath is untouched.
+// there is opened or followed. An existing file's permissions are kept. False
+// with nErr on any failure; the new file is then removed and strPath is
+// untouched.
 bool ReplaceFileContents(const std::string& strPath, const std::string& strBytes, const FileFacts& facts, int& nErr);
