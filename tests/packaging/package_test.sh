@@ -23,6 +23,8 @@ EXPECTED_FILES=(
     usr/share/applications/$APP_ID.desktop
     usr/share/metainfo/$APP_ID.metainfo.xml
     usr/lib/udev/rules.d/70-qvl-utility.rules
+    usr/share/doc/qvl-utility/copyright
+    usr/share/doc/qvl-utility/changelog.gz
 )
 for size in 16 24 32 48 64 128 256; do
     EXPECTED_FILES+=("usr/share/icons/hicolor/${size}x${size}/apps/$APP_ID.png")
@@ -78,6 +80,15 @@ done
 for program in $(grep '^usr/bin/.' "$SCRATCH/contents"); do
     grep -qxF "usr/share/man/man1/$(basename "$program").1.gz" "$SCRATCH/contents" || fail "$program has no man page"
 done
+
+step "lintian"
+# Errors fail the test; warnings are printed for the reader.
+if ! lintian --fail-on error --tag-display-limit 0 "$DEB" >"$SCRATCH/lintian.log" 2>&1; then
+    cat "$SCRATCH/lintian.log" >&2
+    fail "lintian reports errors"
+else
+    grep -v 'running with root privileges' "$SCRATCH/lintian.log" || true
+fi
 
 step "apt can install it"
 apt-get install --simulate "$DEB" >"$SCRATCH/apt.log" 2>&1 || { cat "$SCRATCH/apt.log" >&2; fail "apt-get install --simulate"; }
