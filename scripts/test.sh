@@ -64,8 +64,8 @@ unprivileged_ctest() { # build dir
     mkdir -p "$stage/src" "$stage/build" "$stage/tmp" "$stage/foreign"
     tar -C "$src" --exclude=./.git --exclude='./build*' -cf - . | tar -C "$stage/src" -xf -
     tar -C "$bld" --exclude='*.o' --exclude=./Testing -cf - . | tar -C "$stage/build" -xf -
-    STAGE=$stage SRC=$src BLD=$bld perl -pi -e 's/\Q$ENV{BLD}\E/$ENV{STAGE}\/build/g; s/\Q$ENV{SRC}\E/$ENV{STAGE}\/src/g' \
-        $(find "$stage/build" -name '*.cmake' -o -name DartConfiguration.tcl)
+    find "$stage/build" \( -name '*.cmake' -o -name DartConfiguration.tcl \) -exec env STAGE="$stage" SRC="$src" BLD="$bld" \
+        perl -pi -e 's/\Q$ENV{BLD}\E/$ENV{STAGE}\/build/g; s/\Q$ENV{SRC}\E/$ENV{STAGE}\/src/g' {} +
     chown -R "$user": "$stage/src" "$stage/build" "$stage/tmp"
     chmod 755 "$stage"
     (
