@@ -8,16 +8,18 @@
 #include <string>
 
 // Runs before the logger opens strPath. A missing file is created readable
-// and writable by its owner only; an existing regular file keeps its mode.
-// A symbolic link or anything but a regular file at the path is refused:
-// false with the reason. With bReplaceLink (the logger is re-creating a file
-// it has just rotated away) a link found there is removed, never followed,
-// and a fresh private file takes its place.
+// and writable by its owner only. An existing file is used only when it is a
+// regular file owned by the user, and is then made private; where the system
+// has owners, the same holds for the rotated files beside it. Anything else
+// at the path (a link, a device, another user's file) is refused: false with
+// the reason. With bReplaceLink (the logger is re-creating a file it has just
+// rotated away) whatever is found there is removed, never followed, and a
+// fresh private file takes its place.
 bool PrepareLogFile(const std::string& strPath, bool bReplaceLink, std::string& strReason);
 
 // Runs after the logger opened strPath as pFile: true when the stream is the
 // regular file that is at strPath now, not one reached through a link planted
-// in between.
+// in between (and, where the system has owners, the user's private file).
 bool IsLogFileAt(const std::string& strPath, std::FILE* pFile);
 
 // Points pFile, a stream IsLogFileAt refused, at the null device, so that the

@@ -16,9 +16,10 @@ bool IsDebugLogRequested(const std::string& strCommandLine);
 
 // Creates the logger, makes it the default, sets the level from the command
 // line, flushes on error and every 3 seconds, and logs the start line.
-// The file is created in the current directory, readable by its owner only
-// (an existing file keeps its mode, rotated files keep theirs), and never
-// through a symbolic link at its path; when that fails, in the
+// The file is created in the current directory, readable by its owner only.
+// An existing file (and each rotated one) is used only when it is a regular
+// file owned by the user, and is then made private (0600); never through a
+// symbolic link at its path. When that fails, the log goes to the
 // per-user state directory ($XDG_STATE_HOME/qvl-utility, or
 // ~/.local/state/qvl-utility; on Windows %LOCALAPPDATA%\Orra QVL Utility);
 // when that fails too, the logger discards every

@@ -13,6 +13,7 @@ struct FileFacts {
     unsigned nMode = 0;      // permission bits (POSIX)
     unsigned nOwner = 0;     // owner and group (POSIX)
     unsigned nGroup = 0;
+    bool bPrivate = false;   // a new file is readable and writable by its owner only (POSIX)
 };
 
 // Reads up to nMax bytes of a regular file; bCut tells that more followed.
@@ -38,7 +39,10 @@ std::string ReplacementTempName();
 // Writes strBytes to a new file beside strPath and moves it over strPath, so a
 // reader sees either the old content or the new one, never a part. The new
 // file is created exclusively under ReplacementTempName(): nothing already
-// there is opened or followed. An existing file's permissions are kept. False
-// with nErr on any failure; the new file is then removed and strPath is
-// untouched.
+// there is opened or followed. An existing file's permissions are kept, and
+// on POSIX its owner and group: where the new file cannot take them (the
+// user does not own the file, or is not in its group), the file is instead
+// rewritten in place, so that it stays its owner's; a reader may then see it
+// half written, and a failure part way may leave it so. False with nErr on
+// any failure; a new file is then removed.
 bool ReplaceFileContents(const std::string& strPath, const std::string& strBytes, const FileFacts& facts, int& nErr);

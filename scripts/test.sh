@@ -15,7 +15,12 @@ JOBS=$(nproc)
 
 # shellcheck source=scripts/xvfb.sh
 . "$ROOT/scripts/xvfb.sh"
-trap stop_xvfb EXIT
+UNPRIV_STAGE=""
+cleanup() {
+    stop_xvfb
+    if [ -n "$UNPRIV_STAGE" ]; then rm -rf "$UNPRIV_STAGE"; fi
+}
+trap cleanup EXIT
 start_xvfb 90 140
 export NO_AT_BRIDGE=1
 
@@ -35,9 +40,58 @@ run_ctest() { # dir, extra ctest args...
     ctest --test-dir "$dir" --output-on-failure -L '^ui$' "$@"
 }
 
+# The suite again as an ordinary account: root passes permission checks,
+# exclusive-use flags and ownership rules that a technician's account does
+# not. The checkout may sit where only root can reach it, so the account
+# runs a copy of the sources and of the built tree (without object files) in
+# a folder of its own, with ctest's paths moved to the copy; the test
+# programs find the build's programs beside themselves. Window tests run on
+# this script's display. Another account's files in a shared folder are
+# planted for the ownership tests (QVL_TEST_FOREIGN_DIR).
+unprivileged_ctest() { # build dir
+    local user=${QVL_TEST_USER:-qvl-ci}
+    if [ "$(id -u)" != 0 ]; then
+        echo "(running as an ordinary user already: the stage above was that run)"
+        return 0
+    fi
+    id -u "$user" >/dev/null 2>&1 || useradd --create-home --shell /usr/sbin/nologin "$user"
+    local src bld home
+    src=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$1/CMakeCache.txt")
+    bld=$(sed -n 's/^CMAKE_CACHEFILE_DIR:INTERNAL=//p' "$1/CMakeCache.txt")
+    home=$(getent passwd "$user" | cut -d: -f6)
+    UNPRIV_STAGE=$(mktemp -d /tmp/qvl-unprivileged-XXXXXX)
+    local stage=$UNPRIV_STAGE
+    mkdir -p "$stage/src" "$stage/build" "$stage/tmp" "$stage/foreign"
+    tar -C "$src" --exclude=./.git --exclude='./build*' -cf - . | tar -C "$stage/src" -xf -
+    tar -C "$bld" --exclude='*.o' --exclude=./Testing -cf - . | tar -C "$stage/build" -xf -
+    find "$stage/build" \( -name '*.cmake' -o -name DartConfiguration.tcl \) -exec env STAGE="$stage" SRC="$src" BLD="$bld" \
+        perl -pi -e 's/\Q$ENV{BLD}\E/$ENV{STAGE}\/build/g; s/\Q$ENV{SRC}\E/$ENV{STAGE}\/src/g' {} +
+    chown -R "$user": "$stage/src" "$stage/build" "$stage/tmp"
+    chmod 755 "$stage"
+    (
+        cd "$stage/foreign"
+        mkdir -p current rotated shared
+        : >current/Orra_QVL_Utility_log.txt
+        : >rotated/Orra_QVL_Utility_log.1.txt
+        printf '[WWAN]\nAPN=theirs\n' >shared/p.wwan
+        chmod 0777 current rotated shared
+        chmod 0666 current/* rotated/* shared/*
+    )
+    local as_user=(runuser -u "$user" -- env -i PATH=/usr/local/bin:/usr/bin:/bin HOME="$home" USER="$user"
+                   LANG=C.UTF-8 DISPLAY="$DISPLAY" NO_AT_BRIDGE=1 TMPDIR="$stage/tmp"
+                   QVL_TEST_FOREIGN_DIR="$stage/foreign")
+    "${as_user[@]}" ctest --test-dir "$stage/build" --output-on-failure --no-tests=error -LE '^ui$' -j "$JOBS"
+    "${as_user[@]}" ctest --test-dir "$stage/build" --output-on-failure --no-tests=error -L '^ui$'
+    rm -rf "$stage"
+    UNPRIV_STAGE=""
+}
+
 echo "== build and test"
 build build
 run_ctest build
+
+echo "== The suite as an ordinary user"
+unprivileged_ctest build
 
 echo "== Debian package: build, inspect, install check, run from it"
 "$ROOT/tests/packaging/package_test.sh" build

@@ -15,7 +15,7 @@
 #include <sstream>
 
 #include "app/TextUtil.h"
-#include "presets/IniFile.h"
+#include "presets/FileAccess.h"
 #include "protocol/WireFields.h"
 
 namespace {
@@ -176,6 +176,10 @@ bool VirtualUnit::Start(std::string* pstrError)
             UnitSettings loaded;
             if (!LoadState(loaded, strError))
                 return fail(strError);
+            // The file holds the passwords: a readable one kept from before
+            // is made private as well (every save writes it private).
+            if (st.st_uid == geteuid() && (st.st_mode & 077) != 0)
+                chmod(m_options.strStateFile.c_str(), 0600);
             std::lock_guard<std::mutex> data(m_mtxData);
             m_settings = loaded;
             m_committed = loaded;
@@ -654,8 +658,12 @@ bool VirtualUnit::SaveState(const UnitSettings& s, std::string& strError) const
         out << f.GroupToken() << ' ' << f.pszKey << ' ' << EscapeValue(ToBytes(f.In(s.wwan, s.wifi))) << "\n";
     // Written beside the file under a fresh name and renamed over it, as the
     // presets are: a failed save leaves the previous state whole, and nothing
-    // planted beside the file is followed.
-    if (!ReplaceFileAtomically(m_options.strStateFile, out.str())) {
+    // planted beside the file is followed. It holds the passwords: private.
+    FileFacts fresh;
+    fresh.bPrivate = true;
+    int nErr = 0;
+    if (!ReplaceFileContents(m_options.strStateFile, out.str(), fresh, nErr)) {
+        errno = nErr;
         strError = ErrnoText(m_options.strStateFile.c_str());
         return false;
     }

@@ -20,12 +20,23 @@ namespace {
     return nRc == 0 ? std::string(pszBuf) : std::string("Unknown error");
 }
 
+// Closes a terminal this program opened. The exclusive-use flag belongs to
+// the terminal, not to this descriptor: it outlives the close while anything
+// else holds the terminal (the other end of a pseudo-terminal, another
+// program), and would refuse every later open but root's. So it is cleared
+// first; the advisory lock goes with the descriptor.
+void CloseTerminal(int fd)
+{
+    ioctl(fd, TIOCNXCL);
+    close(fd);
+}
+
 bool Fail(SerialStep step, int nErrno, int& fd, SerialFailure& failure)
 {
     failure.step = step;
     failure.nErrno = nErrno;
     if (fd >= 0)
-        close(fd);
+        CloseTerminal(fd);
     fd = -1;
     return false;
 }
@@ -80,9 +91,13 @@ bool SerialOpenPort(const std::string& strPath, SerialHandle& port, SerialFailur
     fd = open(strPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return Fail(SerialStep::Open, errno, fd, failure);
-    // TIOCEXCL refuses other openers except root; the lock refuses root too.
+    // The lock keeps cooperating programs (another copy, qvlctl) apart, root
+    // included; TIOCEXCL refuses other openers except root while the port is
+    // ours. Only the lock's holder sets or clears the flag.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int nErr = errno;
+        close(fd);
+        fd = -1;
         return Fail(SerialStep::Open, nErr == EWOULDBLOCK ? EBUSY : nErr, fd, failure);
     }
     ioctl(fd, TIOCEXCL);
@@ -178,7 +193,7 @@ void SerialClosePort(SerialHandle port)
     if (fd < 0)
         return;
     tcflush(fd, TCOFLUSH);
-    close(fd);
+    CloseTerminal(fd);
 }
 
 void SerialFlushInput(SerialHandle port)

@@ -89,11 +89,42 @@ std::string DirectoryOf(const std::string& strPath)
     return strPath.substr(0, nSlash);
 }
 
+// Rewrites the file at strPath, which must still be the regular file with
+// the owner and group in facts, in place: the file keeps its inode, owner,
+// group and mode. Space for the new content is reserved first where the file
+// system can, so that a full disk fails before anything is overwritten.
+// FALSE with errno set.
+bool RewriteInPlace(const std::string& strPath, const std::string& strBytes, const FileFacts& facts)
+{
+    const int fd = ::open(strPath.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    auto fail = [fd](int nErr) {
+        ::close(fd);
+        errno = nErr;
+        return false;
+    };
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return fail(errno);
+    if (!S_ISREG(st.st_mode) || st.st_uid != facts.nOwner || st.st_gid != facts.nGroup)
+        return fail(EAGAIN);  // replaced since it was checked
+    if (!strBytes.empty() && ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(strBytes.size())) != 0 &&
+        errno != EOPNOTSUPP && errno != ENOSYS)
+        return fail(errno);
+    if (::lseek(fd, 0, SEEK_SET) != 0 || !WriteAll(fd, strBytes))
+        return fail(errno);
+    if (::ftruncate(fd, static_cast<off_t>(strBytes.size())) != 0 || ::fsync(fd) != 0)
+        return fail(errno);
+    return ::close(fd) == 0;
+}
+
 // Writes strBytes to a temporary file in the folder of strPath and renames it
-// over strPath. With pOriginal, the new file takes the original's permission
-// bits (and, where allowed, its owner). FALSE with errno set on any failure;
-// the temporary file is then removed and strPath is untouched.
-bool ReplaceFile(const std::string& strPath, const std::string& strBytes, const FileFacts* pOriginal)
+// over strPath. For an existing file (facts.bExists), the new file takes the
+// original's owner, group and permission bits; when it cannot take owner and
+// group, the original is rewritten in place instead. FALSE with errno set on
+// any failure; the temporary file is then removed.
+bool ReplaceFile(const std::string& strPath, const std::string& strBytes, const FileFacts& facts)
 {
     const size_t nSlash = strPath.rfind('/');
     const std::string strDir = nSlash == std::string::npos ? std::string() : strPath.substr(0, nSlash + 1);
@@ -103,8 +134,9 @@ bool ReplaceFile(const std::string& strPath, const std::string& strBytes, const 
     for (int nTry = 0; nTry < 100 && fd < 0; ++nTry) {
         strTemp = strDir + ReplacementTempName();
         // O_EXCL: a file or link already there is never opened or followed.
-        // 0666 lets the umask decide the bits of a new file.
-        fd = ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        // 0666 lets the umask decide the bits of a new file; a private one
+        // is never readable by others, not even for a moment.
+        fd = ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, facts.bPrivate ? 0600 : 0666);
         if (fd < 0 && errno != EEXIST)
             return false;
     }
@@ -119,12 +151,22 @@ bool ReplaceFile(const std::string& strPath, const std::string& strBytes, const 
         return false;
     };
 
-    if (pOriginal) {
-        if (::fchown(fd, pOriginal->nOwner, pOriginal->nGroup) != 0) {
-            // Only the owner's group may be kept, or nothing: not a failure.
-        }
-        if (::fchmod(fd, pOriginal->nMode & 07777) != 0)
+    if (facts.bExists) {
+        // Owner and group both, or the owner's group alone (a member may
+        // give a file its group).
+        if (::fchown(fd, facts.nOwner, facts.nGroup) != 0)
+            (void)::fchown(fd, static_cast<uid_t>(-1), facts.nGroup);
+        struct stat st {};
+        if (::fstat(fd, &st) != 0)
             return fail(errno);
+        if (st.st_uid != facts.nOwner || st.st_gid != facts.nGroup) {
+            fail(0);
+            return RewriteInPlace(strPath, strBytes, facts);
+        }
+        if (::fchmod(fd, (facts.bPrivate ? 0600 : facts.nMode) & 07777) != 0)
+            return fail(errno);
+    } else if (facts.bPrivate && ::fchmod(fd, 0600) != 0) {
+        return fail(errno);
     }
     if (!WriteAll(fd, strBytes))
         return fail(errno);
@@ -203,7 +245,7 @@ bool CheckReplaceable(const std::string& strPath, size_t nMax, FileFacts& facts,
 
 bool ReplaceFileContents(const std::string& strPath, const std::string& strBytes, const FileFacts& facts, int& nErr)
 {
-    if (ReplaceFile(strPath, strBytes, facts.bExists ? &facts : nullptr))
+    if (ReplaceFile(strPath, strBytes, facts))
         return true;
     nErr = errno;
     return false;

@@ -1,4 +1,5 @@
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -244,18 +245,79 @@ TEST_F(LoggingSetup, KeepsRunningWithoutAFileWhenNoDirectoryIsUsable)
     EXPECT_NO_THROW(spdlog::info("Display WiFi SSID {}", "x"));
 }
 
-TEST_F(LoggingSetup, ANewFileIsPrivateAndAnExistingOneKeepsItsMode)
+TEST_F(LoggingSetup, ANewFileIsPrivateAndTheUsersOwnFilesAreMadePrivate)
 {
     SetupLogging("qvl-utility");
     EXPECT_EQ(ModeOf(Path(kLogFileName)), 0600u);
     spdlog::shutdown();
 
-    ASSERT_EQ(::chmod(Path(kLogFileName).c_str(), 0640), 0);
-    SetupLogging("qvl-utility");
+    // Left readable by others by an earlier version or by hand; the umask
+    // must not decide (a user with 000 would not show the fault).
+    std::ofstream(Path("Orra_QVL_Utility_log.2.txt")) << "older run, password secret\n";
+    ASSERT_EQ(::chmod(Path(kLogFileName).c_str(), 0664), 0);
+    ASSERT_EQ(::chmod(Path("Orra_QVL_Utility_log.2.txt").c_str(), 0644), 0);
+    EXPECT_EQ(SetupLogging("qvl-utility"), kLogFileName);
     spdlog::info("second run");
     spdlog::default_logger()->flush();
-    EXPECT_EQ(ModeOf(Path(kLogFileName)), 0640u);
+    EXPECT_EQ(ModeOf(Path(kLogFileName)), 0600u);
+    EXPECT_EQ(ModeOf(Path("Orra_QVL_Utility_log.2.txt")), 0600u);
     EXPECT_NE(ReadFile(Path(kLogFileName)).find("second run"), std::string::npos);
+}
+
+// Another account's files where the log would go, as in a shared folder:
+// never written, never changed; the log goes to the user's own folder with
+// one line on stderr. Root plants such files itself; an ordinary user finds
+// them where the test script planted them (QVL_TEST_FOREIGN_DIR: folders
+// "current" and "rotated", each writable by all and holding a 0666 file of
+// another account).
+TEST_F(LoggingSetup, AnotherUsersFileIsNeitherWrittenNorChanged)
+{
+    std::string strForeign;
+    if (::geteuid() == 0) {
+        strForeign = Path("foreign");
+        for (const char* pszName : {"current/Orra_QVL_Utility_log.txt", "rotated/Orra_QVL_Utility_log.1.txt"}) {
+            const std::string strFile = strForeign + "/" + pszName;
+            std::filesystem::create_directories(std::filesystem::path(strFile).parent_path());
+            std::ofstream(strFile).flush();
+            ASSERT_EQ(::chown(strFile.c_str(), 65534, 65534), 0);
+            ASSERT_EQ(::chmod(strFile.c_str(), 0666), 0);
+        }
+    } else if (const char* pDir = std::getenv("QVL_TEST_FOREIGN_DIR"); pDir && *pDir) {
+        strForeign = pDir;
+    } else {
+        GTEST_SKIP() << "needs files of another account: run as root, or set QVL_TEST_FOREIGN_DIR";
+    }
+
+    for (const char* pszCase : {"current/Orra_QVL_Utility_log.txt", "rotated/Orra_QVL_Utility_log.1.txt"}) {
+        const std::string strFile = strForeign + "/" + pszCase;
+        struct stat stBefore;
+        ASSERT_EQ(::stat(strFile.c_str(), &stBefore), 0) << strFile;
+        ASSERT_NE(stBefore.st_uid, ::geteuid()) << strFile;
+        CurrentDirectory cwd(std::filesystem::path(strFile).parent_path().string());
+        ASSERT_TRUE(cwd.Entered());
+
+        ::testing::internal::CaptureStderr();
+        const std::string strUsed = SetupLogging("qvl-utility");
+        const std::string strErr = ::testing::internal::GetCapturedStderr();
+        spdlog::info("Write WWAN {} password {}", 2, "secret");
+        spdlog::default_logger()->flush();
+        spdlog::shutdown();
+
+        EXPECT_EQ(strUsed, m_strDir + "/state/qvl-utility/" + kLogFileName) << pszCase;
+        EXPECT_NE(ReadFile(strUsed).find("password secret"), std::string::npos) << pszCase;
+        EXPECT_EQ(CountOf(strErr, "\n"), 1u) << strErr;
+        EXPECT_NE(strErr.find("logging to " + strUsed), std::string::npos) << strErr;
+        struct stat stAfter;
+        ASSERT_EQ(::stat(strFile.c_str(), &stAfter), 0) << pszCase;
+        EXPECT_EQ(stAfter.st_size, 0) << pszCase;
+        EXPECT_EQ(stAfter.st_mode & 07777, 0666u) << pszCase;
+        EXPECT_EQ(stAfter.st_uid, stBefore.st_uid) << pszCase;
+        EXPECT_EQ(stAfter.st_ino, stBefore.st_ino) << pszCase;
+        EXPECT_FALSE(Exists(std::filesystem::path(strFile).parent_path().string() + "/" + kLogFileName) &&
+                     std::string(pszCase).find("rotated") == 0)
+            << "a log was started beside another user's rotated file";
+        ASSERT_EQ(::unlink(strUsed.c_str()), 0);
+    }
 }
 
 TEST_F(LoggingSetup, ALinkAtTheLogPathIsNotFollowedAndTheFallbackIsUsed)

@@ -1,9 +1,13 @@
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <random>
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "app/TextUtil.h"
@@ -298,6 +302,74 @@ TEST(IniUpdate, KeepsPermissionsAndFollowsLinks)
     ASSERT_EQ(::stat(dir.Path("real.ini").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(CountEntries(dir.Root()), 2u);  // no temporary file left behind
+}
+
+namespace {
+
+// Saves over strFile, another account's file the caller may write: it must
+// stay that account's file, with its group and mode, and hold the new value.
+// Returns what went wrong, empty when nothing did.
+std::string SaveOverOthersFile(const std::string& strFile)
+{
+    struct stat before {}, after {};
+    if (::stat(strFile.c_str(), &before) != 0 || before.st_uid == ::geteuid())
+        return "no file of another account at " + strFile;
+    const std::wstring strValue = L"ours-" + std::to_wstring(::getpid());
+    std::wstring strError;
+    if (!UpdateIniFile(FromUtf8(strFile), L"WWAN", {{L"APN", strValue}}, strError))
+        return "save failed: " + ToUtf8(strError);
+    if (::stat(strFile.c_str(), &after) != 0)
+        return "file gone";
+    if (after.st_uid != before.st_uid || after.st_gid != before.st_gid || after.st_mode != before.st_mode)
+        return "owner, group or mode changed";
+    CIniFile ini;
+    if (ini.Load(strFile) != CIniFile::LoadResult::Ok || Get(ini, L"WWAN", L"APN") != strValue)
+        return "new value not saved";
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(strFile).parent_path()))
+        if (entry.path().filename().string()[0] == '.')
+            return "temporary file left: " + entry.path().string();
+    return std::string();
+}
+
+} // namespace
+
+// A preset in a shared folder stays its owner's when someone else saves it.
+// Root can give the new file any owner; an ordinary user cannot, so the file
+// is rewritten in place. As root both are run (the second in a child that
+// gives up root); an ordinary user needs a file of another account that it
+// may write, planted by the test script (QVL_TEST_FOREIGN_DIR/shared/p.wwan).
+TEST(IniUpdate, SavingAnotherAccountsFileKeepsItsOwnerAndGroup)
+{
+    if (::geteuid() != 0) {
+        const char* pDir = std::getenv("QVL_TEST_FOREIGN_DIR");
+        if (!pDir || !*pDir)
+            GTEST_SKIP() << "needs a file of another account: run as root, or set QVL_TEST_FOREIGN_DIR";
+        EXPECT_EQ(SaveOverOthersFile(std::string(pDir) + "/shared/p.wwan"), "");
+        return;
+    }
+    TempDir dir;
+    ASSERT_EQ(::chmod(dir.Str().c_str(), 0777), 0);
+    for (const char* pszName : {"root.wwan", "user.wwan"}) {
+        WriteBytes(dir.Path(pszName), "[WWAN]\nAPN=theirs\n");
+        ASSERT_EQ(::chown(dir.Path(pszName).c_str(), 65533, 65533), 0);
+        ASSERT_EQ(::chmod(dir.Path(pszName).c_str(), 0666), 0);
+    }
+    EXPECT_EQ(SaveOverOthersFile(dir.Path("root.wwan")), "");
+
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+            ::setresuid(65534, 65534, 65534) != 0)
+            ::_exit(3);
+        const std::string strWrong = SaveOverOthersFile(dir.Path("user.wwan"));
+        if (!strWrong.empty())
+            std::fprintf(stderr, "as an ordinary user: %s\n", strWrong.c_str());
+        ::_exit(strWrong.empty() ? 0 : 1);
+    }
+    int nStatus = 0;
+    ASSERT_EQ(::waitpid(pid, &nStatus, 0), pid);
+    EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << "status " << nStatus;
 }
 
 TEST(IniUpdate, FailuresReportTheReasonAndLeaveTheFileAlone)

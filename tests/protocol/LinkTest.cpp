@@ -11,6 +11,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -264,6 +265,38 @@ TEST(SerialPort, OpensExclusivelyAndSetsTheLine)
     first.UninitSerial();
     EXPECT_TRUE(second.InitSerial());
     second.UninitSerial();
+}
+
+// The exclusive-use flag is the terminal's: it stays after a close while the
+// unit's end holds the terminal, and then refuses every opener but root.
+TEST(SerialPort, ClosingGivesTheTerminalBackForTheNextOpen)
+{
+    LogCapture log;
+    FakeUnit unit;
+    auto exclusive = [&unit] {
+        int nExcl = -1;
+        EXPECT_EQ(ioctl(unit.m_slave, TIOCGEXCL, &nExcl), 0);
+        return nExcl;
+    };
+    for (int nRun = 0; nRun < 4; ++nRun) {
+        TestSession session, other;
+        session.SetComPort(Wide(unit.strPath));
+        ASSERT_TRUE(session.InitSerial()) << "open " << nRun + 1;
+        EXPECT_EQ(exclusive(), 1);
+        // A refused second opener leaves the holder's flag alone.
+        other.SetComPort(Wide(unit.strPath));
+        EXPECT_FALSE(other.InitSerial());
+        EXPECT_EQ(exclusive(), 1);
+        session.UninitSerial();
+        EXPECT_EQ(exclusive(), 0) << "after close " << nRun + 1;
+    }
+    // The same through the receive thread, which closes the port itself.
+    for (int nRun = 0; nRun < 3; ++nRun) {
+        TestSession session;
+        ASSERT_TRUE(session.Connect(unit.strPath)) << "connect " << nRun + 1;
+        session.StopRecvThread();
+        EXPECT_EQ(exclusive(), 0);
+    }
 }
 
 TEST(SerialPort, WritesExactBytesAndRefusesWhatCannotGoOnTheWire)

@@ -25,6 +25,7 @@
 #include "support/BenchUnit.h"
 #include "support/TempDir.h"
 #include "qvlctl/QvlCtlProcess.h"
+#include "support/BuildPaths.h"
 
 namespace {
 

@@ -14,6 +14,7 @@
 #include "sim/VirtualUnit.h"
 #include "support/TempDir.h"
 #include "qvlctl/QvlCtlProcess.h"
+#include "support/BuildPaths.h"
 
 namespace {
 

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "sim/VirtualUnit.h"
+#include "support/BuildPaths.h"
 
 using namespace std::chrono;
 
@@ -333,6 +334,34 @@ TEST_F(UnitTest, StateFilePersistsStoredSettingsAndForeignFilesAreNeverOverwritt
     std::string strText((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ("my notes\n", strText);
     std::system(("rm -rf '" + strDir + "' '" + TempPath("state") + "'").c_str());
+}
+
+// The state file holds the passwords: private whatever the umask, also when
+// an earlier one was left readable.
+TEST_F(UnitTest, StateFileIsPrivate)
+{
+    const mode_t nOldMask = umask(022);
+    VirtualUnitOptions options;
+    options.strStateFile = TempPath("private-state");
+    auto mode = [&options] {
+        struct stat st {};
+        EXPECT_EQ(0, stat(options.strStateFile.c_str(), &st));
+        return st.st_mode & 07777;
+    };
+    Open(options);
+    EXPECT_EQ("FW OK\r\n", Ask("fw\r"));
+    EXPECT_EQ(0600u, mode());
+    ASSERT_EQ(0, chmod(options.strStateFile.c_str(), 0644));
+    EXPECT_EQ("FE OK\r\n", Ask("fe\r"));
+    EXPECT_EQ(0600u, mode());
+
+    ASSERT_EQ(0, chmod(options.strStateFile.c_str(), 0664));
+    m_pUnit->Stop();
+    close(m_fd);
+    Open(options);
+    EXPECT_EQ(0600u, mode()) << "a readable state file is made private when it is loaded";
+    umask(nOldMask);
+    unlink(options.strStateFile.c_str());
 }
 
 TEST_F(UnitTest, ApiIsSafeWhileTheUnitServes)

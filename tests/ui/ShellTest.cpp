@@ -16,6 +16,7 @@
 #include "app/AboutDlg.h"
 #include "app/InstanceGuard.h"
 #include "ui/UiTestSupport.h"
+#include "support/BuildPaths.h"
 
 namespace {
 

@@ -17,6 +17,7 @@
 
 #include "sim/VirtualUnit.h"
 #include "support/TempDir.h"
+#include "support/BuildPaths.h"
 
 namespace {
 
