@@ -105,7 +105,10 @@ bool ReserveStandardStreams()
 // checked once at the end. The status of a run that already failed stays.
 int FinishOutput(int nExit)
 {
-    std::cout.flush();
+    errno = 0;
+    std::cout.flush();   // help texts go there
+    if (!std::cout && g_nOutError == 0)
+        g_nOutError = errno != 0 ? errno : EIO;
     errno = 0;
     if (std::fflush(stdout) != 0 && g_nOutError == 0)
         g_nOutError = errno != 0 ? errno : EIO;
