@@ -115,7 +115,14 @@ public:
     std::wstring GetRecvData() const;
 
     const std::wstring& ComPort() const { return m_strComPort; }
-    void SetComPort(const std::wstring& strPort) { m_strComPort = strPort; }
+    void SetComPort(const std::wstring& strPort) { m_strComPort = strPort; m_strComPortPath.clear(); }
+    // The port as the file-system bytes a user gave (which need not be
+    // UTF-8); InitSerial opens exactly these. m_strComPort names it in texts.
+    void SetComPortPath(const std::string& strPath, const std::wstring& strName)
+    {
+        m_strComPort = strName;
+        m_strComPortPath = strPath;
+    }
     const std::wstring& LastError() const { return m_strLastError; }
 
     // Limits; tests shorten them.
@@ -167,4 +174,5 @@ protected:
     std::string m_strSysfsRoot = "/sys";
     std::wstring m_strPortOverride;
     std::wstring m_strPresetError;
+    std::string m_strComPortPath;                // UI thread only; empty: m_strComPort in UTF-8
 };

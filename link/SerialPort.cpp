@@ -40,7 +40,7 @@ bool CQVLSession::InitSerial()
 {
     spdlog::debug("{}", kInitSerial);
 
-    const std::string strPort = ToUtf8(m_strComPort);
+    const std::string strPort = m_strComPortPath.empty() ? ToUtf8(m_strComPort) : m_strComPortPath;
     SerialHandle port = kNoSerialPort;
     SerialFailure failure;
     if (!SerialOpenPort(strPort, port, failure)) {

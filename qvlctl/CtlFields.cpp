@@ -104,11 +104,55 @@ const CtlField& FieldOfFailure(const ValidationFailure& failure)
 
 std::optional<std::wstring> ParseIndexValue(const CtlField& field, const std::string& strValue)
 {
+    if (std::optional<std::wstring> number = ParseIndexNumber(field, FromUtf8(strValue)))
+        return number;
     for (size_t i = 0; i < field.arrLabels.size(); ++i) {
-        if (strValue == std::to_string(i) || Lower(strValue) == Lower(field.arrLabels[i]))
+        if (Lower(strValue) == Lower(field.arrLabels[i]))
             return std::to_wstring(i);
     }
     return std::nullopt;
+}
+
+std::optional<std::wstring> ParseIndexNumber(const CtlField& field, const std::wstring& strValue)
+{
+    for (size_t i = 0; i < field.arrLabels.size(); ++i) {
+        if (strValue == std::to_wstring(i))
+            return strValue;
+    }
+    return std::nullopt;
+}
+
+std::string IndexChoices(const CtlField& field)
+{
+    std::string strChoices;
+    for (size_t i = 0; i < field.arrLabels.size(); ++i)
+        strChoices += (i ? ", " : "") + std::to_string(i) + " (" + field.arrLabels[i] + ")";
+    return strChoices;
+}
+
+std::string Printable(const std::string& strUtf8)
+{
+    static const char* kHex = "0123456789abcdef";
+    auto escape = [](std::string& out, unsigned nCode) {
+        out += "\\x";
+        out += kHex[nCode >> 4];
+        out += kHex[nCode & 0x0F];
+    };
+    std::string out;
+    for (size_t i = 0; i < strUtf8.size(); ++i) {
+        const auto b = static_cast<unsigned char>(strUtf8[i]);
+        const auto next = i + 1 < strUtf8.size() ? static_cast<unsigned char>(strUtf8[i + 1]) : 0u;
+        if (b < 0x20 || b == 0x7F) {
+            escape(out, b);
+        } else if (b == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            // C1 controls arrive as U+0080..U+009F, two bytes in UTF-8.
+            escape(out, next);
+            ++i;
+        } else {
+            out += static_cast<char>(b);
+        }
+    }
+    return out;
 }
 
 std::string ShowLine(const std::wstring& strLine, bool bShowSecrets)

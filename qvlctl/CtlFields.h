@@ -48,6 +48,17 @@ const CtlField& FieldOfFailure(const ValidationFailure& failure);
 // list item ("CHAP", letter case ignored). Nothing when it is neither.
 std::optional<std::wstring> ParseIndexValue(const CtlField& field, const std::string& strValue);
 
+// An index field's value from a preset file: the list position as plain
+// decimal ("0", "1", "2"), nothing else ("01", " 1", "1x", "7" are not).
+std::optional<std::wstring> ParseIndexNumber(const CtlField& field, const std::wstring& strValue);
+
+// The choices of an index field for a message: "0 (none), 1 (CHAP), 2 (PAP)".
+std::string IndexChoices(const CtlField& field);
+
+// Text from the unit made safe to print on a terminal: control characters
+// (C0, DEL, C1) become \xHH; everything else stays.
+std::string Printable(const std::string& strUtf8);
+
 // A set line as shown to a person, without its carriage return; the value of a
 // secret field as "***" unless bShowSecrets.
 std::string ShowLine(const std::wstring& strLine, bool bShowSecrets);

@@ -44,7 +44,8 @@ std::wstring TrimLineEnd(std::wstring str)
 CCtlUnit::CCtlUnit(const std::string& strPort)
 {
     m_identity.strPort = strPort;
-    m_session.SetComPort(FromUtf8(strPort));
+    // The port is opened by the bytes given; the wide name is for texts.
+    m_session.SetComPortPath(strPort, FromUtf8(strPort));
     // Nothing here waits on a window: take every byte as it arrives.
     m_session.SetRecvPause(false);
 }
@@ -93,6 +94,10 @@ bool CCtlUnit::ReadIdentity(CtlError& err)
 CtlError CCtlUnit::UnitError(const std::wstring& strErr, bool bWithLine) const
 {
     CtlError err{kExitUnit, ToUtf8(strErr), ""};
+    // The session's texts name the port in wide text; say it as given.
+    const std::string strWide = ToUtf8(m_session.ComPort());
+    if (err.strMessage.compare(0, strWide.size(), strWide) == 0)
+        err.strMessage.replace(0, strWide.size(), m_identity.strPort);
     if (!bWithLine)
         return err;
     const std::wstring strLine = m_session.GetSendData();
@@ -132,41 +137,58 @@ bool CCtlUnit::ReadSettings(CtlSettings& settings, CtlError& err)
     return true;
 }
 
-std::vector<std::wstring> CCtlUnit::WriteLines() const
-{
-    const CtlSettings s = Records();
-    std::vector<std::wstring> lines;
-    for (const WireField& field : WireFields())
-        lines.push_back(field.SetLine(field.In(s.wwan, s.wifi)));
-    lines.push_back(L"fw\r");
-    return lines;
-}
-
-bool CCtlUnit::Write(CtlError& err, const std::function<void(const std::string&)>& progress)
+bool CCtlUnit::Write(const CtlSettings& previous, const CtlSettings& wanted, CtlError& err,
+                     const std::function<void(const std::string&)>& progress)
 {
     constexpr const char* kName = "CQVLUtilityDlg::OnBnClickedWrite";
     spdlog::info("{}", kName);
-    const CtlSettings wanted = Records();
+    SetRecords(wanted);
+    const size_t nFields = CtlFields().size();
+
+    // A failure after the unit took some lines: its working settings are
+    // put back, so that no later commit stores what this run left behind.
+    auto failed = [&](const std::wstring& strErr, size_t nSent, bool bCommitInDoubt) {
+        err = UnitError(strErr, true);
+        progress("restoring");
+        const bool bRestored = Restore(previous, wanted, nSent);
+        if (bRestored && !bCommitInDoubt) {
+            err.strMessage += "; restored the unit's previous settings";
+        } else {
+            err.strMessage += "; the unit holds unconfirmed changes and must be power-cycled or erased";
+        }
+        spdlog::error("qvlctl {}", err.strMessage);
+        return false;
+    };
 
     progress("writing");
     std::wstring strErr;
     if (!m_session.set_APN_WIFI_info(strErr)) {
         spdlog::error("{} {}", kName, ToUtf8(strErr));
-        err = UnitError(strErr, true);
-        return false;
+        // The fields up to the failed line were sent; the failed one may
+        // have been taken without a reply.
+        size_t nSent = nFields;
+        if (const CtlField* pField = FieldOfSetLine(m_session.GetSendData()))
+            nSent = static_cast<size_t>(pField - CtlFields().data()) + 1;
+        return failed(strErr, nSent, false);
     }
     progress("committing");
-    if (!m_session.fw_APN_WIFI_info(strErr, kName)) {
-        err = UnitError(strErr, true);
-        return false;
+    const TxStatus commit = m_session.Transact(L"fw\r");
+    if (commit != TxStatus::Ok) {
+        strErr = m_session.TxErrorText(commit);
+        spdlog::error("{} {}", kName, ToUtf8(strErr));
+        // An error reply says the unit stored nothing; without a reply it
+        // may have.
+        return failed(strErr, nFields, commit != TxStatus::ErrorReply);
     }
     spdlog::info("Write Successfully");
 
     // The unit may take a line and store something else: compare.
     progress("reading back");
     CtlSettings stored;
-    if (!ReadSettings(stored, err))
+    if (!ReadSettings(stored, err)) {
+        err.strMessage += "; the unit took the commit, but what it holds could not be read back";
         return false;
+    }
     for (const CtlField& field : CtlFields()) {
         if (field.In(stored) == field.In(wanted))
             continue;
@@ -180,6 +202,29 @@ bool CCtlUnit::Write(CtlError& err, const std::function<void(const std::string&)
         return false;
     }
     return true;
+}
+
+bool CCtlUnit::Restore(const CtlSettings& previous, const CtlSettings& wanted, size_t nSent)
+{
+    spdlog::info("qvlctl restoring the previous settings of {}", m_identity.strPort);
+    const std::vector<CtlField>& fields = CtlFields();
+    for (size_t i = 0; i < nSent && i < fields.size(); ++i) {
+        const CtlField& field = fields[i];
+        if (field.In(previous) == field.In(wanted))
+            continue;
+        const TxStatus status = m_session.Transact(field.pWire->SetLine(field.In(previous)));
+        if (status != TxStatus::Ok) {
+            spdlog::error("qvlctl restoring {} failed: {}", field.strName, ToUtf8(m_session.TxErrorText(status)));
+            return false;
+        }
+    }
+    std::wstring strErr;
+    if (!m_session.get_APN_WIFI_info(strErr))
+        return false;
+    const bool bSame = Records() == previous;
+    if (!bSame)
+        spdlog::error("qvlctl restoring: the unit's settings differ from its previous ones");
+    return bSame;
 }
 
 bool CCtlUnit::Erase(CtlSettings& after, CtlError& err, const std::function<void(const std::string&)>& progress)
@@ -221,4 +266,35 @@ bool ValidateSettings(const CtlSettings& s, CtlError& err)
     err = {kExitInvalid, ToUtf8(strText), FieldOfFailure(*failure).strName};
     spdlog::info("{} CheckEnterText return false", "CQVLUtilityDlg::OnBnClickedWrite");
     return false;
+}
+
+std::vector<std::wstring> WriteLines(const CtlSettings& s)
+{
+    std::vector<std::wstring> lines;
+    for (const WireField& field : WireFields())
+        lines.push_back(field.SetLine(field.In(s.wwan, s.wifi)));
+    lines.push_back(L"fw\r");
+    return lines;
+}
+
+bool CheckSendable(const CtlSettings& s, CtlError& err)
+{
+    for (const CtlField& field : CtlFields()) {
+        const std::wstring& strValue = field.In(s);
+        if (field.IsIndex() && !ParseIndexNumber(field, strValue)) {
+            err = {kExitInvalid, field.strName + " is \"" + ToUtf8(strValue) + "\": Please enter one of " +
+                                     IndexChoices(field) + ".", field.strName};
+            return false;
+        }
+        const std::wstring strLine = field.pWire->SetLine(strValue);
+        for (size_t i = 0; i + 1 < strLine.size(); ++i) {
+            const auto nCode = static_cast<unsigned long>(strLine[i]);
+            if (nCode < 0x20 || nCode >= 0x7F) {
+                err = {kExitInvalid, field.strName + ": Please enter only ASCII characters other than spaces.",
+                       field.strName};
+                return false;
+            }
+        }
+    }
+    return true;
 }

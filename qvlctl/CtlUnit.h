@@ -18,7 +18,8 @@ enum CtlExit {
     kExitUsage = 2,
     kExitNoUnit = 3,      // no unit found, or its port cannot be opened
     kExitInvalid = 4,     // validation failed; nothing was sent
-    kExitPreset = 5,      // the preset file cannot be read or has no usable section
+    kExitPreset = 5,      // the preset file cannot be read, is cut, or has no usable section
+    kExitOutput = 6,      // the result could not be written (standard output closed, full, or gone)
 };
 
 struct CtlError {
@@ -55,12 +56,13 @@ public:
     CtlSettings Records() const;
     void SetRecords(const CtlSettings& settings);
 
-    // The lines a write of the records sends: the 24 set lines and "fw\r".
-    std::vector<std::wstring> WriteLines() const;
-
-    // Writes the records (24 set lines and "fw\r"), reads them back and
-    // compares field by field.
-    bool Write(CtlError& err, const std::function<void(const std::string&)>& progress);
+    // Writes wanted (the 24 set lines and "fw\r"), reads everything back and
+    // compares field by field: true only when the unit holds exactly wanted.
+    // previous is what the unit held when this run read it. When a set line
+    // or the commit fails, the fields already sent are put back to previous
+    // (without "fw") and checked, and err says whether that worked.
+    bool Write(const CtlSettings& previous, const CtlSettings& wanted, CtlError& err,
+               const std::function<void(const std::string&)>& progress);
 
     // Erases the unit's settings and reads what it then holds.
     bool Erase(CtlSettings& after, CtlError& err, const std::function<void(const std::string&)>& progress);
@@ -69,6 +71,9 @@ public:
 
 private:
     CtlError UnitError(const std::wstring& strErr, bool bWithLine) const;
+    // Sends previous for the first nSent fields where it differs from
+    // wanted, then reads the working settings: true when they equal previous.
+    bool Restore(const CtlSettings& previous, const CtlSettings& wanted, size_t nSent);
 
     CQVLSession m_session;
     CtlIdentity m_identity;
@@ -77,3 +82,12 @@ private:
 // Checks the records with the window's rules. False with err (exit 4) naming
 // the first failing field.
 bool ValidateSettings(const CtlSettings& settings, CtlError& err);
+
+// The lines a write of the settings sends: the 24 set lines and "fw\r".
+std::vector<std::wstring> WriteLines(const CtlSettings& settings);
+
+// Checks that every field can go to the unit as it is: an index field holds
+// one of its list positions, and every set line is printable ASCII ended by
+// its one carriage return. False with err (exit 4) naming the first field
+// that cannot.
+bool CheckSendable(const CtlSettings& settings, CtlError& err);

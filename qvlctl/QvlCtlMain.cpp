@@ -4,10 +4,18 @@
 // Results go to stdout, one-line errors to stderr; the exit status says what
 // failed (see CtlExit).
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -66,14 +74,56 @@ std::string Dump(const json& doc, bool bPretty)
     return doc.dump(bPretty ? 2 : -1, ' ', false, json::error_handler_t::replace);
 }
 
+// The first error writing standard output (an errno value), 0 while none.
+// Only the main thread writes there.
+int g_nOutError = 0;
+
 void Out(const std::string& strText)
 {
-    std::fwrite(strText.data(), 1, strText.size(), stdout);
+    if (std::fwrite(strText.data(), 1, strText.size(), stdout) != strText.size() && g_nOutError == 0)
+        g_nOutError = errno != 0 ? errno : EIO;
+}
+
+// Keeps descriptors 0 to 2 taken: a port or log file opened later must never
+// become "standard output". False when standard output was closed.
+bool ReserveStandardStreams()
+{
+    bool bStdout = true;
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        if (fd == STDOUT_FILENO)
+            bStdout = false;
+        // open() takes the lowest free descriptor: this one.
+        if (open("/dev/null", O_RDWR | O_CLOEXEC) != fd)
+            std::abort();
+    }
+    return bStdout;
+}
+
+// Every result has reached standard output, or the run fails: flushed and
+// checked once at the end. The status of a run that already failed stays.
+int FinishOutput(int nExit)
+{
+    errno = 0;
+    std::cout.flush();   // help texts go there
+    if (!std::cout && g_nOutError == 0)
+        g_nOutError = errno != 0 ? errno : EIO;
+    errno = 0;
+    if (std::fflush(stdout) != 0 && g_nOutError == 0)
+        g_nOutError = errno != 0 ? errno : EIO;
+    if (g_nOutError == 0 && (std::ferror(stdout) || !std::cout))
+        g_nOutError = EIO;
+    if (g_nOutError == 0)
+        return nExit;
+    std::fprintf(stderr, "qvlctl: the result could not be written to standard output: %s\n", std::strerror(g_nOutError));
+    return nExit != kExitOk ? nExit : kExitOutput;
 }
 
 void ReportError(const CtlError& err, bool bJson, const std::string& strPort = std::string())
 {
-    std::fprintf(stderr, "qvlctl: %s\n", err.strMessage.c_str());
+    // Messages may quote what the unit sent.
+    std::fprintf(stderr, "qvlctl: %s\n", Printable(err.strMessage).c_str());
     if (bJson) {
         json doc;
         if (!strPort.empty())
@@ -133,16 +183,18 @@ private:
 
 // ---- Settings as text and JSON ---------------------------------------------
 
-// The settings as a "*.all" preset file holds them.
+// The settings as a "*.all" preset file holds them. A control character
+// from the unit is shown escaped (a preset cannot hold one anyway).
 std::string PresetText(const CtlSettings& s)
 {
+    auto shown = [](const std::wstring& strValue) { return FromUtf8(Printable(ToUtf8(strValue))); };
     CIniFile ini;
     for (int n = 0; n < kWwanCount; ++n) {
         for (const auto& [strKey, strValue] : WwanSectionValues(s.wwan[static_cast<size_t>(n)]))
-            ini.SetValue(L"WWAN" + std::to_wstring(n + 1), strKey, strValue);
+            ini.SetValue(L"WWAN" + std::to_wstring(n + 1), strKey, shown(strValue));
     }
     for (const auto& [strKey, strValue] : WifiSectionValues(s.wifi))
-        ini.SetValue(L"Wi-Fi", strKey, strValue);
+        ini.SetValue(L"Wi-Fi", strKey, shown(strValue));
     return ini.Serialize();
 }
 
@@ -324,7 +376,7 @@ int RunList(const Options& o)
         if (o.bProbe) {
             const UnitResult& r = probes[i];
             if (r.err.nExit != kExitOk) {
-                std::fprintf(stderr, "qvlctl: %s\n", r.err.strMessage.c_str());
+                std::fprintf(stderr, "qvlctl: %s\n", Printable(r.err.strMessage).c_str());
                 entry["error"] = r.err.strMessage;
                 strLine += " error";
                 if (nExit == kExitOk)
@@ -332,7 +384,7 @@ int RunList(const Options& o)
             } else {
                 for (const char* pszKey : {"version", "mcuid", "serial"}) {
                     entry[pszKey] = r.doc[pszKey];
-                    strLine += " " + r.doc[pszKey].get<std::string>();
+                    strLine += " " + Printable(r.doc[pszKey].get<std::string>());
                 }
             }
         }
@@ -345,49 +397,125 @@ int RunList(const Options& o)
     return nExit;
 }
 
-// A single-field change from the command line.
+// A field and the value a command gives it: from "set KEY=VALUE" or from a
+// preset file's section.
 struct Assignment {
     const CtlField* pField;
     std::wstring strValue;
 };
 
-// What a write of a preset file applies: the sections, checked once before
-// any unit is touched.
-struct PresetPlan {
-    std::wstring strPath;
-    std::vector<int> arrWwanGroups;   // groups 0..3 to read
-    bool bNumbered = true;            // sections "WWAN1".."WWAN4", else "WWAN" into the one group
-    bool bWifi = false;
+// Every unit's values are checked before any unit is sent a line: a unit
+// whose values are refused stops the others too, so that "nothing was sent"
+// holds for every unit of --all. Each unit's thread arrives once.
+class SendGate {
+public:
+    explicit SendGate(size_t nUnits) : m_nWaiting(nUnits) {}
+
+    // True when no unit's values were refused; otherwise strInvalidPort is
+    // the first such port in port order.
+    bool Arrive(size_t nIndex, bool bInvalid, std::string& strInvalidPort, const std::string& strPort)
+    {
+        std::unique_lock<std::mutex> lock(m_mtx);
+        if (bInvalid && nIndex < m_nInvalidIndex) {
+            m_nInvalidIndex = nIndex;
+            m_strInvalidPort = strPort;
+        }
+        if (--m_nWaiting == 0)
+            m_cv.notify_all();
+        m_cv.wait(lock, [this] { return m_nWaiting == 0; });
+        strInvalidPort = m_strInvalidPort;
+        return m_strInvalidPort.empty();
+    }
+
+private:
+    std::mutex m_mtx;
+    std::condition_variable m_cv;
+    size_t m_nWaiting;
+    size_t m_nInvalidIndex = static_cast<size_t>(-1);
+    std::string m_strInvalidPort;
 };
 
-UnitResult RunOnUnit(const Options& o, const std::string& strPort, const std::vector<Assignment>& assignments,
-                     const PresetPlan& plan, Progress& progress)
+// One unit's run: read and decide (every unit before the gate), then send.
+UnitResult RunOnUnit(const Options& o, size_t nIndex, const std::string& strPort,
+                     const std::vector<Assignment>& assignments, SendGate& gate, Progress& progress)
 {
     auto phase = [&progress, &strPort](const std::string& strPhase) { progress.Phase(strPort, strPhase); };
     UnitResult r;
     r.strPort = strPort;
     CCtlUnit unit(strPort);
-    phase("connecting");
-    if (!unit.Open(r.err))
-        return r;
-    const CtlIdentity& id = unit.Identity();
-    const std::string strWho = strPort + " " + id.strSerial;
+    CtlSettings current, wanted;
+    bool bReady = false;   // wanted is decided and checked, to be written
+    std::string strWho;
 
-    if (o.strCommand == "info") {
-        AddIdentity(r.doc, id);
-        r.strText = "port: " + id.strPort + "\nversion: " + id.strVersion + "\nmcuid: " + id.strMcuId +
-                    "\nserial: " + id.strSerial + "\n";
-        r.strLine = strPort + " " + id.strVersion + " " + id.strMcuId + " " + id.strSerial;
+    auto decide = [&]() {
+        phase("connecting");
+        if (!unit.Open(r.err))
+            return;
+        const CtlIdentity& id = unit.Identity();
+        strWho = strPort + " " + Printable(id.strSerial);
+
+        if (o.strCommand == "info") {
+            AddIdentity(r.doc, id);
+            r.strText = "port: " + id.strPort + "\nversion: " + Printable(id.strVersion) +
+                        "\nmcuid: " + Printable(id.strMcuId) + "\nserial: " + Printable(id.strSerial) + "\n";
+            r.strLine = strPort + " " + Printable(id.strVersion) + " " + Printable(id.strMcuId) + " " +
+                        Printable(id.strSerial);
+            return;
+        }
+        if (o.strCommand == "erase") {
+            if (o.bDryRun) {
+                r.doc = {{"port", strPort}, {"serial", id.strSerial}, {"dry_run", true}, {"lines", {"fe"}}};
+                r.strText = "fe\n";
+                r.strLine = strPort + ": fe";
+                return;
+            }
+            bReady = true;
+            return;
+        }
+
+        phase("reading");
+        if (!unit.ReadSettings(current, r.err))
+            return;
+        if (o.strCommand == "get") {
+            AddIdentity(r.doc, id);
+            AddSettings(r.doc, current);
+            r.strText = PresetText(current);
+            return;
+        }
+
+        // set and write: the unit's settings with the given fields, checked
+        // whole with the window's rules and for the wire.
+        wanted = current;
+        for (const Assignment& a : assignments)
+            a.pField->In(wanted) = a.strValue;
+        if (!ValidateSettings(wanted, r.err) || !CheckSendable(wanted, r.err))
+            return;
+        if (o.bDryRun) {
+            json lines = json::array();
+            for (const std::wstring& strLine : WriteLines(wanted)) {
+                const std::string strShown = ShowLine(strLine, o.bShowSecrets);
+                lines.push_back(strShown);
+                r.strText += strShown + "\n";
+                r.strLine += (r.strLine.empty() ? "" : "\n") + strPort + ": " + strShown;
+            }
+            r.doc = {{"port", strPort}, {"serial", id.strSerial}, {"dry_run", true}, {"lines", lines}};
+            return;
+        }
+        bReady = true;
+    };
+    decide();
+
+    std::string strInvalidPort;
+    const bool bGo = gate.Arrive(nIndex, r.err.nExit == kExitInvalid, strInvalidPort, strPort);
+    if (!bReady)
+        return r;
+    if (!bGo) {
+        r.err = {kExitInvalid, "not written: the values for " + strInvalidPort + " are invalid, so no unit was sent any", ""};
         return r;
     }
 
+    const CtlIdentity& id = unit.Identity();
     if (o.strCommand == "erase") {
-        if (o.bDryRun) {
-            r.doc = {{"port", strPort}, {"serial", id.strSerial}, {"dry_run", true}, {"lines", {"fe"}}};
-            r.strText = "fe\n";
-            r.strLine = strPort + ": fe";
-            return r;
-        }
         CtlSettings after;
         if (!unit.Erase(after, r.err, phase))
             return r;
@@ -398,59 +526,28 @@ UnitResult RunOnUnit(const Options& o, const std::string& strPort, const std::ve
         r.strLine = strWho + " erased";
         return r;
     }
-
-    phase("reading");
-    CtlSettings current;
-    if (!unit.ReadSettings(current, r.err))
-        return r;
-
-    if (o.strCommand == "get") {
-        AddIdentity(r.doc, id);
-        AddSettings(r.doc, current);
-        r.strText = PresetText(current);
-        return r;
-    }
-
-    // set and write: change the records, check them, write them.
-    if (o.strCommand == "set") {
-        CtlSettings wanted = current;
-        for (const Assignment& a : assignments)
-            a.pField->In(wanted) = a.strValue;
-        unit.SetRecords(wanted);
-    } else {
-        CQVLSession& session = unit.Session();
-        for (int nNo : plan.arrWwanGroups) {
-            if (!session.ReadWwanSection(nNo, plan.strPath, plan.bNumbered)) {
-                r.err = {kExitPreset, ToUtf8(plan.strPath) + ": the section of WWAN " + std::to_string(nNo + 1) +
-                                          " cannot be used (see the log)", ""};
-                return r;
-            }
-        }
-        if (plan.bWifi && !session.ReadWifiSection(plan.strPath)) {
-            r.err = {kExitPreset, ToUtf8(plan.strPath) + ": the Wi-Fi section cannot be used (see the log)", ""};
-            return r;
-        }
-    }
-    if (!ValidateSettings(unit.Records(), r.err))
-        return r;
-
-    if (o.bDryRun) {
-        json lines = json::array();
-        for (const std::wstring& strLine : unit.WriteLines()) {
-            const std::string strShown = ShowLine(strLine, o.bShowSecrets);
-            lines.push_back(strShown);
-            r.strText += strShown + "\n";
-            r.strLine += (r.strLine.empty() ? "" : "\n") + strPort + ": " + strShown;
-        }
-        r.doc = {{"port", strPort}, {"serial", id.strSerial}, {"dry_run", true}, {"lines", lines}};
-        return r;
-    }
-    if (!unit.Write(r.err, phase))
+    if (!unit.Write(current, wanted, r.err, phase))
         return r;
     r.doc = {{"port", strPort}, {"serial", id.strSerial}, {"result", "written"}};
     r.strText = r.strLine = strWho + " written";
     r.strText += "\n";
     return r;
+}
+
+// Checks the values a command gives, before any unit is touched. A value
+// whose rule depends on the unit (a passphrase without its key format) is
+// checked with each unit's settings.
+bool CheckGivenValues(const std::vector<Assignment>& assignments, CtlError& err)
+{
+    CtlSettings given;   // the empty texts pass every rule
+    bool bKeyFormat = false;
+    for (const Assignment& a : assignments) {
+        a.pField->In(given) = a.strValue;
+        bKeyFormat = bKeyFormat || (a.pField->pWire->IsWifi() && a.pField->strKey == "pwtype");
+    }
+    if (!bKeyFormat)
+        given.wifi.strPassphrase.clear();
+    return ValidateSettings(given, err);
 }
 
 // Checks the command's arguments before any unit is touched.
@@ -473,17 +570,14 @@ bool PlanAssignments(const Options& o, std::vector<Assignment>& assignments, Ctl
         if (pField->IsIndex()) {
             const std::optional<std::wstring> index = ParseIndexValue(*pField, strValue);
             if (!index) {
-                std::string strChoices;
-                for (size_t i = 0; i < pField->arrLabels.size(); ++i)
-                    strChoices += (i ? ", " : "") + std::to_string(i) + " (" + pField->arrLabels[i] + ")";
-                err = {kExitInvalid, pField->strName + ": Please enter one of " + strChoices + ".", pField->strName};
+                err = {kExitInvalid, pField->strName + ": Please enter one of " + IndexChoices(*pField) + ".", pField->strName};
                 return false;
             }
             a.strValue = *index;
         }
         assignments.push_back(a);
     }
-    return true;
+    return CheckGivenValues(assignments, err);
 }
 
 std::string Extension(const std::string& strPath)
@@ -498,7 +592,20 @@ std::string Extension(const std::string& strPath)
     return strExt;
 }
 
-bool PlanPreset(const Options& o, PresetPlan& plan, CtlError& err)
+std::string UpperAscii(std::string str)
+{
+    for (char& c : str) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return str;
+}
+
+// Reads the preset file once, by the bytes of its name, and turns the
+// sections it holds into the fields they set. Every section holds all its
+// keys (one that lacks a key is cut, or not a preset); an index key holds
+// its list position as plain decimal.
+bool PlanPreset(const Options& o, std::vector<Assignment>& assignments, CtlError& err)
 {
     const std::string strExt = Extension(o.strFile);
     if (strExt == "wwan" && o.nGroup == 0) {
@@ -509,7 +616,6 @@ bool PlanPreset(const Options& o, PresetPlan& plan, CtlError& err)
         err = {kExitUsage, "--group is for *.wwan presets only", ""};
         return false;
     }
-    plan.strPath = FromUtf8(o.strFile);
     CIniFile ini;
     switch (ini.Load(o.strFile)) {
     case CIniFile::LoadResult::Ok:
@@ -518,46 +624,98 @@ bool PlanPreset(const Options& o, PresetPlan& plan, CtlError& err)
         err = {kExitPreset, o.strFile + ": no such file", ""};
         return false;
     case CIniFile::LoadResult::Failed:
-        err = {kExitPreset, o.strFile + ": " + ToUtf8(ini.Error()), ""};
+        err = {kExitPreset, o.strFile + ": " + ToUtf8(ini.Error()) + " (a preset has at most " +
+                                std::to_string(CIniFile::kMaxLines) + " lines)", ""};
         return false;
     }
+    if (ini.WasCut()) {
+        err = {kExitPreset, o.strFile + ": larger than the " + std::to_string(CIniFile::kMaxFileBytes / (1024 * 1024)) +
+                                " MiB a preset may have", ""};
+        return false;
+    }
+
+    // The sections to use: the file's section name and the group it sets.
+    std::vector<std::pair<std::wstring, int>> sections;
     if (strExt == "wwan") {
-        plan.bNumbered = false;
         if (ini.HasSectionExact(L"WWAN"))
-            plan.arrWwanGroups.push_back(o.nGroup - 1);
+            sections.push_back({L"WWAN", o.nGroup - 1});
     } else if (strExt == "wifi") {
-        plan.bWifi = ini.HasSectionExact(L"Wi-Fi");
+        if (ini.HasSectionExact(L"Wi-Fi"))
+            sections.push_back({L"Wi-Fi", kWifiGroup});
     } else {
         for (int n = 0; n < kWwanCount; ++n) {
             if (ini.HasSectionExact(L"WWAN" + std::to_wstring(n + 1)))
-                plan.arrWwanGroups.push_back(n);
+                sections.push_back({L"WWAN" + std::to_wstring(n + 1), n});
         }
-        plan.bWifi = ini.HasSectionExact(L"Wi-Fi");
+        if (ini.HasSectionExact(L"Wi-Fi"))
+            sections.push_back({L"Wi-Fi", kWifiGroup});
     }
-    if (plan.arrWwanGroups.empty() && !plan.bWifi) {
+    if (sections.empty()) {
         const char* pszWanted = strExt == "wwan" ? "[WWAN]" : strExt == "wifi" ? "[Wi-Fi]" : "[WWAN1] to [WWAN4] or [Wi-Fi]";
         err = {kExitPreset, o.strFile + ": no " + std::string(pszWanted) + " section", ""};
         return false;
+    }
+
+    for (const auto& [strSection, nGroup] : sections) {
+        for (const CtlField& field : CtlFields()) {
+            if (field.pWire->nGroup != nGroup)
+                continue;
+            const std::string strKey = UpperAscii(field.strKey);
+            const std::string strWhere = o.strFile + ": [" + ToUtf8(strSection) + "] " + strKey;
+            std::wstring strValue;
+            if (!ini.GetValue(strSection, FromUtf8(strKey), strValue)) {
+                err = {kExitPreset, strWhere + " is missing (is the file cut?)", field.strName};
+                return false;
+            }
+            if (field.IsIndex() && !ParseIndexNumber(field, strValue)) {
+                err = {kExitInvalid, strWhere + "=" + ToUtf8(strValue) + ": Please enter one of " + IndexChoices(field) + ".",
+                       field.strName};
+                return false;
+            }
+            assignments.push_back({&field, strValue});
+        }
+    }
+    return CheckGivenValues(assignments, err);
+}
+
+// A port named with --port must be there, for every command.
+bool CheckNamedPorts(const Options& o, CtlError& err)
+{
+    for (const std::string& strPort : o.arrPorts) {
+        struct stat st {};
+        if (stat(strPort.c_str(), &st) != 0) {
+            err = {kExitNoUnit, "cannot use " + strPort + ": " + std::strerror(errno) +
+                                    "; the unit is not there: check its USB cable and the port name", ""};
+            return false;
+        }
+        if (!S_ISCHR(st.st_mode)) {
+            err = {kExitNoUnit, "cannot use " + strPort + ": not a serial port", ""};
+            return false;
+        }
     }
     return true;
 }
 
 int RunCommand(const Options& o)
 {
-    if (o.strCommand == "list")
-        return RunList(o);
-
     CtlError err;
+    if (o.strCommand == "list") {
+        if (!CheckNamedPorts(o, err)) {
+            ReportError(err, o.bJson);
+            return err.nExit;
+        }
+        return RunList(o);
+    }
+
     if (o.strCommand == "erase" && !o.bYes && !o.bDryRun)
         err = {kExitUsage, "erase clears every setting of the unit: confirm with --yes", ""};
     else if (o.strCommand == "get" && o.bAll && !o.bJson)
         err = {kExitUsage, "get --all gives one line per unit: add --json", ""};
     std::vector<Assignment> assignments;
-    PresetPlan plan;
     if (err.nExit == kExitOk && o.strCommand == "set")
         PlanAssignments(o, assignments, err);
     if (err.nExit == kExitOk && o.strCommand == "write")
-        PlanPreset(o, plan, err);
+        PlanPreset(o, assignments, err);
     std::vector<std::string> arrPorts;
     if (err.nExit == kExitOk)
         SelectPorts(o, arrPorts, err);
@@ -568,8 +726,11 @@ int RunCommand(const Options& o)
 
     const bool bChanges = o.strCommand == "write" || o.strCommand == "set" || o.strCommand == "erase";
     Progress progress(arrPorts.size(), bChanges && !o.bDryRun);
+    SendGate gate(arrPorts.size());
+    std::vector<size_t> arrIndexes(arrPorts.size());
     std::vector<UnitResult> results = RunEach(arrPorts, [&](const std::string& strPort) {
-        UnitResult r = RunOnUnit(o, strPort, assignments, plan, progress);
+        const size_t nIndex = static_cast<size_t>(std::find(arrPorts.begin(), arrPorts.end(), strPort) - arrPorts.begin());
+        UnitResult r = RunOnUnit(o, nIndex, strPort, assignments, gate, progress);
         progress.UnitDone();
         return r;
     });
@@ -584,7 +745,7 @@ int RunCommand(const Options& o)
                 (o.bAll && r.err.strMessage.find(r.strPort) == std::string::npos ? r.strPort + ": " : "") +
                 r.err.strMessage;
             if (o.bAll && !o.bJson)
-                Out(r.strPort + " FAILED: " + r.err.strMessage + "\n");
+                Out(r.strPort + " FAILED: " + Printable(r.err.strMessage) + "\n");
             ReportError({r.err.nExit, strMessage, r.err.strField}, o.bJson, o.bAll ? r.strPort : std::string());
             continue;
         }
@@ -611,14 +772,24 @@ bool ArgsHave(int argc, char** argv, const char* pszArg)
 
 int main(int argc, char** argv)
 {
+    // A result that cannot be written is an error, never a silent success.
+    if (!ReserveStandardStreams()) {
+        std::fputs("qvlctl: standard output is closed: the result could not be written\n", stderr);
+        return kExitOutput;
+    }
+    // A reader that went away is reported by the write's error, not a signal.
+    signal(SIGPIPE, SIG_IGN);
+
     Options o;
     CLI::App app{"Reads and writes the settings of QVL units attached by USB.", "qvlctl"};
     app.set_version_flag("--version", std::string("qvlctl ") + kVersionText);
     app.require_subcommand(1, 1);
     app.fallthrough();
-    app.footer("Exit status: 0 success; 1 the unit refused or did not answer, or read-back differed; 2 usage error;\n"
-               "3 no unit found or its port cannot be opened; 4 a value is invalid (nothing was sent);\n"
-               "5 the preset file cannot be read or has no usable section.");
+    app.footer("Exit status: 0 success: every unit holds exactly what was asked (read back and compared) and the\n"
+               "result reached standard output; 1 the unit refused or did not answer, or read-back differed; 2 usage\n"
+               "error; 3 no unit found, or its port does not exist or cannot be opened; 4 a value is invalid (nothing\n"
+               "was sent to any unit); 5 the preset file cannot be read, is cut or too large, or has no usable\n"
+               "section; 6 the result could not be written to standard output (closed, full or gone).");
 
     app.add_option("--port", o.arrPorts, "Use the unit on this serial port (repeatable; skips the search)")
         ->type_name("PATH")
@@ -653,12 +824,12 @@ int main(int argc, char** argv)
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
+        return FinishOutput(app.exit(e));
     } catch (const CLI::CallForAllHelp& e) {
-        return app.exit(e);
+        return FinishOutput(app.exit(e));
     } catch (const CLI::CallForVersion&) {
-        std::printf("qvlctl %s\n", kVersionText);
-        return kExitOk;
+        Out(std::string("qvlctl ") + kVersionText + "\n");
+        return FinishOutput(kExitOk);
     } catch (const CLI::ParseError& e) {
         // An argument nothing took is named first: it is usually the cause.
         std::string strMessage = e.what();
@@ -667,17 +838,18 @@ int main(int argc, char** argv)
             strMessage = (arrExtras[0].rfind('-', 0) == 0 ? "unknown option " : "unexpected argument ") + arrExtras[0];
         ReportError({kExitUsage, strMessage, ""}, ArgsHave(argc, argv, "--json"));
         std::fputs("Usage: qvlctl [OPTIONS] list|info|get|set|write|erase ... (qvlctl --help tells more)\n", stderr);
-        return kExitUsage;
+        return FinishOutput(kExitUsage);
     }
     o.strCommand = app.get_subcommands().front()->get_name();
     if (o.bAll && !o.strSerial.empty()) {
         ReportError({kExitUsage, "--all and --serial exclude each other", ""}, o.bJson);
-        return kExitUsage;
+        return FinishOutput(kExitUsage);
     }
 
     SetupLogging(JoinCommandLine(argc, argv));
-    const int nExit = RunCommand(o);
-    std::fflush(stdout);
+    const int nExit = FinishOutput(RunCommand(o));
+    if (nExit == kExitOutput)
+        spdlog::error("qvlctl: the result could not be written to standard output");
     spdlog::shutdown();
     return nExit;
 }

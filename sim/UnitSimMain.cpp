@@ -14,6 +14,7 @@
 
 #include "app/Logging.h"
 #include "app/TextUtil.h"
+#include "protocol/WireFields.h"
 #include "sim/VirtualUnit.h"
 
 namespace {
@@ -45,6 +46,8 @@ const char* kUsage =
     "  --line-packets        send each line of a reply alone, --chunk-pause apart\n"
     "  --late-lf=MS          send the LF of every line end alone, MS later\n"
     "  --noise=TEXT          send TEXT before every reply (escapes)\n"
+    "  --cut-value=P.FIELD   accept set lines of this field but store the value\n"
+    "                        without its last character (e.g. 1.apn)\n"
     "Program:\n"
     "  -h, --help            show this text and exit\n"
     "  --version             show this program's version and exit\n";
@@ -181,6 +184,11 @@ int main(int argc, char** argv)
                 return Usage("bad escape in " + strArg);
             (strName == "--error-on" ? faults.strErrorOnCommand
                                      : strName == "--silent-on" ? faults.strSilentOnCommand : faults.strNoise) = strText;
+        } else if (strName == "--cut-value") {
+            const size_t nDot = strValue.find('.');
+            if (nDot == std::string::npos || !FindWireField(strValue.substr(0, nDot), strValue.substr(nDot + 1)))
+                return Usage("bad field in " + strArg);
+            faults.strCutValue = strValue.substr(0, nDot) + " " + strValue.substr(nDot + 1);
         } else if (strName == "--chunk") {
             if (!ParseCount(strValue, 1 << 20, nNumber))
                 return Usage("bad number in " + strArg);

@@ -571,7 +571,10 @@ std::string VirtualUnit::AnswerSet(const std::string& strLine)
     const std::string strValue = strBody.substr(nBlank2 + 1);
     if (pField == nullptr || !ValueAccepted(KindOf(*pField), strValue, m_settings.wifi.strKeyFormat))
         return kErrorReply;
-    pField->In(m_settings.wwan, m_settings.wifi) = WidenBytes(strValue.data(), strValue.size());
+    std::wstring& strStored = pField->In(m_settings.wwan, m_settings.wifi);
+    strStored = WidenBytes(strValue.data(), strValue.size());
+    if (!strStored.empty() && m_faults.strCutValue == strBody.substr(0, nBlank2))
+        strStored.pop_back();
     return strLine + "\n";
 }
 

@@ -55,6 +55,8 @@ struct VirtualUnitFaults {
     std::string strNoise;               // bytes sent before every reply
     bool bPacketPerLine = false;        // (without chunking) each line of a reply in its own write, nChunkPauseMs apart
     int nLateLfMs = 0;                  // if > 0, the "\n" of every line end goes alone, this long after the rest
+    std::string strCutValue;            // "<profile> <field>" (e.g. "2 apn"): a set line for it is accepted and
+                                        // echoed, but the value is stored without its last character
 };
 
 class VirtualUnit {

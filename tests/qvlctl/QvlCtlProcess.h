@@ -17,7 +17,10 @@ struct CtlRun {
 };
 
 // Runs strProgram with the arguments in strDir (where its log file goes).
-inline CtlRun RunProgram(const std::string& strProgram, const std::vector<std::string>& args, const std::string& strDir)
+// Standard output is collected, or with strStdout the program's standard
+// output is that file ("/dev/full"), or closed for "-".
+inline CtlRun RunProgram(const std::string& strProgram, const std::vector<std::string>& args, const std::string& strDir,
+                         const std::string& strStdout = std::string())
 {
     CtlRun run;
     int out[2], err[2];
@@ -27,6 +30,13 @@ inline CtlRun RunProgram(const std::string& strProgram, const std::vector<std::s
     if (pid == 0) {
         dup2(out[1], STDOUT_FILENO);
         dup2(err[1], STDERR_FILENO);
+        if (strStdout == "-") {
+            close(STDOUT_FILENO);
+        } else if (!strStdout.empty()) {
+            const int fd = open(strStdout.c_str(), O_WRONLY);
+            if (fd < 0 || dup2(fd, STDOUT_FILENO) < 0)
+                _exit(127);
+        }
         if (chdir(strDir.c_str()) != 0)
             _exit(127);
         std::vector<char*> argv;

@@ -3,14 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 #include <spdlog/spdlog.h>
 
 #include "app/QVLSession.h"
+#include "presets/IniFile.h"
 #include "sim/VirtualUnit.h"
 #include "support/TempDir.h"
 #include "qvlctl/QvlCtlProcess.h"
@@ -50,11 +54,12 @@ protected:
     // The test's own preset writes log at info level; keep the output to failures.
     void SetUp() override { spdlog::set_level(spdlog::level::warn); }
 
-    VirtualUnit& AddUnit(const std::string& strSerial = "12345678")
+    VirtualUnit& AddUnit(const std::string& strSerial = "12345678", const std::string& strLink = std::string())
     {
         VirtualUnitOptions options;
         options.settings = Sample();
         options.strSerialReply = "SERIAL " + strSerial + "\r\n";
+        options.strLinkPath = strLink;
         m_units.push_back(std::make_unique<VirtualUnit>(options));
         EXPECT_TRUE(m_units.back()->Start());
         return *m_units.back();
@@ -67,7 +72,23 @@ protected:
         return RunProgram(QVLCTL_BINARY, args, m_dir.Str());
     }
 
+    // What "get" prints for the sample settings, with one text replaced.
+    std::string SampleFile(const std::string& strOld = std::string(), const std::string& strNew = std::string())
+    {
+        std::string strText = m_strSampleFile;
+        if (strText.empty()) {
+            VirtualUnit unit;
+            unit.SetSettings(Sample());
+            EXPECT_TRUE(unit.Start());
+            strText = m_strSampleFile = Ctl({"get"}, &unit).strOut;
+        }
+        if (!strOld.empty())
+            strText.replace(strText.find(strOld), strOld.size(), strNew);
+        return strText;
+    }
+
     TempDir m_dir{"qvlctl-test"};
+    std::string m_strSampleFile;
     std::vector<std::unique_ptr<VirtualUnit>> m_units;
 };
 
@@ -211,7 +232,10 @@ TEST_F(QvlCtlTest, UnitFailuresNameWhatFailed)
     const nlohmann::json error = nlohmann::json::parse(refused.strOut);
     EXPECT_EQ(error["field"], "wwan2.username");
     EXPECT_NE(error["error"].get<std::string>().find("\"set 2 user telekom\""), std::string::npos);
-    EXPECT_EQ(ChangingLines(unit).size(), 7u);   // nothing after the refused line, no "fw"
+    // After the refused line only the changed field goes back; no "fw".
+    const std::vector<std::string> lines = ChangingLines(unit);
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines.back(), "set 1 apn internet\r");
 
     // A refused commit fails the same way.
     faults = {};
@@ -220,6 +244,7 @@ TEST_F(QvlCtlTest, UnitFailuresNameWhatFailed)
     EXPECT_EQ(Ctl({"set", "wwan1.apn=x"}, &unit).nExit, 1);
 
     EXPECT_EQ(Ctl({"--port=" + m_dir.Path("no-such-port"), "info"}).nExit, 3);
+    EXPECT_EQ(Ctl({"--port=" + m_dir.Path("no-such-port"), "list"}).nExit, 3);
 }
 
 TEST_F(QvlCtlTest, AllUnitsAtOnceAndSelection)
@@ -282,6 +307,219 @@ TEST_F(QvlCtlTest, JsonHoldsIdentityAndEveryField)
             nFields += item.key().find("_label") == std::string::npos ? 1 : 0;
     }
     EXPECT_EQ(nFields, 24u);
+}
+
+// A line controller ships on exit 0: a result that did not reach its file
+// is a failure of its own.
+TEST_F(QvlCtlTest, ResultThatCannotBeWrittenFails)
+{
+    VirtualUnit& unit = AddUnit();
+    const std::vector<std::string> port = {"--port=" + unit.PortPath()};
+    auto run = [&](std::vector<std::string> args, const std::string& strStdout) {
+        args.insert(args.begin(), port.begin(), port.end());
+        return RunProgram(QVLCTL_BINARY, args, m_dir.Str(), strStdout);
+    };
+    const CtlRun full = run({"get"}, "/dev/full");
+    EXPECT_EQ(full.nExit, 6);
+    EXPECT_NE(full.strErr.find("could not be written"), std::string::npos) << full.strErr;
+    EXPECT_EQ(run({"get", "--json"}, "/dev/full").nExit, 6);
+    EXPECT_EQ(run({"--version"}, "/dev/full").nExit, 6);
+
+    // Closed: known before the unit is touched.
+    unit.ClearReceived();
+    EXPECT_EQ(run({"get"}, "-").nExit, 6);
+    EXPECT_TRUE(unit.ReceivedLines().empty());
+}
+
+// Every value is decided and checked before any unit is sent a line; a value
+// the unit would refuse is exit 4 for all units of --all.
+TEST_F(QvlCtlTest, ValuesAreCheckedBeforeAnyUnitIsSentALine)
+{
+    VirtualUnit& a = AddUnit("11111111");
+    VirtualUnit& b = AddUnit("22222222");
+    UnitSettings hex = Sample();
+    hex.wifi = {L"Office", L"1", L"1", std::wstring(64, L'a')};
+    b.SetSettings(hex);
+    a.ClearReceived();
+    b.ClearReceived();
+    const std::vector<std::string> all = {"--port=" + a.PortPath(), "--port=" + b.PortPath(), "--all"};
+    auto writeAll = [&](const std::string& strName, const std::string& strText) {
+        WriteBytes(m_dir.Path(strName), strText);
+        std::vector<std::string> args = all;
+        args.insert(args.end(), {"--json", "write", m_dir.Path(strName)});
+        return Ctl(args);
+    };
+
+    // The APN of profile 2 comes before its index fields: nothing of it may go.
+    for (const char* pszAuth : {"AUTHTYPE=01", "AUTHTYPE=7", "AUTHTYPE=1x", "AUTHTYPE="}) {
+        std::string strText = SampleFile("APN=internet.telekom", "APN=new.apn");
+        strText.replace(strText.find("AUTHTYPE=2"), 10, pszAuth);
+        const CtlRun run = writeAll("auth.all", strText);
+        EXPECT_EQ(run.nExit, 4) << pszAuth << run.strErr;
+        EXPECT_NE(run.strOut.find("\"wwan2.authtype\""), std::string::npos) << pszAuth << run.strOut;
+    }
+    const CtlRun pdp = writeAll("pdp.all", SampleFile("PDPTYPE=2", "PDPTYPE=9"));
+    EXPECT_EQ(pdp.nExit, 4);
+    const CtlRun accent = writeAll("accent.all", SampleFile("APN=web.vodafone.de", "APN=web.vodaf\xc3\xb6ne.de"));
+    EXPECT_EQ(accent.nExit, 4);
+    EXPECT_NE(accent.strErr.find("WWAN 3 - APN: Please enter only ASCII characters other than spaces."), std::string::npos)
+        << accent.strErr;
+
+    // Valid for unit a (ASCII key format), not for unit b (HEX): neither unit
+    // is written, and a's line says why.
+    std::vector<std::string> args = all;
+    args.insert(args.end(), {"set", "wifi.passphrase=abcdefgh12"});
+    const CtlRun mixed = Ctl(args);
+    EXPECT_EQ(mixed.nExit, 4);
+    EXPECT_NE(mixed.strOut.find(a.PortPath() + " FAILED: not written: the values for " + b.PortPath()), std::string::npos)
+        << mixed.strOut;
+
+    EXPECT_TRUE(ChangingLines(a).empty());
+    EXPECT_TRUE(ChangingLines(b).empty());
+}
+
+// The file is read once, by the bytes of its name, and that one content goes
+// to every unit, whatever happens to the file meanwhile.
+TEST_F(QvlCtlTest, PresetIsReadOnceByTheBytesOfItsName)
+{
+    // Two files whose names differ only in their encoding.
+    VirtualUnit& named = AddUnit("12345678", m_dir.Path("port-\xe9"));
+    WriteBytes(m_dir.Path("pr\xe9set.all"), SampleFile("APN=internet.telekom", "APN=latin1.name"));
+    WriteBytes(m_dir.Path("pr\xc3\xa9set.all"), SampleFile("APN=internet.telekom", "APN=utf8.name"));
+    const CtlRun byBytes = Ctl({"write", m_dir.Path("pr\xe9set.all")}, &named);
+    ASSERT_EQ(byBytes.nExit, 0) << byBytes.strErr;
+    EXPECT_EQ(named.CommittedSettings().wwan[1].strApn, L"latin1.name");
+
+    // The second unit answers slowly: the first one has long read its
+    // settings when the file is replaced.
+    VirtualUnit& fast = AddUnit("11111111");
+    VirtualUnit& slow = AddUnit("22222222");
+    VirtualUnitFaults faults;
+    faults.nChunkSize = 48;
+    faults.nChunkPauseMs = 100;
+    slow.SetFaults(faults);
+    const std::string strPath = m_dir.Path("line.all");
+    WriteBytes(strPath, SampleFile("APN=internet.telekom", "APN=old.content"));
+    CtlRun run;
+    std::thread ctl([&] {
+        run = Ctl({"--port=" + fast.PortPath(), "--port=" + slow.PortPath(), "--all", "write", strPath});
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    auto gotGet = [&fast] {
+        for (const std::string& strLine : fast.ReceivedLines())
+            if (strLine == "get\r")
+                return true;
+        return false;
+    };
+    while (!gotGet() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    WriteBytes(m_dir.Path("line.new"), SampleFile("APN=internet.telekom", "APN=new.content"));
+    ASSERT_EQ(std::rename(m_dir.Path("line.new").c_str(), strPath.c_str()), 0);
+    ctl.join();
+    EXPECT_EQ(run.nExit, 0) << run.strErr;
+    EXPECT_EQ(fast.CommittedSettings().wwan[1].strApn, L"old.content");
+    EXPECT_EQ(slow.CommittedSettings().wwan[1].strApn, L"old.content");
+}
+
+// A file that is cut, or larger than the reader takes, is not a preset.
+TEST_F(QvlCtlTest, CutAndOversizedPresetsAreRefused)
+{
+    VirtualUnit& unit = AddUnit();
+    unit.ClearReceived();
+    const std::string strFull = SampleFile("APN=internet.telekom", "APN=from.file");
+
+    // Cut inside [WWAN3], as a backup to a full disk ends.
+    WriteBytes(m_dir.Path("cut.all"), strFull.substr(0, strFull.find("PDPTYPE=", strFull.find("[WWAN3]"))));
+    const CtlRun cut = Ctl({"write", m_dir.Path("cut.all")}, &unit);
+    EXPECT_EQ(cut.nExit, 5);
+    EXPECT_NE(cut.strErr.find("[WWAN3] PDPTYPE is missing"), std::string::npos) << cut.strErr;
+
+    // Whole sections first, then more than the reader takes: in bytes, in lines.
+    WriteBytes(m_dir.Path("big.all"), strFull + ";" + std::string(CIniFile::kMaxFileBytes, 'x') + "\r\n");
+    EXPECT_EQ(Ctl({"write", m_dir.Path("big.all")}, &unit).nExit, 5);
+    std::string strLong = strFull;
+    for (size_t n = 0; n < CIniFile::kMaxLines; ++n)
+        strLong += ";\r\n";
+    WriteBytes(m_dir.Path("long.all"), strLong);
+    EXPECT_EQ(Ctl({"write", m_dir.Path("long.all")}, &unit).nExit, 5);
+    EXPECT_TRUE(ChangingLines(unit).empty());
+
+    // The window refuses the long one as well.
+    CQVLSession window;
+    EXPECT_FALSE(window.ReadWwanSection(1, m_dir.WPath("long.all"), true));
+    EXPECT_FALSE(window.ReadWifiSection(m_dir.WPath("long.all")));
+    EXPECT_TRUE(window.ReadWwanSection(1, m_dir.WPath("cut.all"), true));   // the file itself reads
+}
+
+// A write that fails part-way puts the unit's working settings back, so a
+// later commit stores only what its own run asked for.
+TEST_F(QvlCtlTest, FailedWriteRestoresThePreviousSettings)
+{
+    VirtualUnit& unit = AddUnit();
+    WriteBytes(m_dir.Path("new.all"), SampleFile("[WWAN1]\r\nAPN=internet\r\nUSERNAME=\r\nPASSWORD=",
+                                                 "[WWAN1]\r\nAPN=changed\r\nUSERNAME=u\r\nPASSWORD=p"));
+    VirtualUnitFaults faults;
+    faults.nErrorOnSetLine = 4;   // after apn, user and pw of profile 1
+    unit.SetFaults(faults);
+    const CtlRun failed = Ctl({"write", m_dir.Path("new.all")}, &unit);
+    EXPECT_EQ(failed.nExit, 1);
+    EXPECT_NE(failed.strErr.find("(at \"set 1 auth 1\"); restored the unit's previous settings"), std::string::npos)
+        << failed.strErr;
+    EXPECT_TRUE(Same(unit.Settings(), Sample()));
+
+    ASSERT_EQ(Ctl({"set", "wifi.ssid=Lab"}, &unit).nExit, 0);
+    UnitSettings expected = Sample();
+    expected.wifi.strSsid = L"Lab";
+    EXPECT_TRUE(Same(unit.CommittedSettings(), expected));
+
+    // When putting back fails too, the operator is told what to do.
+    faults.strErrorOnCommand = "set 1 apn internet\r";
+    unit.SetFaults(faults);
+    const CtlRun stuck = Ctl({"write", m_dir.Path("new.all")}, &unit);
+    EXPECT_EQ(stuck.nExit, 1);
+    EXPECT_NE(stuck.strErr.find("the unit holds unconfirmed changes and must be power-cycled or erased"), std::string::npos)
+        << stuck.strErr;
+    EXPECT_TRUE(Same(unit.CommittedSettings(), expected));
+}
+
+// "written" is only said after the unit's settings were read back and equal
+// what was sent.
+TEST_F(QvlCtlTest, ReadBackDifferenceNamesTheField)
+{
+    VirtualUnit& unit = AddUnit();
+    VirtualUnitFaults faults;
+    faults.strCutValue = "2 apn";
+    unit.SetFaults(faults);
+    const CtlRun run = Ctl({"--json", "set", "wifi.ssid=Lab"}, &unit);
+    EXPECT_EQ(run.nExit, 1);
+    const nlohmann::json error = nlohmann::json::parse(run.strOut);
+    EXPECT_EQ(error["field"], "wwan2.apn");
+    EXPECT_NE(error["error"].get<std::string>().find("\"internet.telekom\""), std::string::npos) << run.strOut;
+}
+
+// What the unit sends is shown, never obeyed by the terminal.
+TEST_F(QvlCtlTest, UnitTextIsPrintedEscaped)
+{
+    VirtualUnitOptions options;
+    options.settings = Sample();
+    options.settings.wifi.strSsid = L"Lab\x1b[2J";
+    options.strSerialReply = "SERIAL 1\x1b]2;owned\x07\x1b[2J\x9b" "1m\r\n";
+    VirtualUnit unit(options);
+    ASSERT_TRUE(unit.Start());
+    const std::string strShown = "1\\x1b]2;owned\\x07\\x1b[2J\\x9b1m";
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"info"}, {"list", "--probe"}, {"get"}}) {
+        const CtlRun run = Ctl(args, &unit);
+        EXPECT_EQ(run.nExit, 0) << args[0] << run.strErr;
+        EXPECT_EQ(run.strOut.find('\x1b'), std::string::npos) << args[0];
+        EXPECT_EQ(run.strOut.find("\xc2\x9b"), std::string::npos) << args[0];
+        if (args[0] != "get") {
+            EXPECT_NE(run.strOut.find(strShown), std::string::npos) << run.strOut;
+        }
+    }
+    EXPECT_NE(Ctl({"get"}, &unit).strOut.find("SSID=Lab\\x1b[2J"), std::string::npos);
+    const nlohmann::json doc = nlohmann::json::parse(Ctl({"--json", "info"}, &unit).strOut);
+    EXPECT_EQ(doc["serial"], "1\x1b]2;owned\x07\x1b[2J\xc2\x9b" "1m");
 }
 
 } // namespace

@@ -1,9 +1,10 @@
 #!/bin/bash
-# Runs the qvlctl walkthrough of the README as it stands: every "$ " line of
-# the indented blocks in its "## qvlctl" section, in order, in a scratch
-# folder, against the virtual unit the section names. Each command must exit
-# 0 and print exactly the lines shown under it. The unit's link path is
-# replaced by a private one, so that runs at the same time do not meet.
+# Runs the qvlctl walkthrough of the README as it stands: the first fenced
+# ```sh block of its "## qvlctl" section, every command in order, in one shell
+# in a scratch folder, as a reader who pastes it would. The "# " lines under a
+# command are what it must print; each command must exit 0. The unit's link
+# path is replaced by a private one, so that runs at the same time do not
+# meet.
 # Usage: readme_walkthrough.sh README BINDIR...
 set -uo pipefail
 
@@ -14,79 +15,69 @@ export PATH
 
 section=$(awk '/^## /{on = ($0 == "## qvlctl")} on' "$readme")
 [ -n "$section" ] || { echo "no \"## qvlctl\" section in $readme"; exit 1; }
+block=$(awk '/^```sh$/ && !done {on = 1; next} /^```$/ && on {on = 0; done = 1} on' <<<"$section")
+[ -n "$block" ] || { echo "no \`\`\`sh block in the \"## qvlctl\" section"; exit 1; }
 
-# The unit the text starts: `qvl-unit-sim --link=PATH ...` in backquotes.
-sim=$(grep -o '`qvl-unit-sim [^`]*`' <<<"$section" | head -1 | tr -d '`')
-link=$(grep -o -- '--link=[^ ]*' <<<"$sim" | head -1 | cut -d= -f2)
-[ -n "$link" ] || { echo "the section names no qvl-unit-sim --link=PATH"; exit 1; }
+# The unit the block starts: `qvl-unit-sim --link=PATH ...`.
+link=$(grep -o -- 'qvl-unit-sim --link=[^ ]*' <<<"$block" | head -1 | cut -d= -f2)
+[ -n "$link" ] || { echo "the block starts no qvl-unit-sim --link=PATH"; exit 1; }
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/qvl-readme-XXXXXX")
-simpid=
+mine="$scratch/qvl-sim"
 cleanup() {
-    exec 3>&- 2>/dev/null
-    [ -n "$simpid" ] && kill "$simpid" 2>/dev/null && wait "$simpid" 2>/dev/null
+    # Whatever the block left running (the unit and what feeds it) is in the
+    # block's own process group.
+    [ -s "$scratch/pgid" ] && kill -- "-$(cat "$scratch/pgid")" 2>/dev/null
     rm -rf "$scratch"
 }
 trap cleanup EXIT
-mine="$scratch/qvl-sim"
 cd "$scratch" || exit 1
 
-# The unit runs until its input ends.
-mkfifo input
-read -r -a simargs <<<"${sim//$link/$mine}"
-"${simargs[@]}" <input >sim.out 2>&1 &
-simpid=$!
-exec 3>input
-for _ in $(seq 100); do [ -e "$mine" ] && break; sleep 0.05; done
-[ -e "$mine" ] || { echo "the unit did not start: ${simargs[*]}"; cat sim.out; exit 1; }
-
-# Commands and the output shown under each, from the indented lines.
-failed=0
-ran=0
-run_one() { # command, expected output
-    local got status
-    got=$(bash -c "$1" 2>stderr.txt)
-    status=$?
-    got=${got//$'\r'/}   # preset files end their lines in CR LF
-    ran=$((ran + 1))
-    if [ "$status" -ne 0 ] || [ "$got" != "$2" ]; then
-        failed=1
-        echo "FAILED: \$ $1  (exit $status)"
-        echo "--- shown in the README"; printf '%s\n' "$2"
-        echo "--- printed"; printf '%s\n' "$got"
-        echo "--- stderr"; cat stderr.txt
-    else
-        echo "ok: \$ $1"
-    fi
-}
-cmd=
-expected=
-have=0
+# Commands and the output shown under each. Every command runs in the same
+# shell (the unit started in the background stays its job), its output and
+# status kept in files of its own.
+declare -a cmds expected
+n=0
 while IFS= read -r line; do
+    line=${line//$link/$mine}
     case "$line" in
-        '    $ '*)
-            [ "$have" = 1 ] && run_one "$cmd" "$expected"
-            cmd=${line#    \$ }
-            cmd=${cmd//$link/$mine}
-            expected=
-            have=1
-            ;;
-        '    '*)
-            if [ "$have" = 1 ]; then
-                text=${line#    }
-                text=${text//$link/$mine}
-                expected+=${expected:+$'\n'}$text
-            fi
-            ;;
-        '')
+        '') ;;
+        '# '* | '#')
+            [ "$n" -gt 0 ] || continue
+            text=${line#\#}
+            text=${text# }
+            expected[n]+=${expected[n]:+$'\n'}$text
             ;;
         *)
-            [ "$have" = 1 ] && run_one "$cmd" "$expected"
-            have=0
+            n=$((n + 1))
+            cmds[n]=$line
+            expected[n]=
             ;;
     esac
-done <<<"$section"
-[ "$have" = 1 ] && run_one "$cmd" "$expected"
+done <<<"$block"
+[ "$n" -gt 0 ] || { echo "no commands found in the block"; exit 1; }
 
-[ "$ran" -gt 0 ] || { echo "no commands found in the section"; exit 1; }
+for i in $(seq 1 "$n"); do
+    printf '{ %s\n} >out.%d 2>err.%d; echo $? >status.%d\n' "${cmds[i]}" "$i" "$i" "$i"
+done >walkthrough.sh
+# A unit that never appears must not hold the test up: the whole block is
+# bounded, in a session of its own.
+setsid bash -c 'echo $$ >pgid; exec timeout 50 bash walkthrough.sh' </dev/null >/dev/null 2>&1
+
+failed=0
+for i in $(seq 1 "$n"); do
+    status=$(cat "status.$i" 2>/dev/null || echo "not run")
+    # Preset files end their lines in CR LF; a README keeps no trailing
+    # blanks (an empty value's "set 1 user ").
+    got=$(tr -d '\r' <"out.$i" 2>/dev/null | sed 's/[ \t]*$//')
+    if [ "$status" != 0 ] || [ "$got" != "${expected[i]}" ]; then
+        failed=1
+        echo "FAILED: ${cmds[i]}  (exit $status)"
+        echo "--- shown in the README"; printf '%s\n' "${expected[i]}"
+        echo "--- printed"; printf '%s\n' "$got"
+        echo "--- stderr"; cat "err.$i" 2>/dev/null
+    else
+        echo "ok: ${cmds[i]}"
+    fi
+done
 exit "$failed"
