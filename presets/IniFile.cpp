@@ -1,7 +1,5 @@
 #include "presets/IniFile.h"
 
-#include <cwchar>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -406,9 +404,9 @@ std::wstring PresetValueProblem(const std::wstring& strValue)
     for (wchar_t wc : strValue) {
         const auto nCode = static_cast<unsigned long>(wc);
         if ((nCode < 0x20 && wc != L'\t') || nCode == 0x7F) {
-            wchar_t szCode[8];
-            std::swprintf(szCode, 8, L"%04lX", nCode);
-            return L"holds a control character (U+" + std::wstring(szCode) + L")";
+            static const wchar_t kHex[] = L"0123456789ABCDEF";
+            const std::wstring strCode = {L'0', L'0', kHex[(nCode >> 4) & 0xF], kHex[nCode & 0xF]};
+            return L"holds a control character (U+" + strCode + L")";
         }
     }
     return std::wstring();
