@@ -67,6 +67,11 @@ public:
 
     // ---- Protocol --------------------------------------------------------
     void ParseRecvData();              // receive thread, after each chunk
+    // Receive thread: whether the reply so far is complete unless more text
+    // comes (see kReplySettleMs), and its completion once the line stayed
+    // quiet that long.
+    bool IsReplySettling() const;
+    void SettleRecvData();
 
     // One exchange: ends a line a stalled write left unended, discards the
     // port's unread input, empties the response text, records the command and
@@ -88,8 +93,9 @@ public:
     bool fw_APN_WIFI_info(std::wstring& strErr, const char* pszLogName = "CQVLUtilityDlg::OnBnClickedWrite");
 
     // ---- Preset sections -------------------------------------------------
-    // A section holding a value with a control character is refused (FALSE,
-    // logged, records untouched), as a missing one is.
+    // A section holding a value that a save refuses is refused (FALSE,
+    // logged, records untouched, PresetError() telling key and reason), as a
+    // missing one is (PresetError() empty).
     bool ReadWwanSection(int nNo, const std::wstring& strPath, bool bNumbered);
     bool ReadWifiSection(const std::wstring& strPath);
     // The same from a file read once by the caller (nullptr: unreadable).
@@ -100,8 +106,8 @@ public:
     // The four numbered WWAN sections and the Wi-Fi section in one
     // replacement of the file: all of them are written or none.
     bool WriteAllSections(const std::wstring& strPath);
-    // The reason of the last failed preset write (system text), for the
-    // message the preset commands show.
+    // The reason of the last failed preset write (system text) or refused
+    // preset value, for the message the preset commands show.
     const std::wstring& PresetError() const { return m_strPresetError; }
 
     // ---- Guarded state, copied in and out under the lock -------------------
@@ -164,6 +170,7 @@ protected:
     bool m_bAwaitingReply = false;               // guarded: a command is outstanding; the parser runs only then
     bool m_bReplyComplete = false;               // guarded: the parser completed the current reply
     bool m_bReplyError = false;                  // guarded: ... and it is an error reply
+    bool m_bReplySettling = false;               // guarded: the reply completes if the line stays quiet
     std::atomic<unsigned long> m_nCommandSeq{0}; // changed under m_mtxShared when a command is recorded
     bool m_bPartialLine = false;                 // UI thread only: a write stopped inside a line
     std::atomic<bool> m_bRecvRunning{false};     // receive loop running

@@ -194,6 +194,7 @@ wxBEGIN_EVENT_TABLE(CQVLUtilityDlg, wxFrame)
     EVT_CHOICE(IDC_COMBO_SECURITY, CQVLUtilityDlg::OnEnChangeWifi)
     EVT_CHOICE(IDC_COMBO_KEYFORMAT, CQVLUtilityDlg::OnEnChangeWifi)
     EVT_THREAD(ID_CLOSE_QVL_SERIAL, CQVLUtilityDlg::OnCloseQvlSerial)
+    EVT_THREAD(ID_CONNECT_DONE, CQVLUtilityDlg::OnConnectDone)
     EVT_CHAR_HOOK(CQVLUtilityDlg::OnCharHook)
     EVT_CLOSE(CQVLUtilityDlg::OnClose)
 wxEND_EVENT_TABLE()
@@ -211,6 +212,7 @@ CQVLUtilityDlg::CQVLUtilityDlg(wxWindow* pParent)
 CQVLUtilityDlg::~CQVLUtilityDlg()
 {
     m_timer.Stop();
+    CancelConnect();
     StopRecvThread();
 }
 
@@ -407,6 +409,7 @@ void CQVLUtilityDlg::OnClose(wxCloseEvent&)
     // The receive thread uses this object: it has to be gone before the
     // window is. No confirmation, even with groups marked changed.
     m_timer.Stop();
+    CancelConnect();
     StopRecvThread();
     Destroy();
 }

@@ -5,7 +5,9 @@
 
 #include <array>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include <wx/font.h>
 #include <wx/frame.h>
@@ -46,7 +48,12 @@ public:
 
     // ---- Connection supervisor ---------------------------------------------
     void OnTimer(wxTimerEvent& event);
+    // Starts one connection attempt: discovery here, the rest (open,
+    // identity, settings) on a thread of its own, so that a port that does
+    // not answer never holds up the window. OnConnectDone takes the outcome.
     void ComPortOpenProcess();
+    bool IsConnecting() const { return m_connectThread.joinable(); }
+    void OnConnectDone(wxThreadEvent& event);
     void OnCloseQvlSerial(wxThreadEvent& event);
     // The port box: "(<port>: <text>)", or empty for an empty text.
     void ShowOpenFailure(const std::wstring& strText);
@@ -105,6 +112,11 @@ public:
 protected:
     void PostCloseQvlSerial() override;      // receive thread: queue ID_CLOSE_QVL_SERIAL
 
+    // Outcome of an attempt, carried by ID_CONNECT_DONE.
+    enum ConnectOutcome { kConnectOpenFailed, kConnectThreadFailed, kConnectNoAnswer, kConnectDone, kConnectCancelled };
+    void ConnectAttempt();                   // the attempt's thread: open, identity, settings
+    void CancelConnect();                    // ends an attempt under way and waits for its thread
+
     void CreateControls();                   // the form as the dialog template lays it out
 
     wxIconBundle m_hIcon;
@@ -135,6 +147,11 @@ protected:
     ModalDialogCounter m_modalDialogs;
     ConnectBackoff m_backoff;
     std::wstring m_strOpenFailure;           // "<port>\n<system text>" of the open failure last logged
+    // The attempt under way. While it runs, only its thread uses the link
+    // (port, receive thread, records); the window waits for ID_CONNECT_DONE.
+    std::thread m_connectThread;
+    std::mutex m_mtxConnect;                 // the receive thread's start against a cancel
+    bool m_bCancelConnect = false;           // guarded by m_mtxConnect
 
     wxPanel* m_pPanel = nullptr;
     wxTimer m_timer;

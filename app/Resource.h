@@ -114,3 +114,6 @@
 // Lost-link notification the receive thread posts when it ends: a
 // wxThreadEvent with this id.
 #define ID_CLOSE_QVL_SERIAL       4097
+// End of a connection attempt, which runs on a thread of its own: a
+// wxThreadEvent with this id, its int the attempt's outcome.
+#define ID_CONNECT_DONE           4098

@@ -1,9 +1,12 @@
 // The connection supervisor: while no unit is connected, every tick of the
-// one-second timer is one complete connection attempt; the receive thread's
+// one-second timer is one complete connection attempt (on a thread of its
+// own past discovery, so the window stays responsive); the receive thread's
 // end brings the window back to searching. A port that is found but does not
 // identify itself is tried less often (ConnectBackoff); a port that cannot be
 // opened says why in the port box.
 #include <cerrno>
+#include <mutex>
+#include <thread>
 
 #include <wx/app.h>
 #include <wx/panel.h>
@@ -57,6 +60,8 @@ void CQVLUtilityDlg::ComPortOpenProcess()
 {
     constexpr const char* kName = "CQVLUtilityDlg::ComPortOpenProcess";
 
+    if (IsConnecting())
+        return;   // the attempt under way reports with ID_CONNECT_DONE
     std::wstring strPort;
     if (!GetQvlComPort(strPort)) {
         m_backoff.MayAttempt({}, ConnectBackoff::Clock::now());
@@ -74,7 +79,75 @@ void CQVLUtilityDlg::ComPortOpenProcess()
     const bool bRepeat = !m_strOpenFailure.empty();
     spdlog::log(bRepeat ? spdlog::level::debug : spdlog::level::info, "{} [{}]", kName, ToUtf8(m_strComPort));
 
+    {
+        std::lock_guard<std::mutex> lock(m_mtxConnect);
+        m_bCancelConnect = false;
+    }
+    m_connectThread = std::thread([this] { ConnectAttempt(); });
+}
+
+void CQVLUtilityDlg::ConnectAttempt()
+{
+    // Runs on its own thread and touches no control: the window learns the
+    // outcome from ID_CONNECT_DONE.
+    int nOutcome = kConnectDone;
     if (!InitSerial()) {
+        nOutcome = kConnectOpenFailed;
+    } else {
+        bool bStarted = false;
+        {
+            std::lock_guard<std::mutex> lock(m_mtxConnect);
+            if (m_bCancelConnect) {
+                nOutcome = kConnectCancelled;
+            } else {
+                m_bStopRecv = false;
+                bStarted = StartRecvThread();
+                if (!bStarted)
+                    nOutcome = kConnectThreadFailed;
+            }
+        }
+        std::wstring strErr;
+        if (!bStarted) {
+            // Nothing reads the port: close it so the next attempt can open it.
+            UninitSerial();
+        } else if (!QueryQvlVer() || !get_APN_WIFI_info(strErr)) {
+            // A unit that does not answer its identity or settings queries is
+            // not kept half-connected: stopping the receive thread closes the
+            // port, and its lost-link notification returns the window to
+            // searching.
+            StopRecvThread();
+            nOutcome = kConnectNoAnswer;
+        }
+    }
+    auto* pEvent = new wxThreadEvent(wxEVT_THREAD, ID_CONNECT_DONE);
+    pEvent->SetInt(nOutcome);
+    wxQueueEvent(this, pEvent);
+}
+
+void CQVLUtilityDlg::CancelConnect()
+{
+    if (!m_connectThread.joinable())
+        return;
+    {
+        // A receive thread started before this is told to stop, and one not
+        // yet started is not started: either way the attempt's wait for the
+        // unit ends at once.
+        std::lock_guard<std::mutex> lock(m_mtxConnect);
+        m_bCancelConnect = true;
+        m_bStopRecv = true;
+    }
+    m_connectThread.join();
+}
+
+void CQVLUtilityDlg::OnConnectDone(wxThreadEvent& event)
+{
+    if (m_connectThread.joinable())
+        m_connectThread.join();
+    if (wxTheApp && wxTheApp->IsScheduledForDestruction(this))
+        return;
+
+    switch (event.GetInt()) {
+    case kConnectOpenFailed: {
         const std::wstring strText = OpenFailureText(m_strLastError);
         const std::wstring strFailure = m_strComPort + L"\n" + m_strLastError;
         if (strFailure != m_strOpenFailure) {
@@ -87,34 +160,32 @@ void CQVLUtilityDlg::ComPortOpenProcess()
         m_backoff.Reset();
         return;
     }
+    case kConnectThreadFailed:
+        spdlog::error("StartRecvThread Failure.");
+        break;
+    case kConnectNoAnswer:
+        m_backoff.Failed(ConnectBackoff::Clock::now());
+        break;
+    case kConnectDone:
+        // Lost again already (its notification is handled, or on its way),
+        // or a dialog of the window is up, whose form must stay as the user
+        // left it: searching again finds the unit afresh.
+        if (!IsRecvThreadRunning() || m_modalDialogs.Open() != 0) {
+            StopRecvThread();
+            break;
+        }
+        m_bConnected = true;
+        m_backoff.Reset();
+        DisplayQvlInfo();
+        RefreshForm();
+        break;
+    default:
+        break;
+    }
     if (!m_strOpenFailure.empty()) {
         m_strOpenFailure.clear();
         ShowOpenFailure(std::wstring());
     }
-
-    m_bStopRecv = false;
-    if (!StartRecvThread()) {
-        spdlog::error("StartRecvThread Failure.");
-        // Nothing reads the port: close it so the next attempt can open it.
-        UninitSerial();
-        return;
-    }
-
-    m_bConnected = true;
-
-    // A unit that does not answer its identity or settings queries is not
-    // kept half-connected: stopping the receive thread closes the port, and
-    // its lost-link notification returns the window to searching.
-    std::wstring strErr;
-    if (!QueryQvlVer() || !get_APN_WIFI_info(strErr)) {
-        StopRecvThread();
-        m_backoff.Failed(ConnectBackoff::Clock::now());
-        return;
-    }
-
-    m_backoff.Reset();
-    DisplayQvlInfo();
-    RefreshForm();
 }
 
 void CQVLUtilityDlg::OnCloseQvlSerial(wxThreadEvent&)

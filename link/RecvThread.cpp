@@ -12,6 +12,7 @@
 #include "app/QVLSession.h"
 #include "app/TextUtil.h"
 #include "link/SerialIo.h"
+#include "protocol/ResponseParser.h"
 
 namespace {
 
@@ -58,14 +59,21 @@ void CQVLSession::RecvThread()
 {
     char buf[kReadMax];
     const bool bPause = m_bRecvPause;
+    // A reply that completes only once the line stays quiet: when.
+    bool bSettling = false;
+    auto settleAt = std::chrono::steady_clock::now();
     for (;;) {
         if (bPause)
             std::this_thread::sleep_for(kPassPause);
 
+        int nWaitMs = bPause ? kReadWaitMs : kQuickReadWaitMs;
+        if (bSettling) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(settleAt - std::chrono::steady_clock::now());
+            nWaitMs = static_cast<int>(std::clamp<long long>(left.count(), 0, nWaitMs));
+        }
         size_t nRead = 0;
         int nErrno = 0;
-        const SerialIoStatus status =
-            SerialReadSome(m_hComm, buf, kReadMax, bPause ? kReadWaitMs : kQuickReadWaitMs, nRead, nErrno);
+        const SerialIoStatus status = SerialReadSome(m_hComm, buf, kReadMax, nWaitMs, nRead, nErrno);
         // Bytes read before a command was recorded belong to an earlier exchange.
         const unsigned long nSeq = m_nCommandSeq;
         if (status == SerialIoStatus::Failed || status == SerialIoStatus::Closed)
@@ -94,6 +102,11 @@ void CQVLSession::RecvThread()
             if (bLog)
                 spdlog::debug("{} [{}]", kRecvThread, ToUtf8(strWhole));
             ParseRecvData();
+            bSettling = IsReplySettling();
+            settleAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReplySettleMs);
+        } else if (bSettling && std::chrono::steady_clock::now() >= settleAt) {
+            bSettling = false;
+            SettleRecvData();
         }
 
         if (m_bStopRecv)

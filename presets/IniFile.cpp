@@ -397,12 +397,28 @@ std::string CIniFile::Serialize() const
 
 // ---- File-level operations ---------------------------------------------------------
 
+std::wstring PresetValueProblem(const std::wstring& strValue)
+{
+    if (HasLineBreak(strValue))
+        return L"holds a line break";
+    for (wchar_t wc : strValue) {
+        const auto nCode = static_cast<unsigned long>(wc);
+        if ((nCode < 0x20 && wc != L'\t') || nCode == 0x7F) {
+            static const wchar_t kHex[] = L"0123456789ABCDEF";
+            const std::wstring strCode = {L'0', L'0', kHex[(nCode >> 4) & 0xF], kHex[nCode & 0xF]};
+            return L"holds a control character (U+" + strCode + L")";
+        }
+    }
+    return std::wstring();
+}
+
 std::wstring UnstorableValueReason(const IniValues& values, const std::wstring& strWhere)
 {
     for (const auto& kv : values) {
-        if (HasLineBreak(kv.second)) {
+        const std::wstring strProblem = PresetValueProblem(kv.second);
+        if (!strProblem.empty()) {
             const std::wstring strIn = strWhere.empty() ? std::wstring() : L" in " + strWhere;
-            return L"The value of " + kv.first + strIn + L" holds a line break, which a preset file cannot store.";
+            return L"The value of " + kv.first + strIn + L" " + strProblem + L", which a preset file cannot store.";
         }
     }
     return std::wstring();

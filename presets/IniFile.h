@@ -102,8 +102,15 @@ private:
 // Keys and values of one section, in the order they are written.
 using IniValues = std::vector<std::pair<std::wstring, std::wstring>>;
 
-// Why a preset file cannot hold these values (a line break in one of them),
-// naming the key and, when given, where it comes from; empty when it can.
+// What keeps a value out of a preset file, empty when nothing does: a line
+// break, or a control character other than the tab (a value the unit holds
+// may have a tab, and a file keeps it exactly). Saving and loading refuse the
+// same values, so a file that was saved loads again.
+std::wstring PresetValueProblem(const std::wstring& strValue);
+
+// Why a preset file cannot hold these values (PresetValueProblem of one of
+// them), naming the key and, when given, where it comes from; empty when it
+// can.
 std::wstring UnstorableValueReason(const IniValues& values, const std::wstring& strWhere = std::wstring());
 
 // One read-modify-write of a file: sets the given keys, in order, in one

@@ -97,6 +97,14 @@ void ShowSaveError(wxWindow* pParent, const std::wstring& strPath, const std::ws
                  "Orra QVL Utility", wxOK | wxICON_ERROR, pParent);
 }
 
+// A preset that was refused for one of its values: the user is told which
+// file, and the key and reason.
+void ShowLoadError(wxWindow* pParent, const std::wstring& strPath, const std::wstring& strReason)
+{
+    wxMessageBox(wxString::Format("The preset could not be loaded from\n%s\n\n%s", wxString(strPath), wxString(strReason)),
+                 "Orra QVL Utility", wxOK | wxICON_ERROR, pParent);
+}
+
 // Why the file cannot hold the form's values (the first one found), or empty.
 std::wstring UnstorableFormReason(const WwanProfiles& profiles, const WifiSettings& wifi)
 {
@@ -129,8 +137,11 @@ void CQVLUtilityDlg::LoadWwanPreset(int nNo)
         return;
     }
     // Section "WWAN", whichever group saved it. Without it nothing changes.
-    if (!ReadWwanSection(nNo, strPath, false))
+    if (!ReadWwanSection(nNo, strPath, false)) {
+        if (!PresetError().empty())
+            ShowLoadError(this, strPath, PresetError());
         return;
+    }
     m_bChangeByCode = true;
     m_bChanged[static_cast<size_t>(nNo)] = true;
     SetDataToGroup(nNo);
@@ -145,8 +156,11 @@ void CQVLUtilityDlg::OnBnClickedLoadpreset5(wxCommandEvent&)
         spdlog::info("Load Preset Cancel.");
         return;
     }
-    if (!ReadWifiSection(strPath))
+    if (!ReadWifiSection(strPath)) {
+        if (!PresetError().empty())
+            ShowLoadError(this, strPath, PresetError());
         return;
+    }
     m_bChangeByCode = true;
     m_bChanged[kWifiGroup] = true;
     SetDataToGroup(kWifiGroup);
@@ -214,6 +228,8 @@ void CQVLUtilityDlg::OnFileLoad(wxCommandEvent&)
         for (int nNo = 0; nNo < kWwanCount; ++nNo)
             SetWwanProfile(nNo, savedProfiles[static_cast<size_t>(nNo)]);
         SetWifiSettings(savedWifi);
+        if (!PresetError().empty())
+            ShowLoadError(this, strPath, PresetError());
         return;
     }
 

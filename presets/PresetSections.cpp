@@ -30,18 +30,16 @@ std::wstring ReadIndexKey(const CIniFile& ini, const std::wstring& strSection, c
     return strValue;
 }
 
-// No value of the section may hold a control character: a line end in a
-// value would reach the unit as a command of its own. The first one found
-// is logged with its key and file.
+// No value of the section may hold what a save refuses (PresetValueProblem):
+// a line end in a value would reach the unit as a command of its own. The
+// first one found is logged with its key and file, and strReason tells it.
 bool AllValuesStorable(const CIniFile& ini, const std::wstring& strSection, const IniValues& keys,
-                       const std::wstring& strPath)
+                       const std::wstring& strPath, std::wstring& strReason)
 {
     for (const auto& key : keys) {
-        const std::wstring strValue = ini.GetString(strSection, key.first, L"");
-        const bool bControl = std::any_of(strValue.begin(), strValue.end(), [](wchar_t wc) {
-            return static_cast<unsigned long>(wc) < 0x20 || wc == 0x7F;
-        });
-        if (bControl) {
+        const IniValues value{{key.first, ini.GetString(strSection, key.first, L"")}};
+        strReason = UnstorableValueReason(value, L"[" + strSection + L"]");
+        if (!strReason.empty()) {
             spdlog::error("Preset value refused: {} of [{}] in [{}] holds a control character.", ToUtf8(key.first),
                           ToUtf8(strSection), ToUtf8(strPath));
             return false;
@@ -113,6 +111,7 @@ bool CQVLSession::ReadWwanSection(int nNo, const std::wstring& strPath, bool bNu
 bool CQVLSession::ReadWwanSection(int nNo, const CIniFile* pIni, const std::wstring& strPath, bool bNumbered)
 {
     spdlog::info("Load WWAN Preset {} [{}]", nNo + 1, ToUtf8(strPath));
+    m_strPresetError.clear();
     if (!IsGroupNumber(nNo))
         return false;
 
@@ -120,7 +119,7 @@ bool CQVLSession::ReadWwanSection(int nNo, const CIniFile* pIni, const std::wstr
     if (pIni == nullptr || !pIni->HasSectionExact(strSection))
         return false;
     const CIniFile& ini = *pIni;
-    if (!AllValuesStorable(ini, strSection, WwanSectionValues(WwanProfile{}), strPath))
+    if (!AllValuesStorable(ini, strSection, WwanSectionValues(WwanProfile{}), strPath, m_strPresetError))
         return false;
 
     WwanProfile profile;
@@ -143,11 +142,12 @@ bool CQVLSession::ReadWifiSection(const std::wstring& strPath)
 bool CQVLSession::ReadWifiSection(const CIniFile* pIni, const std::wstring& strPath)
 {
     spdlog::info("Load WiFi Preset [{}]", ToUtf8(strPath));
+    m_strPresetError.clear();
 
     if (pIni == nullptr || !pIni->HasSectionExact(kWifiSection))
         return false;
     const CIniFile& ini = *pIni;
-    if (!AllValuesStorable(ini, kWifiSection, WifiSectionValues(WifiSettings{}), strPath))
+    if (!AllValuesStorable(ini, kWifiSection, WifiSectionValues(WifiSettings{}), strPath, m_strPresetError))
         return false;
 
     WifiSettings settings;

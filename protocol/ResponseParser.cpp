@@ -12,7 +12,6 @@
 namespace {
 
 constexpr const char* kParseRecvData = "CQVLUtilityDlg::ParseRecvData";
-constexpr size_t kSerialLabel = 7;
 
 bool BeginsWith(const std::wstring& str, const std::wstring& strBegin)
 {
@@ -64,34 +63,64 @@ bool IsErrorReply(const std::vector<std::wstring>& lines)
     return !lines.empty() && lines.back() == L"ERROR";
 }
 
-ReplyVerdict ParseVer(const std::wstring& t, DeviceInfo& info)
+bool IsMcuIdLine(const std::wstring& strLine)
+{
+    return BeginsWith(strLine, L"MCUID ") || BeginsWith(strLine, L"SN ");
+}
+
+ReplyVerdict ParseVer(const std::wstring& t, DeviceInfo& info, bool bQuiet)
 {
     const std::vector<std::wstring> lines = CompleteLines(t);
     if (IsErrorReply(lines))
         return ReplyVerdict::Error;
-    if (!lines.empty() && !BeginsWith(lines[0], L"VER "))
-        return ReplyVerdict::Error;
-    if (lines.size() < 2)
+    // The version line and the MCU ID line, in the order they come. Once both
+    // are in, further lines (a build date, say) belong to neither.
+    const std::wstring* pVersion = nullptr;
+    const std::wstring* pMcuId = nullptr;
+    for (const std::wstring& strLine : lines) {
+        if (pVersion && pMcuId)
+            break;
+        if (!pVersion && BeginsWith(strLine, L"VER "))
+            pVersion = &strLine;
+        else if (!pMcuId && IsMcuIdLine(strLine))
+            pMcuId = &strLine;
+        else
+            return ReplyVerdict::Error;
+    }
+    if (!pVersion && !pMcuId)
         return ReplyVerdict::Incomplete;
-    if (!BeginsWith(lines[1], L"MCUID ") && !BeginsWith(lines[1], L"SN "))
-        return ReplyVerdict::Error;
-    info.strVersion = lines[0];
-    info.strMcuId = lines[1];
+    // One of the two alone is a whole reply of a unit that sends only that
+    // line, or the first half of one that is still arriving.
+    if (!(pVersion && pMcuId) && !bQuiet)
+        return ReplyVerdict::Settling;
+    if (pVersion)
+        info.strVersion = *pVersion;
+    if (pMcuId)
+        info.strMcuId = *pMcuId;
     spdlog::debug("{} SetEvent", kParseRecvData);
     return ReplyVerdict::Complete;
 }
 
-ReplyVerdict ParseSerial(const std::wstring& t, DeviceInfo& info)
+ReplyVerdict ParseSerial(const std::wstring& t, DeviceInfo& info, bool bQuiet)
 {
-    const std::vector<std::wstring> lines = CompleteLines(t, 1);
-    if (lines.empty())
-        return ReplyVerdict::Incomplete;
+    const std::vector<std::wstring> lines = CompleteLines(t);
+    // The serial number is on the line labelled with it; a line without the
+    // label (what is left of an earlier reply, an extra line) is not it.
+    for (const std::wstring& strLine : lines) {
+        for (const wchar_t* pszLabel : {L"SERIAL ", L"SN "}) {
+            if (!BeginsWith(strLine, pszLabel))
+                continue;
+            if (!bQuiet)
+                return ReplyVerdict::Settling;
+            info.strSerial = strLine.substr(std::char_traits<wchar_t>::length(pszLabel));
+            return ReplyVerdict::Complete;
+        }
+    }
     if (IsErrorReply(lines)) {
         info.strSerial.clear();
         return ReplyVerdict::Error;
     }
-    info.strSerial = lines[0].size() > kSerialLabel ? lines[0].substr(kSerialLabel) : std::wstring();
-    return ReplyVerdict::Complete;
+    return ReplyVerdict::Incomplete;
 }
 
 ReplyVerdict ParseExact(const std::wstring& t, const wchar_t* pszGood)
@@ -108,15 +137,23 @@ ReplyVerdict ParseGet(const std::wstring& t, WwanProfiles& profiles, WifiSetting
     // Every line must carry its own label; one that does not (an "ERROR"
     // line, text left from something else) makes the whole reply an error
     // reply, and nothing of it is stored.
+    // A line that is its label without the final blank holds an empty value:
+    // a unit that trims trailing blanks sends an empty value that way.
+    auto isBareLabel = [](const std::wstring& strLine, const std::wstring& strLabel) {
+        return strLine.size() + 1 == strLabel.size() && BeginsWith(strLabel, strLine);
+    };
     for (size_t k = 0; k < lines.size(); ++k) {
-        if (!BeginsWith(lines[k], fields[k].ReplyLabel()))
+        const std::wstring strLabel = fields[k].ReplyLabel();
+        if (!BeginsWith(lines[k], strLabel) && !isBareLabel(lines[k], strLabel))
             return ReplyVerdict::Error;
     }
     // Nothing is stored until all 24 lines are in.
     if (lines.size() < fields.size())
         return ReplyVerdict::Incomplete;
-    for (size_t k = 0; k < lines.size(); ++k)
-        fields[k].In(profiles, wifi) = lines[k].substr(fields[k].ReplyLabel().size());
+    for (size_t k = 0; k < lines.size(); ++k) {
+        const size_t nLabel = fields[k].ReplyLabel().size();
+        fields[k].In(profiles, wifi) = lines[k].size() > nLabel ? lines[k].substr(nLabel) : std::wstring();
+    }
     return ReplyVerdict::Complete;
 }
 
@@ -136,15 +173,15 @@ void LogSend(const std::wstring& strSendData)
 } // namespace
 
 ReplyVerdict ParseResponse(const std::wstring& strSendData, const std::wstring& strRecv, DeviceInfo& info,
-                           WwanProfiles& profiles, WifiSettings& wifi)
+                           WwanProfiles& profiles, WifiSettings& wifi, bool bQuiet)
 {
     if (strSendData == L"ver\r") {
         LogSend(strSendData);
-        return ParseVer(strRecv, info);
+        return ParseVer(strRecv, info, bQuiet);
     }
     if (strSendData == L"serial\r") {
         LogSend(strSendData);
-        return ParseSerial(strRecv, info);
+        return ParseSerial(strRecv, info, bQuiet);
     }
     if (strSendData == L"fw\r") {
         LogSend(strSendData);
@@ -170,11 +207,36 @@ void CQVLSession::ParseRecvData()
     auto lock = LockShared();
     // Once the reply is complete, or when no command waits for one, what
     // arrives is only logged: values are stored once per reply.
+    m_bReplySettling = false;
     if (!m_bAwaitingReply)
         return;
     const ReplyVerdict verdict =
         ParseResponse(m_strSendData, m_strRecvData, m_DeviceInfo, m_WwanProfiles, m_WifiSettings);
-    if (verdict == ReplyVerdict::Incomplete)
+    if (verdict == ReplyVerdict::Settling)
+        m_bReplySettling = true;
+    if (verdict == ReplyVerdict::Incomplete || verdict == ReplyVerdict::Settling)
+        return;
+    m_bAwaitingReply = false;
+    m_bReplyComplete = true;
+    m_bReplyError = verdict == ReplyVerdict::Error;
+    m_pRecvEvent->Set();
+}
+
+bool CQVLSession::IsReplySettling() const
+{
+    auto lock = LockShared();
+    return m_bReplySettling;
+}
+
+void CQVLSession::SettleRecvData()
+{
+    auto lock = LockShared();
+    if (!m_bAwaitingReply || !m_bReplySettling)
+        return;
+    m_bReplySettling = false;
+    const ReplyVerdict verdict =
+        ParseResponse(m_strSendData, m_strRecvData, m_DeviceInfo, m_WwanProfiles, m_WifiSettings, true);
+    if (verdict != ReplyVerdict::Complete && verdict != ReplyVerdict::Error)
         return;
     m_bAwaitingReply = false;
     m_bReplyComplete = true;

@@ -22,15 +22,34 @@ enum class ReplyVerdict {
     Incomplete, // more text is needed
     Complete,   // a good reply; its values are stored
     Error,      // an error reply (or one that does not match): nothing stored
+    Settling,   // a good reply that may still grow: complete, and stored,
+                // once the line has stayed quiet for kReplySettleMs
 };
 
+// How long a reply that may still grow must stay quiet to be complete. A
+// unit behind a USB-serial bridge at 9600 baud fills a 64-byte bulk packet in
+// 67 ms (10 bits a character) and a bridge sends a partial one after its
+// latency timer (16 ms on common bridges); a native USB unit's packets follow
+// each other within 1 ms frames. 100 ms of silence therefore means the unit
+// has stopped talking, while an extra line it still sends is waited for.
+constexpr int kReplySettleMs = 100;
+
 // Reply rules, one per command:
-//   "ver\r"     two lines, "VER ..." then "MCUID ..." (or "SN ..."), both kept
-//               whole as version and MCU ID
-//   "serial\r"  one line behind a 7-character label
+//   "ver\r"     a "VER ..." line and a "MCUID ..." (or "SN ...") line, kept
+//               whole as version and MCU ID: complete with both; either one
+//               alone settles and sets only its own field; a line of neither
+//               kind before both are in is an error reply, lines after are
+//               ignored
+//   "serial\r"  the first line labelled "SERIAL " or "SN ": the rest of it
+//               (other lines are ignored); settles
+//   "get\r"     as below; a line that is its label without the final blank
+//               ("GET 1 user", as a unit that trims trailing blanks sends an
+//               empty value) holds an empty value
 //   "get\r"     24 lines, each behind its own label ("GET 1 apn ", ...)
 //   "fe\r", "fw\r"  exactly "FE OK"/"FW OK" with CR LF
 //   "set ..."   the line echoed back, letter case aside
 // Incomplete, storing nothing, for an unknown or empty command.
+// bQuiet: the line has been quiet for kReplySettleMs since strRecv was
+// complete; a reply that would be Settling is then Complete and stored.
 ReplyVerdict ParseResponse(const std::wstring& strSendData, const std::wstring& strRecv, DeviceInfo& info,
-                           WwanProfiles& profiles, WifiSettings& wifi);
+                           WwanProfiles& profiles, WifiSettings& wifi, bool bQuiet = false);

@@ -60,6 +60,7 @@ void CQVLSession::RecordCommand(const std::wstring& strCommand)
     m_bAwaitingReply = true;
     m_bReplyComplete = false;
     m_bReplyError = false;
+    m_bReplySettling = false;
     m_pRecvEvent->Reset();
 }
 

@@ -33,6 +33,11 @@ const char* kUsage =
     "  --serial=TEXT         serial number (default 12345678)\n"
     "  --version-reply=TEXT  the whole reply to \"ver\" (escapes \\r \\n \\t \\\\ \\xHH)\n"
     "  --serial-reply=TEXT   the whole reply to \"serial\" (escapes as above)\n"
+    "  --identity=KIND       how \"ver\" is answered: both (VER and MCUID lines,\n"
+    "                        the default), version (the VER line alone), mcuid\n"
+    "                        (the MCUID line alone) or extra (both and a BUILD line)\n"
+    "  --trim-empty          send an empty value's GET line without the blank\n"
+    "                        after its label\n"
     "Initial settings (factory defaults otherwise; ignored when the state file exists):\n"
     "  --init=P.FIELD=VALUE  P is 1..4 or w; FIELD apn, user, pw, auth, pdp (1..4)\n"
     "                        or ssid, sec, pw_type, pw (w); may be repeated\n"
@@ -129,6 +134,7 @@ int main(int argc, char** argv)
     VirtualUnitFaults faults;
     std::string strVersion = "1.0.4", strMcuId = "0123ABCD", strSerial = "12345678";
     std::string strVersionReply, strSerialReply;
+    IdentityVariant identity = IdentityVariant::Both;
 
     for (int i = 1; i < argc; ++i) {
         const std::string strArg = argv[i];
@@ -151,6 +157,10 @@ int main(int argc, char** argv)
             faults.bPacketPerLine = true;
             continue;
         }
+        if (strArg == "--trim-empty") {
+            options.bTrimEmptyValues = true;
+            continue;
+        }
         if (!bHasValue)
             return Usage("unknown option " + strArg);
         if (strName == "--link") {
@@ -167,6 +177,17 @@ int main(int argc, char** argv)
             if (!Unescape(strValue, strText))
                 return Usage("bad escape in " + strArg);
             (strName == "--version-reply" ? strVersionReply : strSerialReply) = strText;
+        } else if (strName == "--identity") {
+            if (strValue == "both")
+                identity = IdentityVariant::Both;
+            else if (strValue == "version")
+                identity = IdentityVariant::VersionOnly;
+            else if (strValue == "mcuid")
+                identity = IdentityVariant::McuIdOnly;
+            else if (strValue == "extra")
+                identity = IdentityVariant::ExtraLine;
+            else
+                return Usage("unknown identity kind in " + strArg);
         } else if (strName == "--init") {
             // P.FIELD=VALUE
             const size_t nDot = strValue.find('.');
@@ -205,8 +226,7 @@ int main(int argc, char** argv)
             return Usage("unknown option " + strArg);
         }
     }
-    options.strVersionReply = !strVersionReply.empty() ? strVersionReply
-                                                       : "VER " + strVersion + "\r\nMCUID " + strMcuId + "\r\n";
+    options.strVersionReply = !strVersionReply.empty() ? strVersionReply : IdentityReply(identity, strVersion, strMcuId);
     options.strSerialReply = !strSerialReply.empty() ? strSerialReply : "SERIAL " + strSerial + "\r\n";
 
     if (pipe(g_fdSignal) != 0) {

@@ -125,6 +125,19 @@ std::string ErrnoText(const char* pszWhat)
 
 } // namespace
 
+std::string IdentityReply(IdentityVariant variant, const std::string& strVersion, const std::string& strMcuId)
+{
+    const std::string strVersionLine = "VER " + strVersion + "\r\n";
+    const std::string strMcuIdLine = "MCUID " + strMcuId + "\r\n";
+    switch (variant) {
+    case IdentityVariant::VersionOnly: return strVersionLine;
+    case IdentityVariant::McuIdOnly:   return "\r\n" + strMcuIdLine;
+    case IdentityVariant::ExtraLine:   return strVersionLine + strMcuIdLine + "BUILD 2024-05-01\r\n";
+    case IdentityVariant::Both:        break;
+    }
+    return strVersionLine + strMcuIdLine;
+}
+
 UnitSettings FactoryUnitSettings()
 {
     UnitSettings s;
@@ -548,8 +561,13 @@ std::string VirtualUnit::Answer(const std::string& strLine)
         return m_options.strSerialReply;
     if (strLine == "get\r") {
         std::string strReply;
-        for (const WireField& f : WireFields())
-            strReply += ToBytes(f.ReplyLabel()) + ToBytes(f.In(m_settings.wwan, m_settings.wifi)) + "\r\n";
+        for (const WireField& f : WireFields()) {
+            std::string strLabel = ToBytes(f.ReplyLabel());
+            const std::string strValue = ToBytes(f.In(m_settings.wwan, m_settings.wifi));
+            if (strValue.empty() && m_options.bTrimEmptyValues)
+                strLabel.pop_back();
+            strReply += strLabel + strValue + "\r\n";
+        }
         return strReply;
     }
     if (strLine.compare(0, 4, "set ") == 0)

@@ -37,6 +37,14 @@ UnitSettings FactoryUnitSettings();
 // "pw" (Wi-Fi). The value is not checked. False for an unknown field.
 bool SetUnitField(UnitSettings& s, const std::string& strProfile, const std::string& strField, const std::wstring& strValue);
 
+// How a unit's firmware answers "ver\r": both identity lines (as most
+// batches do), the version line alone, the MCU ID line alone (after an empty
+// line), or both lines and a third one (a build date).
+enum class IdentityVariant { Both, VersionOnly, McuIdOnly, ExtraLine };
+
+// The reply to "ver\r" of that variant.
+std::string IdentityReply(IdentityVariant variant, const std::string& strVersion, const std::string& strMcuId);
+
 struct VirtualUnitOptions {
     std::string strLinkPath;            // if set, keep a symlink here pointing at the current slave (replaced atomically on plug)
     std::string strStateFile;           // if set, committed settings load from / save to this file
@@ -44,6 +52,7 @@ struct VirtualUnitOptions {
     std::string strSerialReply  = "SERIAL 12345678\r\n";
     UnitSettings settings;              // initial settings (used when no state file exists)
     int nLineIdleMs = 500;              // a line left unended this long is answered "ERROR\r\n"
+    bool bTrimEmptyValues = false;      // an empty value's "GET" line without the blank after its label
 };
 
 struct VirtualUnitFaults {

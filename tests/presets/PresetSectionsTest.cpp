@@ -319,7 +319,7 @@ TEST(PresetSections, ValueWithAControlCharacterRefusesItsGroup)
     session.SetWwanProfile(0, Profile(1));
     session.SetWifiSettings(Wifi());
     WriteBytes(dir.Path("cr.all"), "[WWAN1]\r\nAPN=internet\rfe\r\n[WWAN2]\r\nAUTHTYPE=1\x01\r\n"
-                                   "[Wi-Fi]\r\nSSID=a\tb\r\n[WWAN3]\r\nAPN=ok\r\n");
+                                   "[Wi-Fi]\r\nSSID=a\x1b\r\n[WWAN3]\r\nAPN=ok\r\n");
     EXPECT_FALSE(session.ReadWwanSection(0, dir.WPath("cr.all"), true));
     EXPECT_FALSE(session.ReadWwanSection(1, dir.WPath("cr.all"), true));
     EXPECT_FALSE(session.ReadWifiSection(dir.WPath("cr.all")));
@@ -333,6 +333,32 @@ TEST(PresetSections, ValueWithAControlCharacterRefusesItsGroup)
     EXPECT_TRUE(log.Has("[error] Preset value refused: SSID of [Wi-Fi] in [" + dir.Path("cr.all") +
                         "] holds a control character."));
     EXPECT_TRUE(session.ReadWwanSection(2, dir.WPath("cr.all"), true));
+}
+
+TEST(PresetSections, WhatASaveWritesLoadsBackAndARefusalSaysKeyAndReason)
+{
+    // The unit keeps values as sent, tabs included: a saved file loads again.
+    TempDir dir;
+    CQVLSession session;
+    const WwanProfile tabbed{L"\tinter\tnet\t", L"user", L"p\tw", L"0", L"1"};
+    const WifiSettings wifi{L"ss\tid", L"1", L"0", L"pass\tphrase"};
+    session.SetWwanProfile(0, tabbed);
+    session.SetWifiSettings(wifi);
+    ASSERT_TRUE(session.WriteAllSections(dir.WPath("tab.all")));
+    CQVLSession loaded;
+    EXPECT_TRUE(loaded.ReadWwanSection(0, dir.WPath("tab.all"), true)) << ToUtf8(loaded.PresetError());
+    EXPECT_TRUE(loaded.ReadWifiSection(dir.WPath("tab.all")));
+    EXPECT_EQ(loaded.GetWwanProfile(0), tabbed);
+    EXPECT_EQ(loaded.GetWifiSettings(), wifi);
+
+    // What a load refuses, a save refuses too, with the same reason.
+    session.SetWwanProfile(1, WwanProfile{L"a\x01", L"", L"", L"0", L"0"});
+    EXPECT_FALSE(session.WriteWwanSection(1, dir.WPath("ctl.wwan"), false));
+    EXPECT_EQ(session.PresetError(), L"The value of APN holds a control character (U+0001), which a preset file cannot store.");
+    WriteBytes(dir.Path("ctl.wwan"), "[WWAN]\r\nAPN=a\x01\r\n");
+    EXPECT_FALSE(loaded.ReadWwanSection(1, dir.WPath("ctl.wwan"), false));
+    EXPECT_EQ(loaded.PresetError(),
+              L"The value of APN in [WWAN] holds a control character (U+0001), which a preset file cannot store.");
 }
 
 TEST(PresetSections, SaveOfAllGroupsReplacesTheFileOnceOrNotAtAll)

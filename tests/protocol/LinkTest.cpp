@@ -197,6 +197,7 @@ class TestSession : public CQVLSession {
 public:
     ~TestSession() override { StopRecvThread(); }
     using CQVLSession::m_mtxPort;
+    using CQVLSession::m_mtxShared;
 
     bool Connect(const std::string& strPath)
     {
@@ -586,4 +587,34 @@ TEST(Transactions, UnplugDuringWaitFailsAtOnce)
     EXPECT_EQ(strErr, Wide(unit.strPath) + L" Write Error.");
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(session.nPosts, 1);
+}
+
+TEST(Transactions, LateReplyWaitingInThePortIsNeverTheNextReply)
+{
+    // The unit answers "ver" only after the time-out, just as the next
+    // exchange starts: its reply is still in the port's input when the
+    // command is recorded, and must not complete that command.
+    FakeUnit unit;
+    unit.strSilentOn = "ver\r";
+    unit.Start();
+    TestSession session;
+    session.SetReplyTimeout(300ms);
+    ASSERT_TRUE(session.Connect(unit.strPath));
+    session.SetDeviceInfo(DeviceInfo{L"MCUID old", L"VER old", L""});
+    EXPECT_EQ(session.Transact(L"ver\r"), TxStatus::Timeout);
+
+    // Hold the receive thread on one byte, so what follows stays unread.
+    std::unique_lock<std::mutex> hold(session.m_mtxShared);
+    unit.Write("x");
+    std::this_thread::sleep_for(150ms);
+    unit.Write("VER 9.9.9\r\nMCUID 99999999\r\n");
+    std::this_thread::sleep_for(50ms);
+    TxStatus status = TxStatus::Ok;
+    std::thread ui([&] { status = session.Transact(L"ver\r"); });
+    std::this_thread::sleep_for(150ms);   // the transaction is at its start, waiting for the lock
+    hold.unlock();
+    ui.join();
+    EXPECT_EQ(status, TxStatus::Timeout);
+    EXPECT_EQ(session.GetDeviceInfo().strVersion, L"VER old");
+    EXPECT_EQ(session.GetDeviceInfo().strMcuId, L"MCUID old");
 }

@@ -10,15 +10,16 @@ namespace {
 constexpr ReplyVerdict kIncomplete = ReplyVerdict::Incomplete;
 constexpr ReplyVerdict kComplete = ReplyVerdict::Complete;
 constexpr ReplyVerdict kError = ReplyVerdict::Error;
+constexpr ReplyVerdict kSettling = ReplyVerdict::Settling;
 
 struct Parsed {
     DeviceInfo info{L"MCUID old", L"VER old", L"old serial"};
     WwanProfiles profiles{};
     WifiSettings wifi{L"old ssid", L"1", L"0", L"old pass"};
 
-    ReplyVerdict Run(const std::wstring& strSend, const std::wstring& strRecv)
+    ReplyVerdict Run(const std::wstring& strSend, const std::wstring& strRecv, bool bQuiet = false)
     {
-        return ParseResponse(strSend, strRecv, info, profiles, wifi);
+        return ParseResponse(strSend, strRecv, info, profiles, wifi, bQuiet);
     }
 };
 
@@ -38,11 +39,11 @@ std::wstring GetReply(const std::wstring& strSeparator = L"\r\n")
 
 } // namespace
 
-TEST(ResponseParser, IdentityReplyKeepsLabelsAndCompletesOnlyWithBothLines)
+TEST(ResponseParser, IdentityReplyKeepsLabelsAndSettlesOnOneLine)
 {
     LogCapture log;
     Parsed p;
-    EXPECT_EQ(p.Run(L"ver\r", L"VER 1.0.4\r\nMCU"), kIncomplete);
+    EXPECT_EQ(p.Run(L"ver\r", L"VER 1.0.4\r\nMCU"), kSettling);
     EXPECT_EQ(p.info.strVersion, L"VER old");
     EXPECT_EQ(p.Run(L"ver\r", L"VER 1.0.4\r\nMCUID 0123ABCD\r\n"), kComplete);
     EXPECT_EQ(p.info.strVersion, L"VER 1.0.4");
@@ -55,30 +56,52 @@ TEST(ResponseParser, IdentityReplyKeepsLabelsAndCompletesOnlyWithBothLines)
     EXPECT_EQ(sn.info.strVersion, L"VER 2.0");
     EXPECT_EQ(sn.info.strMcuId, L"SN 77");
 
-    // The version line alone is half a reply: the MCU ID line would otherwise
-    // land in the next exchange.
+    // One identity line alone may be the whole reply of a unit that sends
+    // only that line: it completes once the line stays quiet, setting only
+    // its own field.
     Parsed versionOnly;
-    EXPECT_EQ(versionOnly.Run(L"ver\r", L"VER 1.0.4\r\n"), kIncomplete);
-    EXPECT_EQ(versionOnly.Run(L"ver\r", L"VER 1.0.4\r"), kIncomplete);
+    EXPECT_EQ(versionOnly.Run(L"ver\r", L"VER 1.0.4\r\n"), kSettling);
+    EXPECT_EQ(versionOnly.Run(L"ver\r", L"VER 1.0.4\r"), kSettling);
+    EXPECT_EQ(versionOnly.Run(L"ver\r", L"VER 1.0.4\r\nMCUID 01"), kSettling);
     EXPECT_EQ(versionOnly.info.strVersion, L"VER old");
+    EXPECT_EQ(versionOnly.Run(L"ver\r", L"VER 1.0.4\r\n", true), kComplete);
+    EXPECT_EQ(versionOnly.info.strVersion, L"VER 1.0.4");
+    EXPECT_EQ(versionOnly.info.strMcuId, L"MCUID old");
+    Parsed mcuOnly;
+    EXPECT_EQ(mcuOnly.Run(L"ver\r", L"\r\nMCUID 0123ABCD\r\n"), kSettling);
+    EXPECT_EQ(mcuOnly.Run(L"ver\r", L"\r\nMCUID 0123ABCD\r\n", true), kComplete);
+    EXPECT_EQ(mcuOnly.info.strMcuId, L"MCUID 0123ABCD");
+    EXPECT_EQ(mcuOnly.info.strVersion, L"VER old");
+
+    // Both lines complete at once; a third line after them is no identity.
+    Parsed extra;
+    EXPECT_EQ(extra.Run(L"ver\r", L"VER 1.0.4\r\nMCUID 0123ABCD\r\nBUILD 2024-05-01\r\n"), kComplete);
+    EXPECT_EQ(extra.info.strMcuId, L"MCUID 0123ABCD");
 
     // An error reply, or lines that are not the identity, store nothing.
     Parsed error;
     EXPECT_EQ(error.Run(L"ver\r", L"ERROR\r\n"), kError);
-    EXPECT_EQ(error.Run(L"ver\r", L"\r\nMCUID 0123ABCD\r\n"), kError);
     EXPECT_EQ(error.Run(L"ver\r", L"VER 1.0.4\r\nSERIAL 12345678\r\n"), kError);
+    EXPECT_EQ(error.Run(L"ver\r", L"SERIAL 12345678\r\n", true), kError);
     EXPECT_EQ(error.info.strMcuId, L"MCUID old");
     EXPECT_EQ(error.info.strVersion, L"VER old");
 }
 
-TEST(ResponseParser, SerialReplyDropsSevenCharacterLabel)
+TEST(ResponseParser, SerialIsTakenFromItsLabelledLineOnceQuiet)
 {
     Parsed p;
     EXPECT_EQ(p.Run(L"serial\r", L"SERIAL 1234"), kIncomplete);
+    EXPECT_EQ(p.Run(L"serial\r", L"SERIAL 12345678\r\n"), kSettling);
     EXPECT_EQ(p.info.strSerial, L"old serial");
-    EXPECT_EQ(p.Run(L"serial\r", L"abcdefg12345678\r\n"), kComplete);
+    EXPECT_EQ(p.Run(L"serial\r", L"SERIAL 12345678\r\n", true), kComplete);
     EXPECT_EQ(p.info.strSerial, L"12345678");
-    EXPECT_EQ(p.Run(L"serial\r", L"SER\r\n"), kComplete);
+    EXPECT_EQ(p.Run(L"serial\r", L"SN 7\r\n", true), kComplete);
+    EXPECT_EQ(p.info.strSerial, L"7");
+    // A line left from an earlier reply is not the serial number.
+    EXPECT_EQ(p.Run(L"serial\r", L"BUILD 2024-05-01\r\n", true), kIncomplete);
+    EXPECT_EQ(p.Run(L"serial\r", L"BUILD 2024-05-01\r\nSERIAL 87654321\r\n", true), kComplete);
+    EXPECT_EQ(p.info.strSerial, L"87654321");
+    EXPECT_EQ(p.Run(L"serial\r", L"SERIAL \r\n", true), kComplete);
     EXPECT_EQ(p.info.strSerial, L"");
     p.info.strSerial = L"x";
     EXPECT_EQ(p.Run(L"serial\r", L"ERROR\r\n"), kError);
@@ -137,6 +160,20 @@ TEST(ResponseParser, SettingsReplyStoresEachFieldUnderItsOwnLabel)
     strReply.replace(0, strReply.find(L"\r\n"), L"GET 1 apn ");
     EXPECT_EQ(empty.Run(L"get\r", strReply), kComplete);
     EXPECT_EQ(empty.profiles[0].strApn, L"");
+
+    // A unit that trims trailing blanks sends the label alone; any other
+    // shortening of a label stays an error reply.
+    Parsed trimmed;
+    std::wstring strTrimmed = GetReply();
+    strTrimmed.replace(strTrimmed.find(L"GET 2 user user2"), 16, L"GET 2 user");
+    EXPECT_EQ(trimmed.Run(L"get\r", strTrimmed), kComplete);
+    EXPECT_EQ(trimmed.profiles[1].strUserName, L"");
+    EXPECT_EQ(trimmed.profiles[1].strApn, L"apn2");
+    Parsed cut;
+    std::wstring strCut = GetReply();
+    strCut.replace(strCut.find(L"GET 2 user user2"), 16, L"GET 2 use");
+    EXPECT_EQ(cut.Run(L"get\r", strCut), kError);
+    EXPECT_EQ(cut.profiles, WwanProfiles{});
 }
 
 TEST(ResponseParser, SettingsReplyInPiecesStoresNothingUntilComplete)

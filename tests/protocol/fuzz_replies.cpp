@@ -65,6 +65,8 @@ public:
         }
         ParseRecvData();
     }
+    // The receive thread's step when the line has stayed quiet.
+    void Quiet() { SettleRecvData(); }
     // What the waiting transaction sees when it wakes.
     TxStatus Status() const
     {
@@ -173,6 +175,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         size_t nFed = 0;
         while (nFed < chunks.size() && session.Status() == TxStatus::Timeout)
             session.Arrive(chunks[nFed++]);
+        if (session.Status() == TxStatus::Timeout)
+            session.Quiet();   // all of it is in: a reply that could still grow completes
         for (size_t n = 0; session.Status() != TxStatus::Timeout && n < nBeforeWake && nFed < chunks.size(); ++n)
             session.Arrive(chunks[nFed++]);
         // As the transactions judge it; a unit without a serial number

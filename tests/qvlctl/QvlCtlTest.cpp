@@ -8,12 +8,14 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 #include <spdlog/spdlog.h>
 
 #include "app/QVLSession.h"
+#include "app/TextUtil.h"
 #include "presets/IniFile.h"
 #include "sim/VirtualUnit.h"
 #include "support/TempDir.h"
@@ -521,5 +523,80 @@ TEST_F(QvlCtlTest, UnitTextIsPrintedEscaped)
     const nlohmann::json doc = nlohmann::json::parse(Ctl({"--json", "info"}, &unit).strOut);
     EXPECT_EQ(doc["serial"], "1\x1b]2;owned\x07\x1b[2J\xc2\x9b" "1m");
 }
+
+// Units whose firmware answers a little differently, their replies split as
+// USB packets split them: qvlctl finds the unit by its true serial number and
+// reads exactly what it holds.
+struct CtlVariant {
+    const char* pszName;
+    IdentityVariant identity;
+    bool bTrimEmpty;
+    const char* pszVersion;
+    const char* pszMcuId;
+};
+struct CtlSplit {
+    const char* pszName;
+    size_t nChunk;
+    int nPauseMs;
+    bool bPerLine;
+    int nLateLfMs;
+};
+const CtlVariant kCtlVariants[] = {
+    {"VersionLineOnly", IdentityVariant::VersionOnly, false, "1.0.4", ""},
+    {"McuIdLineOnly", IdentityVariant::McuIdOnly, false, "", "0123ABCD"},
+    {"ExtraIdentityLine", IdentityVariant::ExtraLine, false, "1.0.4", "0123ABCD"},
+    {"TrimmedEmptyValues", IdentityVariant::Both, true, "1.0.4", "0123ABCD"},
+};
+const CtlSplit kCtlSplits[] = {
+    {"Whole", 0, 0, false, 0},
+    {"LinePerPacket", 0, 20, true, 0},
+    {"Bytes11Every40ms", 11, 40, false, 0},
+    {"LateLf", 0, 0, false, 40},
+};
+
+class QvlCtlVariantTest : public QvlCtlTest,
+                          public ::testing::WithParamInterface<std::tuple<CtlVariant, CtlSplit>> {};
+
+TEST_P(QvlCtlVariantTest, FindsTheUnitBySerialAndReadsExactlyItsValues)
+{
+    const CtlVariant& variant = std::get<0>(GetParam());
+    const CtlSplit& split = std::get<1>(GetParam());
+    VirtualUnitOptions options;
+    options.settings = Sample();   // with empty user names and passwords
+    options.strVersionReply = IdentityReply(variant.identity, "1.0.4", "0123ABCD");
+    options.bTrimEmptyValues = variant.bTrimEmpty;
+    VirtualUnit unit(options);
+    ASSERT_TRUE(unit.Start());
+    VirtualUnitFaults faults;
+    faults.nChunkSize = split.nChunk;
+    faults.nChunkPauseMs = split.nPauseMs;
+    faults.bPacketPerLine = split.bPerLine;
+    faults.nLateLfMs = split.nLateLfMs;
+    unit.SetFaults(faults);
+
+    const CtlRun get = Ctl({"--serial=12345678", "get", "--json"}, &unit);
+    ASSERT_EQ(get.nExit, 0) << get.strErr;
+    const nlohmann::json doc = nlohmann::json::parse(get.strOut);
+    EXPECT_EQ(doc["serial"], "12345678");
+    EXPECT_EQ(doc["version"], variant.pszVersion);
+    EXPECT_EQ(doc["mcuid"], variant.pszMcuId);
+    const UnitSettings s = Sample();
+    for (size_t i = 0; i < s.wwan.size(); ++i) {
+        const nlohmann::json& group = doc["wwan" + std::to_string(i + 1)];
+        EXPECT_EQ(group["apn"], ToUtf8(s.wwan[i].strApn)) << i;
+        EXPECT_EQ(group["username"], ToUtf8(s.wwan[i].strUserName)) << i;
+        EXPECT_EQ(group["password"], ToUtf8(s.wwan[i].strPassword)) << i;
+        EXPECT_EQ(group["authtype"], std::stoi(s.wwan[i].strAuthType)) << i;
+        EXPECT_EQ(group["pdptype"], std::stoi(s.wwan[i].strPdpType)) << i;
+    }
+    EXPECT_EQ(doc["wifi"]["ssid"], "Office");
+    EXPECT_EQ(doc["wifi"]["passphrase"], "correct-horse-battery");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Units, QvlCtlVariantTest, ::testing::Combine(::testing::ValuesIn(kCtlVariants), ::testing::ValuesIn(kCtlSplits)),
+    [](const ::testing::TestParamInfo<std::tuple<CtlVariant, CtlSplit>>& info) {
+        return std::string(std::get<0>(info.param).pszName) + "_" + std::get<1>(info.param).pszName;
+    });
 
 } // namespace

@@ -83,6 +83,7 @@ void CommandsTest::SetUp()
     m_pDlg->Show();
     m_pDlg->SetPortOverride(FromUtf8(m_pUnit->PortPath()));
     m_pDlg->ComPortOpenProcess();
+    ASSERT_TRUE(RunEventsUntil([&] { return !m_pDlg->IsConnecting(); }, std::chrono::milliseconds(10000)));
     ASSERT_TRUE(m_pDlg->m_bConnected);
     ASSERT_EQ(m_pDlg->Text(IDC_EDIT_STATUS), "Connected");
     ASSERT_EQ(m_pDlg->Text(IDC_EDIT_APN1), "apn.carrier1");

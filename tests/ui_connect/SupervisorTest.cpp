@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <fcntl.h>
@@ -12,7 +13,9 @@
 
 #include <wx/dialog.h>
 #include <wx/evtloop.h>
+#include <wx/dcclient.h>
 #include <wx/menu.h>
+#include <wx/uiaction.h>
 
 #include "app/TextUtil.h"
 #include "sim/VirtualUnit.h"
@@ -385,7 +388,7 @@ TEST_P(FailedAttemptTest, EndsSearchingWithThePortClosedAndConnectsOnceLifted)
 
     // Back to searching, with nothing left open and the panel never
     // claiming a connection.
-    ASSERT_TRUE(RunUntil([&] { return !m_pDlg->m_bConnected; }, milliseconds(5000)));
+    ASSERT_TRUE(RunUntil([&] { return !m_pDlg->m_bConnected && !m_pDlg->IsConnecting(); }, milliseconds(5000)));
     EXPECT_TRUE(Disconnected());
     EXPECT_FALSE(m_pDlg->IsRecvThreadRunning());
     EXPECT_EQ(m_pDlg->m_hComm.load(), kNoSerialPort);
@@ -457,6 +460,128 @@ TEST_F(ConnectTest, IdleConnectedWindowWritesNoLogLineAtInfo)
     RunFor(milliseconds(3500));   // three ticks and many receive passes
     EXPECT_TRUE(Connected());
     EXPECT_EQ(m_pLog->Lines(), std::vector<std::string>{});
+}
+
+// Units whose firmware answers a little differently, their replies split as
+// USB packets split them: the window connects and shows exactly what the
+// unit holds, the true serial number included.
+struct UnitVariant {
+    const char* pszName;
+    IdentityVariant identity;
+    bool bTrimEmpty;
+    const char* pszVersion;   // what the panel shows on a first connection
+    const char* pszMcuId;
+};
+
+struct ReplySplit {
+    const char* pszName;
+    size_t nChunk;
+    int nPauseMs;
+    bool bPerLine;
+    int nLateLfMs;
+};
+
+const UnitVariant kVariants[] = {
+    {"VersionLineOnly", IdentityVariant::VersionOnly, false, "1.0.4", ""},
+    {"McuIdLineOnly", IdentityVariant::McuIdOnly, false, "", "0123ABCD"},
+    {"ExtraIdentityLine", IdentityVariant::ExtraLine, false, "1.0.4", "0123ABCD"},
+    {"TrimmedEmptyValues", IdentityVariant::Both, true, "1.0.4", "0123ABCD"},
+};
+const ReplySplit kSplits[] = {
+    {"Whole", 0, 0, false, 0},
+    {"LinePerPacket", 0, 20, true, 0},
+    {"Bytes11Every40ms", 11, 40, false, 0},
+    {"LateLf", 0, 0, false, 40},
+};
+
+class VariantConnectTest : public ConnectTest,
+                           public ::testing::WithParamInterface<std::tuple<UnitVariant, ReplySplit>> {};
+
+TEST_P(VariantConnectTest, ConnectsAndShowsExactlyTheUnitsValues)
+{
+    const UnitVariant& variant = std::get<0>(GetParam());
+    const ReplySplit& split = std::get<1>(GetParam());
+    UnitSettings settings = DistinctSettings(L"v");
+    settings.wwan[1].strUserName.clear();   // empty values, sent trimmed by one variant
+    settings.wwan[3].strPassword.clear();
+    settings.wifi.strPassphrase.clear();
+    VirtualUnitOptions options;
+    options.strLinkPath = m_strLink;
+    options.settings = settings;
+    options.strVersionReply = IdentityReply(variant.identity, "1.0.4", "0123ABCD");
+    options.bTrimEmptyValues = variant.bTrimEmpty;
+    m_pUnit.reset();
+    m_pUnit = std::make_unique<VirtualUnit>(options);
+    ASSERT_TRUE(m_pUnit->Start());
+    VirtualUnitFaults faults;
+    faults.nChunkSize = split.nChunk;
+    faults.nChunkPauseMs = split.nPauseMs;
+    faults.bPacketPerLine = split.bPerLine;
+    faults.nLateLfMs = split.nLateLfMs;
+    m_pUnit->SetFaults(faults);
+
+    OpenWindow(spdlog::level::info);
+    ASSERT_TRUE(RunUntil([&] { return Connected(); }, milliseconds(10000)));
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_FWVER), variant.pszVersion);
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_MCUID), variant.pszMcuId);
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_SERIAL), "12345678");
+    ExpectFormShows(settings);
+    EXPECT_EQ(m_pLog->Count("[error]"), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Units, VariantConnectTest, ::testing::Combine(::testing::ValuesIn(kVariants), ::testing::ValuesIn(kSplits)),
+    [](const ::testing::TestParamInfo<std::tuple<UnitVariant, ReplySplit>>& info) {
+        return std::string(std::get<0>(info.param).pszName) + "_" + std::get<1>(info.param).pszName;
+    });
+
+TEST_F(ConnectTest, WindowHandlesKeysAndRepaintsWhileASilentPortIsTried)
+{
+    VirtualUnitFaults faults;
+    faults.strSilentOnCommand = "ver\r";
+    m_pUnit->SetFaults(faults);
+    OpenWindow();
+    int nKeys = 0, nPaints = 0;
+    m_pDlg->Bind(wxEVT_CHAR_HOOK, [&](wxKeyEvent& event) {
+        if (event.GetKeyCode() == 'A' || event.GetKeyCode() == 'a')
+            ++nKeys;
+        event.Skip();
+    });
+    wxWindow* pPanel = m_pDlg->GetDlgItem(IDC_EDIT_STATUS)->GetParent();
+    pPanel->Bind(wxEVT_PAINT, [&](wxPaintEvent&) {
+        wxPaintDC dc(pPanel);
+        ++nPaints;
+    });
+
+    // The attempt waits up to its 5 s reply time-out for the silent unit.
+    ASSERT_TRUE(RunUntil([&] { return m_pDlg->IsConnecting(); }, milliseconds(5000)));
+    // With no window manager the keyboard follows the pointer.
+    m_pDlg->Raise();
+    wxUIActionSimulator sim;
+    const wxRect rect = m_pDlg->GetScreenRect();
+    sim.MouseMove(rect.GetLeft() + rect.GetWidth() * 3 / 4, rect.GetBottom() - 8);
+    RunFor(milliseconds(300));
+    const auto tAsked = Clock::now();
+    nPaints = 0;
+    sim.Char('a');
+    pPanel->Refresh();
+    EXPECT_TRUE(RunUntil([&] { return nKeys > 0 && nPaints > 0; }, milliseconds(2000)))
+        << nKeys << " keys, " << nPaints << " repaints";
+    const auto msHandled = std::chrono::duration_cast<milliseconds>(Clock::now() - tAsked).count();
+    RecordProperty("event_handled_ms", static_cast<int>(msHandled));
+    EXPECT_LT(msHandled, 1000);
+    EXPECT_TRUE(m_pDlg->IsConnecting()) << "the attempt ended before the events were handled";
+    EXPECT_EQ(m_pLog->Count("Timeout Error."), 0u);
+
+    // Closing the window during the attempt ends it at once.
+    const auto tClose = Clock::now();
+    ASSERT_TRUE(m_pDlg->Close(true));
+    EXPECT_LT(std::chrono::duration_cast<milliseconds>(Clock::now() - tClose).count(), 1000);
+    EXPECT_FALSE(m_pDlg->IsConnecting());
+    EXPECT_FALSE(m_pDlg->IsRecvThreadRunning());
+    ProcessPendingWork();
+    m_pDlg = nullptr;
+    EXPECT_TRUE(PortIsFree());
 }
 
 } // namespace

@@ -250,6 +250,44 @@ TEST_F(PresetWindowTest, LoadPresetWithoutItsSectionOrFileChangesNothing)
     EXPECT_EQ(m_pLog->Count("[error]"), 0u);
 }
 
+TEST_F(PresetWindowTest, ValuesWithTabsSaveAndLoadBackAndARefusedLoadSaysWhy)
+{
+    // Values as a unit may hold them: File > Save writes them, File > Load
+    // and Load Preset read the same file back exactly.
+    ShowSample();
+    WwanProfile tabbed = m_pDlg->GetWwanProfile(0);
+    tabbed.strApn = L"inter\tnet";
+    tabbed.strPassword = L"\tpw\t";
+    m_pDlg->SetWwanProfile(0, tabbed);
+    m_pDlg->SetDataToGroup(0);
+    wxTEST_DIALOG(Menu(ID_FILE_SAVE), wxExpectModal<wxFileDialog>(Path("tab.all")));
+    m_pDlg->Type(IDC_EDIT_APN1, "typed");
+    m_pDlg->Type(IDC_EDIT_APN2, "typed");
+    wxTEST_DIALOG(Menu(ID_FILE_LOAD), ExpectLoadAll(m_pDlg, Path("tab.all"), kAllChecked));
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_APN1), "inter\tnet");
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_PW1), "\tpw\t");
+    EXPECT_EQ(m_pDlg->GetWwanProfile(0), tabbed);
+    WriteFile("tab.wwan", "[WWAN]\r\nAPN=a\tb\r\n");
+    wxTEST_DIALOG(Click(IDC_LOADPRESET2), wxExpectModal<wxFileDialog>(Path("tab.wwan")));
+    EXPECT_EQ(m_pDlg->Text(IDC_EDIT_APN2), "a\tb");
+
+    // A value no preset may hold: the user is told the file, key and reason.
+    WriteFile("bad.all", "[WWAN1]\r\nAPN=ok\r\n[WWAN2]\r\nUSERNAME=x\x1by\r\n[WWAN3]\r\n[WWAN4]\r\n[Wi-Fi]\r\n");
+    WriteFile("bad.wifi", "[Wi-Fi]\r\nSSID=x\x7f\r\n");
+    const Snapshot before = Take();
+    MessageSeen allSeen, wifiSeen;
+    wxTEST_DIALOG(Menu(ID_FILE_LOAD), ExpectLoadAll(m_pDlg, Path("bad.all"), kAllChecked), ExpectMessage(&allSeen));
+    wxTEST_DIALOG(Click(IDC_LOADPRESET5), wxExpectModal<wxFileDialog>(Path("bad.wifi")), ExpectMessage(&wifiSeen));
+    EXPECT_TRUE(Take() == before);
+    EXPECT_EQ(allSeen.strMessage, "The preset could not be loaded from\n" + Path("bad.all") +
+                                      "\n\nThe value of USERNAME in [WWAN2] holds a control character (U+001B), "
+                                      "which a preset file cannot store.");
+    EXPECT_NE(wifiSeen.strMessage.find(Path("bad.wifi")), wxString::npos) << wifiSeen.strMessage;
+    EXPECT_NE(wifiSeen.strMessage.find("SSID in [Wi-Fi] holds a control character (U+007F)"), wxString::npos)
+        << wifiSeen.strMessage;
+    EXPECT_TRUE(wifiSeen.nStyle & wxICON_ERROR);
+}
+
 // ---- Saving one group ----------------------------------------------------------
 
 TEST_F(PresetWindowTest, WwanPresetSavedFromOneGroupLoadsIntoAnotherUnchanged)
