@@ -14,8 +14,8 @@
 
 void SetAccessibleName(wxWindow* pControl, const wxString& strName, wxWindow* /*pLabel*/)
 {
-    // COM is running: the application object initialises it for the window's
-    // thread before any window is created.
+    // COM is running: wx initialises it (OLE) for the window's thread when
+    // the program starts, before any window is created.
     IAccPropServices* pServices = nullptr;
     if (FAILED(::CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
                                   reinterpret_cast<void**>(&pServices))))
