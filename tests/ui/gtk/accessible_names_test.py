@@ -125,7 +125,7 @@ def check(window):
     if len(texts) != 19 or len(lists) != 10:
         fail("expected 19 text boxes and 10 lists, found %d and %d" % (len(texts), len(lists)))
 
-    # Names: present, distinct, not the value shown.
+    # Names: present, distinct, and a list not named by one of its items.
     seen = {}
     for node in texts + lists + buttons:
         name = node.name
