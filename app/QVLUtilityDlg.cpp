@@ -15,6 +15,7 @@
 #include <spdlog/spdlog.h>
 
 #include "app/AboutDlg.h"
+#include "app/AccessibleName.h"
 #include "res/AppIcon.h"
 #include "app/Logging.h"
 #include "app/Resource.h"
@@ -301,6 +302,7 @@ void CQVLUtilityDlg::CreateControls()
         }
     }
 
+    NameFormControls(m_pPanel);
     SetClientSize(wxDLG_UNIT(m_pPanel, wxSize(kDialogWidth, kDialogHeight)));
 }
 
