@@ -207,9 +207,9 @@ TEST_F(KeyboardTest, EnterOutsideAButtonDoesNothing)
         m_pDlg->GetDlgItem(nId)->SetFocus();
         ASSERT_TRUE(RunUntil([&] { return FocusId() == nId; }, milliseconds(2000))) << nId;
         EXPECT_NO_DIALOG(Press(WXK_RETURN));
+        ASSERT_FALSE(Closed()) << nId;
         EXPECT_EQ(FocusId(), nId);
     }
-    EXPECT_FALSE(Closed());
     EXPECT_EQ(nClicks, 0);
 }
 
