@@ -311,6 +311,17 @@ bool CIniFile::IsTerminated(const Line& line) const
     return !line.strEol.empty() && line.strEol != EncodeLine(L"\r");
 }
 
+// Gives a line without a line feed of its own the line end strEol. Its text
+// keeps a carriage return it ends in: that one is followed by CR LF, since
+// before a lone line feed it would read as part of the line end.
+void CIniFile::Terminate(Line& line, const std::string& strEol) const
+{
+    const std::string strCr = EncodeLine(L"\r");
+    const bool bTextEndsInCr = line.strRaw.size() >= strCr.size() &&
+                               line.strRaw.compare(line.strRaw.size() - strCr.size(), strCr.size(), strCr) == 0;
+    line.strEol = bTextEndsInCr ? EncodeLine(L"\r\n") : strEol;
+}
+
 std::string CIniFile::NewLineEnd() const
 {
     for (const Line& line : m_lines) {
@@ -339,7 +350,7 @@ bool CIniFile::SetValue(const std::wstring& strSection, const std::wstring& strK
         // New section at the end, set off from earlier content by a blank line.
         if (!m_lines.empty()) {
             if (!IsTerminated(m_lines.back()))
-                m_lines.back().strEol = strEol;
+                Terminate(m_lines.back(), strEol);
             if (!DecodeLine(m_lines.back().strRaw).empty() || m_lines.back().kind != Kind::Other) {
                 Line blank;
                 blank.strEol = strEol;
@@ -376,7 +387,7 @@ bool CIniFile::SetValue(const std::wstring& strSection, const std::wstring& strK
     line.strName = strKey;
     line.strValue = strValue;
     if (!IsTerminated(m_lines[nLastKey]))
-        m_lines[nLastKey].strEol = strEol;
+        Terminate(m_lines[nLastKey], strEol);
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(nLastKey + 1), std::move(line));
     return true;
 }

@@ -85,6 +85,7 @@ private:
     std::string EncodeLine(const std::wstring& strText) const;
     // TRUE when the line ends in a line feed, so another may follow it.
     bool IsTerminated(const Line& line) const;
+    void Terminate(Line& line, const std::string& strEol) const;
     std::string NewLineEnd() const;
     // Index of the first section line whose name matches (letter case
     // ignored), or npos.

@@ -2,7 +2,7 @@
 # Installs what is missing, builds, and runs every test: the normal build, the
 # Debian package made from it, the whole suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the thread tests under ThreadSanitizer, the
-# reply fuzz targets for a bounded time, and the Windows build cross-built and
+# fuzz targets of the reply parser and the preset reader for a bounded time, and the Windows build cross-built and
 # tested under Wine (scripts/windows.sh). Window tests run on a private Xvfb
 # display that this script starts and stops.
 set -euo pipefail
@@ -36,8 +36,8 @@ build() { # dir, extra cmake args...
 run_ctest() { # dir, extra ctest args...
     local dir=$1
     shift
-    ctest --test-dir "$dir" --output-on-failure -LE '^ui$' -j "$JOBS" "$@"
-    ctest --test-dir "$dir" --output-on-failure -L '^ui$' "$@"
+    ctest --test-dir "$dir" --output-on-failure --no-tests=error -LE '^ui$' -j "$JOBS" "$@"
+    ctest --test-dir "$dir" --output-on-failure --no-tests=error -L '^ui$' "$@"
 }
 
 # The suite again as an ordinary account: root passes permission checks,
@@ -106,16 +106,18 @@ UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
 echo "== ThreadSanitizer, thread tests"
 build build-tsan -DQVL_SANITIZE=thread
 TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" \
-    ctest --test-dir build-tsan --output-on-failure -L thread
+    ctest --test-dir build-tsan --output-on-failure --no-tests=error -L thread
 
-echo "== Fuzz targets for the reply parser, bounded"
+echo "== Fuzz targets for the reply parser and the preset reader, bounded"
 CC=clang CXX=clang++ cmake -S "$ROOT" -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVL_FUZZ=ON >/dev/null
-cmake --build build-fuzz -j "$JOBS" --target fuzz_replies fuzz_parser
-# New inputs go to the scratch folder; the kept inputs are only read.
-mkdir -p build-fuzz/corpus-replies build-fuzz/corpus-parser
+cmake --build build-fuzz -j "$JOBS" --target fuzz_replies fuzz_parser fuzz_ini
+# New inputs go to the scratch folders; the kept inputs are only read.
+mkdir -p build-fuzz/corpus-replies build-fuzz/corpus-parser build-fuzz/corpus-ini
 build-fuzz/tests/protocol/fuzz_replies -max_total_time=60 -max_len=4096 -artifact_prefix=build-fuzz/ \
     build-fuzz/corpus-replies tests/protocol/corpus/replies
 build-fuzz/tests/protocol/fuzz_parser -max_total_time=20 -artifact_prefix=build-fuzz/ build-fuzz/corpus-parser
+build-fuzz/tests/presets/fuzz_ini -max_total_time=20 -max_len=4096 -artifact_prefix=build-fuzz/ \
+    build-fuzz/corpus-ini tests/presets/corpus/ini
 
 echo "== Windows: cross-build, installer, tests under Wine"
 # On this script's display; wx-msw is built once into its cache folder.

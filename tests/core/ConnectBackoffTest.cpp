@@ -12,7 +12,8 @@ using std::chrono::milliseconds;
 using std::chrono::seconds;
 
 // The seconds between a failure and the next attempt allowed, for each of
-// the first n failures on one port.
+// the first n failures on one port; -1 for an attempt not allowed within ten
+// minutes (and then no more).
 std::vector<long long> Delays(ConnectBackoff& backoff, const std::vector<std::wstring>& ports, int nFailures)
 {
     std::vector<long long> delays;
@@ -20,8 +21,12 @@ std::vector<long long> Delays(ConnectBackoff& backoff, const std::vector<std::ws
     for (int n = 0; n < nFailures; ++n) {
         backoff.Failed(now);
         auto next = now;
-        while (!backoff.MayAttempt(ports, next))
+        while (!backoff.MayAttempt(ports, next) && next - now < std::chrono::minutes(10))
             next += milliseconds(250);
+        if (!backoff.MayAttempt(ports, next)) {
+            delays.push_back(-1);
+            break;
+        }
         delays.push_back(std::chrono::duration_cast<seconds>(next - now).count());
         now = next;
     }

@@ -46,8 +46,14 @@ TEST(ValidationRules, ControlCharactersAreInvalidInEveryTextField)
     // command line the value is sent in.
     for (const wchar_t* pszBad : {L"internet\rfe", L"a\nb", L"a\tb", L"\x01", L"del\x7F"}) {
         ValidationInput input = ValidForm();
+        input.arrApn[0] = pszBad;
+        EXPECT_EQ(BoxText(input), L"WWAN 1 - APN\nPlease enter only ASCII characters other than spaces.");
+        input = ValidForm();
         input.arrUserName[2] = pszBad;
         EXPECT_EQ(BoxText(input), L"WWAN 3 - User Name\nPlease enter only ASCII characters other than spaces.");
+        input = ValidForm();
+        input.arrPassword[3] = pszBad;
+        EXPECT_EQ(BoxText(input), L"WWAN 4 - Password\nPlease enter only ASCII characters other than spaces.");
         input = ValidForm();
         input.strSsid = pszBad;
         EXPECT_EQ(BoxText(input), L"Wi-Fi - SSID\nPlease enter only ASCII characters other than spaces.");

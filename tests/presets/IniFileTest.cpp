@@ -395,15 +395,21 @@ TEST(IniUpdate, FailuresReportTheReasonAndLeaveTheFileAlone)
     EXPECT_EQ(strError, L"File too large");
     EXPECT_EQ(std::filesystem::file_size(dir.Path("huge.all")), 16 + CIniFile::kMaxFileBytes);
 
-    if (::geteuid() != 0) {
-        // A folder nobody may write into (root may, whatever the bits say).
-        std::filesystem::create_directory(dir.Path("rodir"));
-        ASSERT_EQ(::chmod(dir.Path("rodir").c_str(), 0555), 0);
-        EXPECT_FALSE(UpdateIniFile(dir.WPath("rodir/p.wwan"), L"WWAN", {{L"APN", L"a"}}, strError));
-        EXPECT_EQ(strError, L"Permission denied");
-    }
     for (const auto& entry : std::filesystem::directory_iterator(dir.Root()))
         EXPECT_NE(entry.path().filename().string()[0], '.') << "temporary file left: " << entry.path();
+}
+
+TEST(IniUpdate, AFolderNobodyMayWriteIntoIsRefused)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root may write into any folder whatever its bits say; this runs as an ordinary user";
+    TempDir dir;
+    std::wstring strError;
+    std::filesystem::create_directory(dir.Path("rodir"));
+    ASSERT_EQ(::chmod(dir.Path("rodir").c_str(), 0555), 0);
+    EXPECT_FALSE(UpdateIniFile(dir.WPath("rodir/p.wwan"), L"WWAN", {{L"APN", L"a"}}, strError));
+    EXPECT_EQ(strError, L"Permission denied");
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path("rodir")));
 }
 
 TEST(IniUpdate, FailedWriteOfTheDataLeavesTheOriginal)

@@ -466,6 +466,15 @@ TEST(Transactions, ErrorReplyToReadAndErase)
     EXPECT_FALSE(session.get_APN_WIFI_info(strErr));
     EXPECT_EQ(strErr, Wide(unit.strPath) + L" Reload Error.");
     EXPECT_EQ(session.GetWifiSettings().strSsid, L"kept");
+
+    FakeUnit eraseUnit;
+    eraseUnit.strErrorOn = "fe\r";
+    eraseUnit.Start();
+    TestSession eraseSession;
+    ASSERT_TRUE(eraseSession.Connect(eraseUnit.strPath));
+    strErr.clear();
+    EXPECT_FALSE(eraseSession.fe_APN_WIFI_info(strErr));
+    EXPECT_EQ(strErr, Wide(eraseUnit.strPath) + L" Erase Error.");
 }
 
 TEST(Transactions, RepliesArrivingInPieces)
@@ -499,7 +508,10 @@ TEST(Transactions, SignalBeforeTheWaitIsKept)
     ASSERT_TRUE(WaitFor([&] { return session.GetSendData() == L"fe\r"; }));
     unit.Write("FE OK\r\n");
     ASSERT_TRUE(WaitFor([&] { return session.GetRecvData() == L"FE OK\r\n"; }));
-    std::this_thread::sleep_for(100ms);  // the parser runs right after the append
+    // The receive thread parses a chunk before it reads the next: once a
+    // second one is in, the reply has been parsed and signalled.
+    unit.Write("\n");
+    ASSERT_TRUE(WaitFor([&] { return session.GetRecvData() == L"FE OK\r\n\n"; }));
     tSent = Clock::now();
     hold.unlock();
     ui.join();
@@ -509,20 +521,25 @@ TEST(Transactions, SignalBeforeTheWaitIsKept)
 
 TEST(Transactions, LateReplyOfEarlierCommandDoesNotEndTheNextWait)
 {
-    FakeUnit unit;
-    unit.strSilentOn = "fw\r";
-    unit.delay = 400ms;
-    unit.Start();
+    FakeUnit unit;   // played by hand: nothing answers unless the test writes
     TestSession session;
-    session.SetReplyTimeout(200ms);
+    session.SetReplyTimeout(300ms);
     ASSERT_TRUE(session.Connect(unit.strPath));
 
     EXPECT_EQ(session.Transact(L"fe\r"), TxStatus::Timeout);
-    ASSERT_TRUE(WaitFor([&] { return session.GetRecvData() == L"FE OK\r\n"; }));
-    std::this_thread::sleep_for(100ms);  // parsed against "fe\r": a signal nobody takes
-    const auto t0 = Clock::now();
-    EXPECT_EQ(session.Transact(L"fw\r"), TxStatus::Timeout);
-    EXPECT_GT(SecondsSince(t0), 0.18);
+    // The erase's reply comes while the commit waits for its own.
+    TxStatus status = TxStatus::Ok;
+    double dWaited = 0;
+    std::thread ui([&] {
+        const auto t0 = Clock::now();
+        status = session.Transact(L"fw\r");
+        dWaited = SecondsSince(t0);
+    });
+    EXPECT_TRUE(WaitFor([&] { return session.GetSendData() == L"fw\r"; }));   // (the thread is joined either way)
+    unit.Write("FE OK\r\n");
+    ui.join();
+    EXPECT_EQ(status, TxStatus::Timeout);
+    EXPECT_GT(dWaited, 0.28);
 }
 
 TEST(Transactions, LineLeftHalfWrittenIsEndedBeforeTheNextCommand)

@@ -4,6 +4,7 @@
 // its command stores nothing.
 #include <chrono>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -90,10 +91,12 @@ TEST_P(ReplySplit, IdentityAndAllFieldsArriveExactlyAndAWriteSendsExactlyItsLine
     unit.ClearReceived();
     ASSERT_TRUE(session.set_APN_WIFI_info(strErr)) << ToUtf8(strErr);
     ASSERT_TRUE(session.fw_APN_WIFI_info(strErr)) << ToUtf8(strErr);
-    std::vector<std::string> expected;
-    for (const WireField& f : WireFields())
-        expected.push_back(ToUtf8(f.SetLine(f.In(written.wwan, written.wifi))));
-    expected.push_back("fw\r");
+    const std::vector<std::string> expected = {
+        "set 1 apn bapn0\r", "set 1 user buser0\r", "set 1 pw bpw0\r", "set 1 auth 0\r", "set 1 pdp 0\r",
+        "set 2 apn bapn1\r", "set 2 user buser1\r", "set 2 pw bpw1\r", "set 2 auth 0\r", "set 2 pdp 0\r",
+        "set 3 apn bapn2\r", "set 3 user buser2\r", "set 3 pw bpw2\r", "set 3 auth 2\r", "set 3 pdp 0\r",
+        "set 4 apn bapn3\r", "set 4 user buser3\r", "set 4 pw bpw3\r", "set 4 auth 0\r", "set 4 pdp 0\r",
+        "set w ssid bssid4\r", "set w sec 1\r", "set w pw_type 0\r", "set w pw bFATALERROR\r", "fw\r"};
     EXPECT_EQ(unit.ReceivedLines(), expected);
     EXPECT_EQ(unit.CommittedSettings().wifi, written.wifi);
 
@@ -137,12 +140,18 @@ TEST(ReplyMismatch, NothingIsStoredAndTheCommandFails)
 
     // A set line answered with noise and then "ERROR" fails the write, with
     // the noise on its own line or in front of the word.
-    for (const char* pszNoise : {"noise\r\n", "noise "}) {
+    // On its own line the "ERROR" is an error reply; behind the noise it is
+    // no reply at all, and the wait runs out.
+    const std::pair<const char*, const wchar_t*> cases[] = {{"noise\r\n", L" Write Error."},
+                                                            {"noise ", L" Timeout Error."}};
+    for (const auto& [pszNoise, pszError] : cases) {
         VirtualUnitFaults refused;
         refused.strNoise = pszNoise;
         refused.nErrorOnSetLine = 1;
         unit.SetFaults(refused);
+        strErr.clear();
         EXPECT_FALSE(session.set_APN_WIFI_info(strErr)) << pszNoise;
+        EXPECT_EQ(strErr, strPort + pszError) << pszNoise;
         EXPECT_EQ(session.GetSendData(), L"set 1 apn \r");
     }
 }

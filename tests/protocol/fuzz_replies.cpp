@@ -3,7 +3,8 @@
 // chooses, with late line feeds before replies and noise between them. The
 // session takes every piece as its receive thread does and every reply as its
 // transactions do. Whatever the split, each value stored is the one the unit
-// sent, or the exchange fails; never another value, never a crash.
+// sent, never another value, never a crash; and an exchange fails only where
+// bytes other than line ends from an earlier reply arrive ahead of its own.
 //
 // Input, read front to back (a short input reads as zeros, which gives the
 // conversation in one piece per reply without noise):
@@ -199,6 +200,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
                 Broken("a failed settings read left a mix of values");
             bReadDone = bOk;
         }
+        // A reply split anywhere must be read. (Noise comes only after the
+        // whole reply; the one thing that may spoil an exchange is the rest
+        // of an earlier reply, other than its line ends, arriving ahead.)
+        if (!bOk && strCarried.find_first_not_of("\r\n") == std::string::npos)
+            Broken("a clean exchange did not complete: " + ex.strCommand.substr(0, ex.strCommand.size() - 1) +
+                   (status == TxStatus::Timeout ? " (no reply seen)" : " (taken as an error reply)"));
         if (!bOk)
             return 0;  // the utility stops at the first failed exchange
 

@@ -249,6 +249,30 @@ TEST_F(UnitTest, FaultsCanBeSwitchedOnAndOff)
     EXPECT_EQ(L"c", m_pUnit->CommittedSettings().wwan[0].strApn);
 }
 
+// The splits the reply tests rely on: each line of a reply in a write of its
+// own, the pause between them; every line feed alone and late.
+TEST_F(UnitTest, RepliesGoOutOneLinePerPacketOrWithLateLineFeeds)
+{
+    Open();
+    VirtualUnitFaults faults;
+    faults.bPacketPerLine = true;
+    faults.nChunkPauseMs = 200;
+    m_pUnit->SetFaults(faults);
+    auto start = steady_clock::now();
+    EXPECT_EQ(Ask("ver\r", 2000), "VER 1.0.4\r\n");   // the first line's write alone
+    EXPECT_EQ(Read(m_fd, "\r\n", 2000), "MCUID 0123ABCD\r\n");
+    EXPECT_GE(steady_clock::now() - start, milliseconds(200));
+
+    faults = {};
+    faults.nLateLfMs = 200;
+    m_pUnit->SetFaults(faults);
+    start = steady_clock::now();
+    Send(m_fd, "serial\r");
+    EXPECT_EQ(Read(m_fd, "\r", 2000), "SERIAL 12345678\r");
+    EXPECT_EQ(Read(m_fd, "\n", 2000), "\n");
+    EXPECT_GE(steady_clock::now() - start, milliseconds(200));
+}
+
 TEST_F(UnitTest, UnplugHangsUpTheClientAndPlugReturnsAtTheSameLinkPath)
 {
     VirtualUnitOptions options;

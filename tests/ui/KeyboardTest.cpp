@@ -15,6 +15,7 @@
 #include <wx/weakref.h>
 
 #include "ui/UiTestSupport.h"
+#include "ui/XInput.h"
 
 namespace {
 
@@ -94,21 +95,20 @@ protected:
     // The window closed (its deletion may already have run).
     bool Closed() const { return !m_ref || wxTheApp->IsScheduledForDestruction(m_pDlg); }
 
-    // Presses a key and lets the window handle it; with bMovesFocus, waits
-    // for the focus to leave the control that had it.
+    // Presses a key and waits until the window has handled it; with
+    // bMovesFocus, also until the focus has left the control that had it.
     void Press(int nKey, int nMods = wxMOD_NONE, bool bMovesFocus = false)
     {
         const int nBefore = FocusId();
-        m_sim.Char(nKey, nMods);
+        m_input.Key(nKey, nMods);
+        m_input.Settle();
         if (bMovesFocus)
             RunUntil([&] { return FocusId() != nBefore; }, milliseconds(2000));
-        else
-            RunFor(milliseconds(80));
     }
     void TypeKeys(const char* psz)
     {
-        m_sim.Text(psz);
-        RunFor(milliseconds(150));
+        m_input.Text(psz);
+        m_input.Settle();
     }
 
     // Counts the clicks of a button (or menu command) without running its
@@ -126,6 +126,7 @@ protected:
     }
 
     wxUIActionSimulator m_sim;
+    XInput m_input;
     wxWeakRef<wxWindow> m_ref;
     std::deque<int> m_clicks;
 };
@@ -195,6 +196,21 @@ TEST_F(KeyboardTest, KeyboardOnlyFlowsReachTheRightControls)
     // Esc closes.
     Press(WXK_ESCAPE);
     EXPECT_TRUE(Closed());
+}
+
+TEST_F(KeyboardTest, EnterOutsideAButtonDoesNothing)
+{
+    Connect();
+    int nClicks = 0;
+    m_pDlg->Bind(wxEVT_BUTTON, [&](wxCommandEvent&) { ++nClicks; });
+    for (int nId : {IDC_EDIT_APN1, IDC_COMBO_AUTH2, IDC_EDIT_PASSPHRASE}) {
+        m_pDlg->GetDlgItem(nId)->SetFocus();
+        ASSERT_TRUE(RunUntil([&] { return FocusId() == nId; }, milliseconds(2000))) << nId;
+        EXPECT_NO_DIALOG(Press(WXK_RETURN));
+        ASSERT_FALSE(Closed()) << nId;
+        EXPECT_EQ(FocusId(), nId);
+    }
+    EXPECT_EQ(nClicks, 0);
 }
 
 TEST_F(KeyboardTest, EscClosesTheDisconnectedWindow)

@@ -56,7 +56,6 @@ TEST_F(WindowTest, OpensDisconnectedWithTheFormDisabled)
 
     for (int nNo = 0; nNo < kGroupCount; ++nNo)
         EXPECT_FALSE(m_pDlg->m_bChanged[static_cast<size_t>(nNo)]);
-    EXPECT_EQ(m_pDlg->m_nTimerID, IDT_SUPERVISOR);
 }
 
 TEST_F(WindowTest, InitialisationLogsInOrderIntoTheFile)
@@ -156,7 +155,9 @@ TEST_F(WindowTest, StatusBoxUsesTwiceTheDialogFont)
     const wxFont fontPanel = m_pDlg->GetDlgItem(IDC_EDIT_MCUID)->GetFont();
     EXPECT_DOUBLE_EQ(fontStatus.GetFractionalPointSize(), 2 * fontPanel.GetFractionalPointSize());
     EXPECT_EQ(fontPanel, *m_pDlg->m_pGroupFont);
-    ASSERT_NE(m_pDlg->m_pBoldFont, nullptr);
-    EXPECT_EQ(m_pDlg->m_pBoldFont->GetNumericWeight(), 900);
-    EXPECT_DOUBLE_EQ(m_pDlg->m_pBoldFont->GetFractionalPointSize(), m_pDlg->m_pGroupFont->GetFractionalPointSize());
+    // A changed group's caption: heavy, at the size of the others.
+    m_pDlg->Type(IDC_EDIT_APN2, "changed");
+    const wxFont fontChanged = m_pDlg->GetDlgItem(IDC_GROUP_WWAN2)->GetFont();
+    EXPECT_GE(fontChanged.GetNumericWeight(), 900);
+    EXPECT_DOUBLE_EQ(fontChanged.GetFractionalPointSize(), m_pDlg->GetDlgItem(IDC_GROUP_WWAN1)->GetFont().GetFractionalPointSize());
 }

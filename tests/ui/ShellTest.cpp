@@ -170,18 +170,6 @@ TEST_F(WindowTest, CloseBoxCloses)
     EXPECT_TRUE(Closed(m_pDlg));
 }
 
-TEST_F(WindowTest, EnterOutsideAButtonDoesNothing)
-{
-    m_pDlg->m_bConnected = true;
-    m_pDlg->DisplayQvlInfo();
-    int nClicks = 0;
-    m_pDlg->Bind(wxEVT_BUTTON, [&](wxCommandEvent&) { ++nClicks; }, IDC_WRITE);
-    for (int nId : {IDC_EDIT_APN1, IDC_COMBO_AUTH2, IDC_EDIT_PASSPHRASE})
-        EXPECT_NO_DIALOG(SendKey(m_pDlg->GetDlgItem(nId), WXK_RETURN));
-    EXPECT_FALSE(Closed(m_pDlg));
-    EXPECT_EQ(nClicks, 0);
-}
-
 TEST(InstanceGuard, ASecondCopyIsRefusedAndADeadCopyLeavesNoGuard)
 {
     char szTemplate[] = "/tmp/qvl-guardtest-XXXXXX";

@@ -1,5 +1,7 @@
 // Runs the window tests inside an initialised (but not running) wx
 // application; wx assertions fail the current test.
+#include <cstdlib>
+
 #include <gtest/gtest.h>
 
 #include <wx/app.h>
@@ -51,6 +53,9 @@ bool RunEventsUntil(const std::function<bool()>& pred, std::chrono::milliseconds
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+    // The toolkit's dialogs keep settings (the file dialog's last folder and
+    // view): in memory, not in the user's settings.
+    ::setenv("GSETTINGS_BACKEND", "memory", 1);
     wxApp::SetInstance(new TestApp);
     if (!wxEntryStart(argc, argv)) {
         fprintf(stderr, "cannot initialise the window system (is DISPLAY set?)\n");

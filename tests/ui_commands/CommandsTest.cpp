@@ -5,8 +5,10 @@
 #include <thread>
 
 #include <wx/stattext.h>
+#include <wx/timer.h>
 
 #include "app/TextUtil.h"
+#include "ui/XInput.h"
 #include "ui_commands/CommandsTestSupport.h"
 
 using namespace std::chrono_literals;
@@ -314,16 +316,30 @@ TEST_F(CommandsTest, ResultDialogShowsControlCharactersAndLongLinesWhole)
 
 TEST_F(CommandsTest, ResultDialogClosesWithEscLikeOk)
 {
-    auto* pDlg = new CWriteResultDlg(m_pDlg);
-    pDlg->SetResultText(L"Reload Result", L"", L"Reload Successfully", L"");
-    EXPECT_FALSE(pDlg->HasFlag(wxCLOSE_BOX));
-    EXPECT_FALSE(pDlg->HasFlag(wxSYSTEM_MENU));
-    pDlg->Show();
-    ASSERT_TRUE(pDlg->IsShown());
-    wxKeyEvent esc(wxEVT_CHAR_HOOK);
-    esc.m_keyCode = WXK_ESCAPE;
-    esc.SetEventObject(pDlg);
-    pDlg->GetEventHandler()->ProcessEvent(esc);
-    EXPECT_FALSE(pDlg->IsShown());
-    pDlg->Destroy();
+    CWriteResultDlg dlg(m_pDlg);
+    dlg.SetResultText(L"Reload Result", L"", L"Reload Successfully", L"");
+    EXPECT_FALSE(dlg.HasFlag(wxCLOSE_BOX));
+    EXPECT_FALSE(dlg.HasFlag(wxSYSTEM_MENU));
+
+    // Once it is on the screen, the pointer rests on it (without a window
+    // manager the keyboard follows the pointer) and Esc is pressed.
+    XInput input;
+    bool bPressed = false;
+    const auto start = std::chrono::steady_clock::now();
+    wxTimer drive;
+    drive.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        if (std::chrono::steady_clock::now() - start > 10s) {
+            drive.Stop();
+            dlg.EndModal(wxID_ABORT);
+        } else if (!bPressed && XInput::IsMapped(&dlg)) {
+            bPressed = true;
+            const wxRect rect = dlg.GetScreenRect();
+            input.MoveTo(wxPoint(rect.GetLeft() + 8, rect.GetTop() + 8));
+            input.Key(WXK_ESCAPE);
+        }
+    });
+    drive.Start(20);
+    EXPECT_EQ(dlg.ShowModal(), wxID_OK);
+    drive.Stop();
+    EXPECT_TRUE(bPressed);
 }

@@ -9,7 +9,9 @@
 #include <string>
 #include <thread>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,6 +44,18 @@ std::string RunCommand(const std::string& strCommand)
         ::pclose(p);
     }
     return strOut;
+}
+
+// True when another program could take the port: it opens and its lock is
+// free.
+bool PortIsFree(const std::string& strPath)
+{
+    const int fd = ::open(strPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    const bool bFree = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return bFree;
 }
 
 // qvl-utility with the given options, in its own directory (its log lands
@@ -154,11 +168,13 @@ TEST_F(UtilityProcessTest, PortOptionConnectsToTheUnitAndLogsItsIdentity)
                                     "[info] Display WWAN 1 APN internet.process\n"},
                                    milliseconds(15000)))
         << utility.Log();
+    // Connected, it holds the port for itself...
+    EXPECT_FALSE(PortIsFree(strLink));
 
     EXPECT_EQ(utility.CloseWithEscape(), 0);
-    // It let go of the unit: the port is served and free, and nothing but the
+    // ...and it let go of the unit: the port is free, and nothing but the
     // connection's three commands reached it.
-    EXPECT_TRUE(unit.IsPlugged());
+    EXPECT_TRUE(PortIsFree(strLink));
     EXPECT_EQ(unit.ReceivedLines(), (std::vector<std::string>{"ver\r", "serial\r", "get\r"}));
 }
 

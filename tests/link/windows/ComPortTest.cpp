@@ -1,8 +1,10 @@
 // The Windows serial port and discovery, under Wine. The unit is the Linux
 // virtual unit (qvl-unit-sim) on a pty that the Wine prefix maps as the COM
 // port named by QVL_TEST_COM (scripts/windows.sh sets this up); without it
-// the port tests are skipped. QVL_TEST_UNIT_CONTROL names the unit's command
-// input (as a Windows path), through which a test unplugs and plugs it.
+// the port tests are skipped, and they fail instead when QVL_TEST_REQUIRE_COM
+// is set (the script sets it: there the port must be there). QVL_TEST_UNIT_CONTROL
+// names the unit's command input (as a Windows path), through which a test
+// unplugs and plugs it.
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -56,27 +58,33 @@ protected:
     void PostCloseQvlSerial() override { ++nPosts; }
 };
 
+// The tests that need the unit's port (and, with bControl, its command input).
+class ComPort : public ::testing::Test {
+protected:
+    void NeedUnit(bool bControl)
+    {
+        m_strPort = TestPort();
+        const bool bMissing = m_strPort.empty() || (bControl && !std::getenv("QVL_TEST_UNIT_CONTROL"));
+        if (bMissing && std::getenv("QVL_TEST_REQUIRE_COM"))
+            FAIL() << "QVL_TEST_COM" << (bControl ? " or QVL_TEST_UNIT_CONTROL" : "") << " is not set";
+        if (bMissing)
+            GTEST_SKIP() << "QVL_TEST_COM" << (bControl ? " or QVL_TEST_UNIT_CONTROL" : "") << " is not set";
+    }
+    std::wstring m_strPort;
+};
+
 } // namespace
 
-TEST(ComPort, ExchangesWithTheUnitAndHoldsThePortAlone)
+TEST_F(ComPort, ExchangesWithTheUnit)
 {
-    const std::wstring strPort = TestPort();
-    if (strPort.empty())
-        GTEST_SKIP() << "QVL_TEST_COM is not set";
+    ASSERT_NO_FATAL_FAILURE(NeedUnit(false));
+    if (IsSkipped())
+        return;
+    const std::wstring strPort = m_strPort;
     LogCapture log;
-    TestSession session, second;
+    TestSession session;
     session.SetComPort(strPort);
     ASSERT_TRUE(session.InitSerial()) << std::string(session.LastError().begin(), session.LastError().end());
-
-    // No sharing: a second opener is refused, with the system's text.
-    second.SetComPort(strPort);
-    if (!RunningUnderWine()) {
-        EXPECT_FALSE(second.InitSerial());
-        EXPECT_FALSE(second.LastError().empty());
-        const std::string strNarrow(strPort.begin(), strPort.end());
-        EXPECT_TRUE(log.Has("[debug] CQVLUtilityDlg::InitSerial " + strNarrow + " CreateFile Failure."));
-    }
-
     ASSERT_TRUE(session.StartRecvThread());
     ASSERT_TRUE(session.QueryQvlVer());
     EXPECT_FALSE(session.GetDeviceInfo().strVersion.empty());
@@ -96,24 +104,43 @@ TEST(ComPort, ExchangesWithTheUnitAndHoldsThePortAlone)
     ASSERT_TRUE(session.get_APN_WIFI_info(strErr));
     EXPECT_EQ(session.GetWwanProfile(3), profile);
     EXPECT_EQ(session.GetWifiSettings(), wifi);
+}
+
+TEST_F(ComPort, HoldsThePortAlone)
+{
+    ASSERT_NO_FATAL_FAILURE(NeedUnit(false));
+    if (IsSkipped())
+        return;
+    if (RunningUnderWine())
+        GTEST_SKIP() << "Wine lets a second opener have a serial device that is already open; Windows' drivers refuse it";
+    const std::wstring strPort = m_strPort;
+    LogCapture log;
+    TestSession session, second;
+    session.SetComPort(strPort);
+    ASSERT_TRUE(session.InitSerial()) << std::string(session.LastError().begin(), session.LastError().end());
+
+    // No sharing: a second opener is refused, with the system's text.
+    second.SetComPort(strPort);
+    EXPECT_FALSE(second.InitSerial());
+    EXPECT_FALSE(second.LastError().empty());
+    const std::string strNarrow(strPort.begin(), strPort.end());
+    EXPECT_TRUE(log.Has("[debug] CQVLUtilityDlg::InitSerial " + strNarrow + " CreateFile Failure."));
 
     // The port is free again once the session lets it go.
-    session.StopRecvThread();
     session.UninitSerial();
-    if (!RunningUnderWine()) {
-        EXPECT_TRUE(second.InitSerial());
-        second.UninitSerial();
-    }
+    EXPECT_TRUE(second.InitSerial());
+    second.UninitSerial();
 }
 
 // A unit that goes away makes the next read fail: the receive thread closes
 // the port, reports the loss once and ends; the port opens again once the
 // unit is back.
-TEST(ComPort, LostUnitEndsTheReceiveThread)
+TEST_F(ComPort, LostUnitEndsTheReceiveThread)
 {
-    const std::wstring strPort = TestPort();
-    if (strPort.empty() || !std::getenv("QVL_TEST_UNIT_CONTROL"))
-        GTEST_SKIP() << "QVL_TEST_COM or QVL_TEST_UNIT_CONTROL is not set";
+    ASSERT_NO_FATAL_FAILURE(NeedUnit(true));
+    if (IsSkipped())
+        return;
+    const std::wstring strPort = m_strPort;
     LogCapture log;
     TestSession session;
     session.SetComPort(strPort);
@@ -143,7 +170,7 @@ TEST(ComPort, LostUnitEndsTheReceiveThread)
     EXPECT_TRUE(again.QueryQvlVer());
 }
 
-TEST(ComPort, MissingPortFailsTheOpenAndTheOverride)
+TEST(ComPortMissing, MissingPortFailsTheOpenAndTheOverride)
 {
     LogCapture log;
     TestSession session;
@@ -156,13 +183,18 @@ TEST(ComPort, MissingPortFailsTheOpenAndTheOverride)
     session.SetPortOverride(L"COM199");
     EXPECT_FALSE(session.GetQvlComPort(strFound));
     EXPECT_EQ(strFound, L"untouched");
+}
 
-    const std::wstring strPort = TestPort();
-    if (!strPort.empty()) {
-        session.SetPortOverride(strPort);
-        EXPECT_TRUE(session.GetQvlComPort(strFound));
-        EXPECT_EQ(strFound, strPort);
-    }
+TEST_F(ComPort, OverrideNamingThePortFindsIt)
+{
+    ASSERT_NO_FATAL_FAILURE(NeedUnit(false));
+    if (IsSkipped())
+        return;
+    TestSession session;
+    std::wstring strFound = L"untouched";
+    session.SetPortOverride(m_strPort);
+    EXPECT_TRUE(session.GetQvlComPort(strFound));
+    EXPECT_EQ(strFound, m_strPort);
 }
 
 // SetupAPI's listing runs; whatever it finds is not the unit (the mapped
