@@ -29,6 +29,20 @@ void Check(bool bOk, const char* pszWhat)
     }
 }
 
+std::string ReadBytes(const std::string& strPath)
+{
+    std::string strOut;
+    FILE* pFile = std::fopen(strPath.c_str(), "rb");
+    if (!pFile)
+        return strOut;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, pFile)) > 0)
+        strOut.append(buf, n);
+    std::fclose(pFile);
+    return strOut;
+}
+
 bool WriteBytes(const std::string& strPath, const uint8_t* pData, size_t nSize)
 {
     FILE* pFile = std::fopen(strPath.c_str(), "wb");
@@ -58,13 +72,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     // Through a file: an update of one section, then read back.
     if (!WriteBytes(s_strPath, pData, nSize))
         return 0;
-    // A value made from the input's last bytes, without line breaks.
-    std::wstring strValue = FromUtf8(strBytes.substr(nSize > 24 ? nSize - 24 : 0));
+    // A value made from the input's last bytes. As it stands it may hold
+    // what no preset may store: then the update is refused and the file is
+    // left as it was. Made storable (control characters but tab replaced),
+    // it is written.
+    const std::wstring strRaw = FromUtf8(strBytes.substr(nSize > 24 ? nSize - 24 : 0));
+    std::wstring strValue = strRaw;
     for (wchar_t& wc : strValue) {
-        if (wc == L'\r' || wc == L'\n')
+        if ((static_cast<unsigned long>(wc) < 0x20 && wc != L'\t') || wc == 0x7F)
             wc = L'_';
     }
     std::wstring strError;
+    if (!PresetValueProblem(strRaw).empty()) {
+        Check(!UpdateIniFile(FromUtf8(s_strPath), L"WWAN", {{L"APN", strRaw}}, strError),
+              "a value a preset cannot hold was written");
+        Check(ReadBytes(s_strPath) == strBytes, "a refused update changed the file");
+    }
+    Check(PresetValueProblem(strValue).empty(), "a storable value is refused");
     const bool bUpdated =
         UpdateIniFile(FromUtf8(s_strPath), L"WWAN", {{L"APN", strValue}, {L"PDPTYPE", L"2"}}, strError);
     Check(bUpdated, "update of a small file failed");
