@@ -101,24 +101,43 @@ ReplyVerdict ParseVer(const std::wstring& t, DeviceInfo& info, bool bQuiet)
     return ReplyVerdict::Complete;
 }
 
+// The text without the blanks (space, tab) at its ends.
+std::wstring TrimBlanks(const std::wstring& str)
+{
+    const size_t nFirst = str.find_first_not_of(L" \t");
+    if (nFirst == std::wstring::npos)
+        return std::wstring();
+    return str.substr(nFirst, str.find_last_not_of(L" \t") - nFirst + 1);
+}
+
 ReplyVerdict ParseSerial(const std::wstring& t, DeviceInfo& info, bool bQuiet)
 {
     const std::vector<std::wstring> lines = CompleteLines(t);
     // The serial number is on the line labelled with it; a line without the
-    // label (what is left of an earlier reply, an extra line) is not it.
+    // label (what is left of an earlier reply, an extra line) is not it while
+    // a labelled line comes with it.
     for (const std::wstring& strLine : lines) {
         for (const wchar_t* pszLabel : {L"SERIAL ", L"SN "}) {
             if (!BeginsWith(strLine, pszLabel))
                 continue;
             if (!bQuiet)
                 return ReplyVerdict::Settling;
-            info.strSerial = strLine.substr(std::char_traits<wchar_t>::length(pszLabel));
+            info.strSerial = TrimBlanks(strLine.substr(std::char_traits<wchar_t>::length(pszLabel)));
             return ReplyVerdict::Complete;
         }
     }
     if (IsErrorReply(lines)) {
         info.strSerial.clear();
         return ReplyVerdict::Error;
+    }
+    // A unit that labels its serial number otherwise sends one line: a
+    // seven-character label, then the number. Taken only once that one line
+    // has stayed alone; an identity line left from "ver" never is.
+    if (lines.size() == 1 && !BeginsWith(lines[0], L"VER ") && !IsMcuIdLine(lines[0])) {
+        if (!bQuiet)
+            return ReplyVerdict::Settling;
+        info.strSerial = TrimBlanks(lines[0].size() > 7 ? lines[0].substr(7) : std::wstring());
+        return ReplyVerdict::Complete;
     }
     return ReplyVerdict::Incomplete;
 }

@@ -97,10 +97,18 @@ TEST(ResponseParser, SerialIsTakenFromItsLabelledLineOnceQuiet)
     EXPECT_EQ(p.info.strSerial, L"12345678");
     EXPECT_EQ(p.Run(L"serial\r", L"SN 7\r\n", true), kComplete);
     EXPECT_EQ(p.info.strSerial, L"7");
-    // A line left from an earlier reply is not the serial number.
-    EXPECT_EQ(p.Run(L"serial\r", L"BUILD 2024-05-01\r\n", true), kIncomplete);
+    // A line left from an earlier reply is not the serial number when the
+    // labelled line comes with it, nor ever an identity line.
     EXPECT_EQ(p.Run(L"serial\r", L"BUILD 2024-05-01\r\nSERIAL 87654321\r\n", true), kComplete);
     EXPECT_EQ(p.info.strSerial, L"87654321");
+    EXPECT_EQ(p.Run(L"serial\r", L"MCUID 0123ABCD\r\n", true), kIncomplete);
+    EXPECT_EQ(p.Run(L"serial\r", L"VER 1.0.4\r\n", true), kIncomplete);
+    // Another seven-character label, alone and quiet: the number after it.
+    EXPECT_EQ(p.Run(L"serial\r", L"Serial:12345678 \r\n"), kSettling);
+    EXPECT_EQ(p.Run(L"serial\r", L"Serial:12345678 \r\n", true), kComplete);
+    EXPECT_EQ(p.info.strSerial, L"12345678");
+    EXPECT_EQ(p.Run(L"serial\r", L"S/N:1\r\n", true), kComplete);
+    EXPECT_EQ(p.info.strSerial, L"");
     EXPECT_EQ(p.Run(L"serial\r", L"SERIAL \r\n", true), kComplete);
     EXPECT_EQ(p.info.strSerial, L"");
     p.info.strSerial = L"x";
