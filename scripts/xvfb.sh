@@ -8,7 +8,9 @@ start_xvfb() {
     local n
     for n in $(seq "$1" "$2"); do
         if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then
-            Xvfb ":${n}" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+            # -noreset: a program that starts just as the previous one leaves
+            # would otherwise meet a server that is resetting.
+            Xvfb ":${n}" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
             XVFB_PID=$!
             for _ in $(seq 1 50); do
                 if xdpyinfo -display ":${n}" >/dev/null 2>&1; then
