@@ -19,6 +19,7 @@
 #include "presets/IniFile.h"
 #include "sim/VirtualUnit.h"
 #include "support/TempDir.h"
+#include "support/UnitVariants.h"
 #include "qvlctl/QvlCtlProcess.h"
 #include "support/BuildPaths.h"
 
@@ -527,52 +528,19 @@ TEST_F(QvlCtlTest, UnitTextIsPrintedEscaped)
 // Units whose firmware answers a little differently, their replies split as
 // USB packets split them: qvlctl finds the unit by its true serial number and
 // reads exactly what it holds.
-struct CtlVariant {
-    const char* pszName;
-    IdentityVariant identity;
-    bool bTrimEmpty;
-    const char* pszVersion;
-    const char* pszMcuId;
-};
-struct CtlSplit {
-    const char* pszName;
-    size_t nChunk;
-    int nPauseMs;
-    bool bPerLine;
-    int nLateLfMs;
-};
-const CtlVariant kCtlVariants[] = {
-    {"VersionLineOnly", IdentityVariant::VersionOnly, false, "1.0.4", ""},
-    {"McuIdLineOnly", IdentityVariant::McuIdOnly, false, "", "0123ABCD"},
-    {"ExtraIdentityLine", IdentityVariant::ExtraLine, false, "1.0.4", "0123ABCD"},
-    {"TrimmedEmptyValues", IdentityVariant::Both, true, "1.0.4", "0123ABCD"},
-};
-const CtlSplit kCtlSplits[] = {
-    {"Whole", 0, 0, false, 0},
-    {"LinePerPacket", 0, 20, true, 0},
-    {"Bytes11Every40ms", 11, 40, false, 0},
-    {"LateLf", 0, 0, false, 40},
-};
-
 class QvlCtlVariantTest : public QvlCtlTest,
-                          public ::testing::WithParamInterface<std::tuple<CtlVariant, CtlSplit>> {};
+                          public ::testing::WithParamInterface<VariantParam> {};
 
 TEST_P(QvlCtlVariantTest, FindsTheUnitBySerialAndReadsExactlyItsValues)
 {
-    const CtlVariant& variant = std::get<0>(GetParam());
-    const CtlSplit& split = std::get<1>(GetParam());
+    const UnitVariant& variant = std::get<0>(GetParam());
+    const ReplySplit& split = std::get<1>(GetParam());
     VirtualUnitOptions options;
     options.settings = Sample();   // with empty user names and passwords
-    options.strVersionReply = IdentityReply(variant.identity, "1.0.4", "0123ABCD");
-    options.bTrimEmptyValues = variant.bTrimEmpty;
+    ApplyVariant(variant, options);
     VirtualUnit unit(options);
     ASSERT_TRUE(unit.Start());
-    VirtualUnitFaults faults;
-    faults.nChunkSize = split.nChunk;
-    faults.nChunkPauseMs = split.nPauseMs;
-    faults.bPacketPerLine = split.bPerLine;
-    faults.nLateLfMs = split.nLateLfMs;
-    unit.SetFaults(faults);
+    unit.SetFaults(SplitFaults(split));
 
     const CtlRun get = Ctl({"--serial=12345678", "get", "--json"}, &unit);
     ASSERT_EQ(get.nExit, 0) << get.strErr;
@@ -593,10 +561,6 @@ TEST_P(QvlCtlVariantTest, FindsTheUnitBySerialAndReadsExactlyItsValues)
     EXPECT_EQ(doc["wifi"]["passphrase"], "correct-horse-battery");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Units, QvlCtlVariantTest, ::testing::Combine(::testing::ValuesIn(kCtlVariants), ::testing::ValuesIn(kCtlSplits)),
-    [](const ::testing::TestParamInfo<std::tuple<CtlVariant, CtlSplit>>& info) {
-        return std::string(std::get<0>(info.param).pszName) + "_" + std::get<1>(info.param).pszName;
-    });
+QVL_INSTANTIATE_VARIANTS(QvlCtlVariantTest);
 
 } // namespace

@@ -19,6 +19,7 @@
 
 #include "app/TextUtil.h"
 #include "sim/VirtualUnit.h"
+#include "support/UnitVariants.h"
 #include "ui/UiTestSupport.h"
 
 namespace {
@@ -464,37 +465,8 @@ TEST_F(ConnectTest, IdleConnectedWindowWritesNoLogLineAtInfo)
 // Units whose firmware answers a little differently, their replies split as
 // USB packets split them: the window connects and shows exactly what the
 // unit holds, the true serial number included.
-struct UnitVariant {
-    const char* pszName;
-    IdentityVariant identity;
-    bool bTrimEmpty;
-    const char* pszVersion;   // what the panel shows on a first connection
-    const char* pszMcuId;
-};
-
-struct ReplySplit {
-    const char* pszName;
-    size_t nChunk;
-    int nPauseMs;
-    bool bPerLine;
-    int nLateLfMs;
-};
-
-const UnitVariant kVariants[] = {
-    {"VersionLineOnly", IdentityVariant::VersionOnly, false, "1.0.4", ""},
-    {"McuIdLineOnly", IdentityVariant::McuIdOnly, false, "", "0123ABCD"},
-    {"ExtraIdentityLine", IdentityVariant::ExtraLine, false, "1.0.4", "0123ABCD"},
-    {"TrimmedEmptyValues", IdentityVariant::Both, true, "1.0.4", "0123ABCD"},
-};
-const ReplySplit kSplits[] = {
-    {"Whole", 0, 0, false, 0},
-    {"LinePerPacket", 0, 20, true, 0},
-    {"Bytes11Every40ms", 11, 40, false, 0},
-    {"LateLf", 0, 0, false, 40},
-};
-
 class VariantConnectTest : public ConnectTest,
-                           public ::testing::WithParamInterface<std::tuple<UnitVariant, ReplySplit>> {};
+                           public ::testing::WithParamInterface<VariantParam> {};
 
 TEST_P(VariantConnectTest, ConnectsAndShowsExactlyTheUnitsValues)
 {
@@ -507,17 +479,11 @@ TEST_P(VariantConnectTest, ConnectsAndShowsExactlyTheUnitsValues)
     VirtualUnitOptions options;
     options.strLinkPath = m_strLink;
     options.settings = settings;
-    options.strVersionReply = IdentityReply(variant.identity, "1.0.4", "0123ABCD");
-    options.bTrimEmptyValues = variant.bTrimEmpty;
+    ApplyVariant(variant, options);
     m_pUnit.reset();
     m_pUnit = std::make_unique<VirtualUnit>(options);
     ASSERT_TRUE(m_pUnit->Start());
-    VirtualUnitFaults faults;
-    faults.nChunkSize = split.nChunk;
-    faults.nChunkPauseMs = split.nPauseMs;
-    faults.bPacketPerLine = split.bPerLine;
-    faults.nLateLfMs = split.nLateLfMs;
-    m_pUnit->SetFaults(faults);
+    m_pUnit->SetFaults(SplitFaults(split));
 
     OpenWindow(spdlog::level::info);
     ASSERT_TRUE(RunUntil([&] { return Connected(); }, milliseconds(10000)));
@@ -528,11 +494,7 @@ TEST_P(VariantConnectTest, ConnectsAndShowsExactlyTheUnitsValues)
     EXPECT_EQ(m_pLog->Count("[error]"), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Units, VariantConnectTest, ::testing::Combine(::testing::ValuesIn(kVariants), ::testing::ValuesIn(kSplits)),
-    [](const ::testing::TestParamInfo<std::tuple<UnitVariant, ReplySplit>>& info) {
-        return std::string(std::get<0>(info.param).pszName) + "_" + std::get<1>(info.param).pszName;
-    });
+QVL_INSTANTIATE_VARIANTS(VariantConnectTest);
 
 TEST_F(ConnectTest, WindowHandlesKeysAndRepaintsWhileASilentPortIsTried)
 {
