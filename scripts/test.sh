@@ -16,7 +16,31 @@ JOBS=$(nproc)
 # shellcheck source=scripts/xvfb.sh
 . "$ROOT/scripts/xvfb.sh"
 UNPRIV_STAGE=""
+# Each stage's time, printed at the end (also when a stage fails).
+STAGE_NAMES=()
+STAGE_SECONDS=()
+stage() { # title
+    stage_end
+    echo "== $1"
+    STAGE_NAMES+=("$1")
+    STAGE_START=$SECONDS
+}
+stage_end() {
+    if [ "${#STAGE_NAMES[@]}" -gt "${#STAGE_SECONDS[@]}" ]; then
+        STAGE_SECONDS+=($((SECONDS - STAGE_START)))
+    fi
+}
+print_stage_times() {
+    stage_end
+    local i
+    echo "== Stage times"
+    for i in "${!STAGE_SECONDS[@]}"; do
+        printf '%6d s  %s\n' "${STAGE_SECONDS[i]}" "${STAGE_NAMES[i]}"
+    done
+    printf '%6d s  in all\n' "$SECONDS"
+}
 cleanup() {
+    print_stage_times
     stop_xvfb
     if [ -n "$UNPRIV_STAGE" ]; then rm -rf "$UNPRIV_STAGE"; fi
 }
@@ -86,29 +110,29 @@ unprivileged_ctest() { # build dir
     UNPRIV_STAGE=""
 }
 
-echo "== build and test"
+stage "build and test"
 build build
 run_ctest build
 
-echo "== The suite as an ordinary user"
+stage "The suite as an ordinary user"
 unprivileged_ctest build
 
-echo "== Debian package: build, inspect, install check, run from it"
+stage "Debian package: build, inspect, install check, run from it"
 "$ROOT/tests/packaging/package_test.sh" build
 
-echo "== AddressSanitizer + UndefinedBehaviorSanitizer, whole suite"
+stage "AddressSanitizer + UndefinedBehaviorSanitizer, whole suite"
 build build-asan -DQVL_SANITIZE=address
 ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
 LSAN_OPTIONS="suppressions=$ROOT/tests/lsan.supp:print_suppressions=0" \
 UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
     run_ctest build-asan
 
-echo "== ThreadSanitizer, thread tests"
+stage "ThreadSanitizer, thread tests"
 build build-tsan -DQVL_SANITIZE=thread
 TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" \
     ctest --test-dir build-tsan --output-on-failure --no-tests=error -L thread
 
-echo "== Fuzz targets for the reply parser and the preset reader, bounded"
+stage "Fuzz targets for the reply parser and the preset reader, bounded"
 CC=clang CXX=clang++ cmake -S "$ROOT" -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVL_FUZZ=ON >/dev/null
 cmake --build build-fuzz -j "$JOBS" --target fuzz_replies fuzz_parser fuzz_ini
 # New inputs go to the scratch folders; the kept inputs are only read.
@@ -119,6 +143,6 @@ build-fuzz/tests/protocol/fuzz_parser -max_total_time=20 -artifact_prefix=build-
 build-fuzz/tests/presets/fuzz_ini -max_total_time=20 -max_len=4096 -artifact_prefix=build-fuzz/ \
     build-fuzz/corpus-ini tests/presets/corpus/ini
 
-echo "== Windows: cross-build, installer, tests under Wine"
+stage "Windows: cross-build, installer, tests under Wine"
 # On this script's display; wx-msw is built once into its cache folder.
 "$ROOT/scripts/windows.sh" all
