@@ -53,15 +53,6 @@ std::wstring ErrnoText(int nErr)
 
 } // namespace
 
-bool ReplaceFileAtomically(const std::string& strPath, const std::string& strBytes)
-{
-    int nErr = 0;
-    if (ReplaceFileContents(strPath, strBytes, FileFacts{}, nErr))
-        return true;
-    errno = nErr;
-    return false;
-}
-
 // ---- Decoding and parsing ----------------------------------------------------
 
 std::wstring CIniFile::DecodeLine(const std::string& strRaw) const

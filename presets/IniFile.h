@@ -131,8 +131,3 @@ using IniSections = std::vector<std::pair<std::wstring, IniValues>>;
 // of them or (on any failure) not at all.
 bool UpdateIniFile(const std::wstring& strPath, const IniSections& sections, std::wstring& strError);
 
-// Writes strBytes to a new file beside strPath, under a short random name
-// created exclusively (nothing already there is opened or followed), and
-// renames it over strPath; the new file's permissions are the default ones.
-// FALSE with errno set on any failure; strPath is then untouched.
-bool ReplaceFileAtomically(const std::string& strPath, const std::string& strBytes);

@@ -19,6 +19,7 @@
 
 #include "app/TextUtil.h"
 #include "sim/VirtualUnit.h"
+#include "support/PortLock.h"
 #include "support/UnitVariants.h"
 #include "ui/UiTestSupport.h"
 
@@ -169,15 +170,7 @@ protected:
 
     // True when the port can be taken by another program: the utility has
     // let go of it.
-    bool PortIsFree() const
-    {
-        const int fd = ::open(m_strLink.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (fd < 0)
-            return false;
-        const bool bFree = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-        ::close(fd);
-        return bFree;
-    }
+    bool PortIsFree() const { return ::PortIsFree(m_strLink); }
 
     TempDir m_dir{"qvl-connect"};
     std::unique_ptr<CurrentDirectory> m_pCwd;

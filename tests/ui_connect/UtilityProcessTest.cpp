@@ -19,6 +19,7 @@
 
 #include "sim/VirtualUnit.h"
 #include "support/TempDir.h"
+#include "support/PortLock.h"
 #include "support/BuildPaths.h"
 
 namespace {
@@ -44,18 +45,6 @@ std::string RunCommand(const std::string& strCommand)
         ::pclose(p);
     }
     return strOut;
-}
-
-// True when another program could take the port: it opens and its lock is
-// free.
-bool PortIsFree(const std::string& strPath)
-{
-    const int fd = ::open(strPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return false;
-    const bool bFree = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    ::close(fd);
-    return bFree;
 }
 
 // qvl-utility with the given options, in its own directory (its log lands
