@@ -7,7 +7,7 @@
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 
-#include "app/Logging.h"
+#include "core/Logging.h"
 #include "app/Resource.h"
 #include "res/AppIcon.h"
 

@@ -5,7 +5,7 @@
 #include <wx/msgdlg.h>
 #include <wx/snglinst.h>
 
-#include "app/Logging.h"
+#include "core/Logging.h"
 
 std::string InstanceGuardDirectory()
 {

@@ -10,9 +10,9 @@
 #include <spdlog/spdlog.h>
 
 #include "app/InstanceGuard.h"
-#include "app/Logging.h"
+#include "core/Logging.h"
 #include "app/QVLUtilityDlg.h"
-#include "app/TextUtil.h"
+#include "core/TextUtil.h"
 #include "sim/VirtualUnit.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include "app/AboutDlg.h"
 #include "app/AccessibleName.h"
 #include "res/AppIcon.h"
-#include "app/Logging.h"
+#include "core/Logging.h"
 #include "app/Resource.h"
 
 namespace {

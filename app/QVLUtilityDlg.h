@@ -15,8 +15,8 @@
 #include <wx/modalhook.h>
 #include <wx/timer.h>
 
-#include "app/ConnectBackoff.h"
-#include "app/QVLSession.h"
+#include "core/ConnectBackoff.h"
+#include "core/QVLSession.h"
 
 class wxFont;
 class wxPanel;

@@ -17,7 +17,7 @@
 
 #include "app/QVLUtilityDlg.h"
 #include "app/Resource.h"
-#include "app/TextUtil.h"
+#include "core/TextUtil.h"
 #include "link/SerialIo.h"
 
 namespace {

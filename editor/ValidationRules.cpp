@@ -1,6 +1,6 @@
 #include "editor/ValidationRules.h"
 
-#include "app/TextUtil.h"
+#include "core/TextUtil.h"
 
 const wchar_t* const kMsgNotAscii = L"Please enter only ASCII characters other than spaces.";
 const wchar_t* const kMsgTooLong = L"Please enter 32 characters or less.";

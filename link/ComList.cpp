@@ -5,8 +5,8 @@
 
 #include <spdlog/spdlog.h>
 
-#include "app/QVLSession.h"
-#include "app/TextUtil.h"
+#include "core/QVLSession.h"
+#include "core/TextUtil.h"
 
 namespace {
 

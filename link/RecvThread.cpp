@@ -9,8 +9,8 @@
 
 #include <spdlog/spdlog.h>
 
-#include "app/QVLSession.h"
-#include "app/TextUtil.h"
+#include "core/QVLSession.h"
+#include "core/TextUtil.h"
 #include "link/SerialIo.h"
 #include "protocol/ResponseParser.h"
 

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/TextUtil.h"
+#include "core/TextUtil.h"
 #include "presets/FileAccess.h"
 
 namespace {

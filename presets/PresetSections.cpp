@@ -1,11 +1,11 @@
 // Moving one preset section between a file and the settings records.
-#include "app/QVLSession.h"
+#include "core/QVLSession.h"
 
 #include <algorithm>
 
 #include <spdlog/spdlog.h>
 
-#include "app/TextUtil.h"
+#include "core/TextUtil.h"
 #include "editor/IndexText.h"
 #include "presets/PresetSections.h"
 

@@ -1,4 +1,4 @@
-#include "app/QVLSession.h"
+#include "core/QVLSession.h"
 
 CQVLSession::CQVLSession()
     : m_pRecvEvent(std::make_unique<CQvlEvent>()), m_pTermEvent(std::make_unique<CQvlEvent>())

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/TextUtil.h"
+#include "core/TextUtil.h"
 
 namespace {
 

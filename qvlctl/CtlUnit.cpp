@@ -4,7 +4,7 @@
 
 #include <spdlog/spdlog.h>
 
-#include "app/TextUtil.h"
+#include "core/TextUtil.h"
 #include "editor/IndexText.h"
 #include "link/SerialIo.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/QVLSession.h"
+#include "core/QVLSession.h"
 #include "qvlctl/CtlFields.h"
 
 // Exit statuses.

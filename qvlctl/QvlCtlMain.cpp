@@ -27,8 +27,8 @@
 #include <nlohmann/json.hpp>
 #include <spdlog/spdlog.h>
 
-#include "app/Logging.h"
-#include "app/TextUtil.h"
+#include "core/Logging.h"
+#include "core/TextUtil.h"
 #include "editor/IndexText.h"
 #include "link/ComList.h"
 #include "link/PortDiscovery.h"

@@ -12,8 +12,8 @@
 #include <iostream>
 #include <string>
 
-#include "app/Logging.h"
-#include "app/TextUtil.h"
+#include "core/Logging.h"
+#include "core/TextUtil.h"
 #include "protocol/WireFields.h"
 #include "sim/VirtualUnit.h"
 

@@ -14,7 +14,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/TextUtil.h"
+#include "core/TextUtil.h"
 #include "presets/FileAccess.h"
 #include "protocol/WireFields.h"
 

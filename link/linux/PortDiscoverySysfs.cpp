@@ -22,7 +22,7 @@
 #include <cctype>
 #include <fstream>
 
-#include "app/TextUtil.h"
+#include "core/TextUtil.h"
 
 namespace {
 

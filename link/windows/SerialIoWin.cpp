@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "app/TextUtil.h"
+#include "core/TextUtil.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "app/TextUtil.h"
+#include "core/TextUtil.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ConnectBackoff.h"
+#include "core/ConnectBackoff.h"
 
 namespace {
 

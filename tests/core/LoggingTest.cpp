@@ -11,8 +11,8 @@
 #include <spdlog/sinks/null_sink.h>
 #include <spdlog/spdlog.h>
 
-#include "app/Logging.h"
-#include "app/TextUtil.h"
+#include "core/Logging.h"
+#include "core/TextUtil.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -120,7 +120,7 @@ TEST_F(LoggingSetup, WritesStartLineAtInfoAndDropsDebugWithoutTheOption)
     spdlog::default_logger()->flush();
 
     const std::string strLog = ReadFile(Path(kLogFileName));
-    EXPECT_NE(strLog.find("] [logger] [info] QVLUtility Ver.2.0.7.0 Start..\n"), std::string::npos) << strLog;
+    EXPECT_NE(strLog.find(std::string("] [logger] [info] QVLUtility Ver.") + kVersionText + " Start..\n"), std::string::npos) << strLog;
     EXPECT_NE(strLog.find("[info] CQVLUtilityDlg::OnInitDialog SetTimer:1\n"), std::string::npos);
     EXPECT_EQ(strLog.find("[debug]"), std::string::npos);
 }
@@ -155,9 +155,9 @@ TEST_F(LoggingSetup, ASecondRunAppendsAfterTheFirst)
     spdlog::default_logger()->flush();
 
     const std::string strLog = ReadFile(Path(kLogFileName));
-    EXPECT_EQ(CountOf(strLog, "QVLUtility Ver.2.0.7.0 Start.."), 2u);
+    EXPECT_EQ(CountOf(strLog, std::string("QVLUtility Ver.") + kVersionText + " Start.."), 2u);
     const size_t nFirst = strLog.find("first run");
-    const size_t nSecondStart = strLog.rfind("QVLUtility Ver.2.0.7.0 Start..");
+    const size_t nSecondStart = strLog.rfind(std::string("QVLUtility Ver.") + kVersionText + " Start..");
     ASSERT_NE(nFirst, std::string::npos);
     EXPECT_LT(nFirst, nSecondStart);
     EXPECT_LT(nSecondStart, strLog.find("second run"));
@@ -225,7 +225,7 @@ TEST_F(LoggingSetup, FallsBackToTheStateDirectoryWhenTheCurrentOneIsUnusable)
     EXPECT_EQ(SetupLogging("qvl-utility"), strExpected);
     EXPECT_EQ(LogFallbackDirectory(), m_strDir + "/state/qvl-utility");
     spdlog::error("{} {}", "CQVLUtilityDlg::OnBnClickedWrite", "/dev/ttyACM0 Write Error.");
-    EXPECT_NE(ReadFile(strExpected).find("QVLUtility Ver.2.0.7.0 Start.."), std::string::npos);
+    EXPECT_NE(ReadFile(strExpected).find(std::string("QVLUtility Ver.") + kVersionText + " Start.."), std::string::npos);
     EXPECT_NE(ReadFile(strExpected).find("/dev/ttyACM0 Write Error."), std::string::npos);
 }
 

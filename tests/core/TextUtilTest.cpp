@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/TextUtil.h"
+#include "core/TextUtil.h"
 
 // A character beyond U+FFFF is one character whether wide text is UTF-32
 // (Linux) or UTF-16 (Windows): it survives the trip through UTF-8, counts as

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/QVLSession.h"
+#include "core/QVLSession.h"
 #include "link/ComList.h"
 #include "support/LogCapture.h"
 

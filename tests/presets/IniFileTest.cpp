@@ -10,7 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/TextUtil.h"
+#include "core/TextUtil.h"
 #include "presets/IniFile.h"
 #include "support/TempDir.h"
 

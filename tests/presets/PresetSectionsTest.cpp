@@ -4,8 +4,8 @@
 
 #include <csignal>
 
-#include "app/QVLSession.h"
-#include "app/TextUtil.h"
+#include "core/QVLSession.h"
+#include "core/TextUtil.h"
 #include "presets/IniFile.h"
 #include "presets/PresetSections.h"
 #include "support/LogCapture.h"

@@ -10,7 +10,7 @@
 
 #include <unistd.h>
 
-#include "app/TextUtil.h"
+#include "core/TextUtil.h"
 #include "presets/IniFile.h"
 
 namespace {

@@ -18,7 +18,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/QVLSession.h"
+#include "core/QVLSession.h"
 #include "support/LogCapture.h"
 
 using namespace std::chrono_literals;

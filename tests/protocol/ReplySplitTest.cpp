@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/QVLSession.h"
-#include "app/TextUtil.h"
+#include "core/QVLSession.h"
+#include "core/TextUtil.h"
 #include "protocol/WireFields.h"
 #include "sim/VirtualUnit.h"
 #include "support/LogCapture.h"

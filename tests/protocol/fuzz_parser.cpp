@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/TextUtil.h"
+#include "core/TextUtil.h"
 #include "editor/Records.h"
 #include "protocol/ResponseParser.h"
 

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "app/QVLSession.h"
-#include "app/TextUtil.h"
+#include "core/QVLSession.h"
+#include "core/TextUtil.h"
 
 namespace {
 

@@ -20,11 +20,11 @@
 #include <string>
 #include <vector>
 
-#include "app/TextUtil.h"
+#include "core/TextUtil.h"
 #include "sim/VirtualUnit.h"
 #include "support/BenchUnit.h"
 #include "support/TempDir.h"
-#include "qvlctl/QvlCtlProcess.h"
+#include "support/ProcessRun.h"
 #include "support/BuildPaths.h"
 
 namespace {

@@ -14,13 +14,13 @@
 #include <nlohmann/json.hpp>
 #include <spdlog/spdlog.h>
 
-#include "app/QVLSession.h"
-#include "app/TextUtil.h"
+#include "core/QVLSession.h"
+#include "core/TextUtil.h"
 #include "presets/IniFile.h"
 #include "sim/VirtualUnit.h"
 #include "support/TempDir.h"
 #include "support/UnitVariants.h"
-#include "qvlctl/QvlCtlProcess.h"
+#include "support/ProcessRun.h"
 #include "support/BuildPaths.h"
 
 namespace {

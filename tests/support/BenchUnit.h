@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/TextUtil.h"
+#include "core/TextUtil.h"
 #include "sim/VirtualUnit.h"
 
 // Settings with every field filled.

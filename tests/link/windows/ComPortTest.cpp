@@ -16,7 +16,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "app/QVLSession.h"
+#include "core/QVLSession.h"
 #include "link/ComList.h"
 #include "link/PortDiscovery.h"
 #include "support/LogCapture.h"

@@ -1,0 +1,110 @@
+// The Erase, Reload and Write buttons. Each click runs to its end on the
+// user-interface thread and ends in the result dialog, except a Write that the
+// form's validation refuses. A lost unit shows as the command's failure; the
+// lost-link notification is handled by the window's event loop afterwards.
+#include "app/QVLUtilityDlg.h"
+
+#include <spdlog/spdlog.h>
+
+#include "core/TextUtil.h"
+#include "editor/wx/WriteResultDlg.h"
+
+namespace {
+
+void ShowResult(wxWindow* pParent, const std::wstring& strTitle, const std::wstring& strLine1,
+                const std::wstring& strLine2, const std::wstring& strLine3)
+{
+    CWriteResultDlg dlg(pParent);
+    dlg.SetResultText(strTitle, strLine1, strLine2, strLine3);
+    dlg.ShowModal();
+}
+
+} // namespace
+
+void CQVLUtilityDlg::RefreshForm()
+{
+    // Each flag is cleared before its group is shown: showing the group
+    // redraws its caption from the flag.
+    m_bChangeByCode = true;
+    for (int nNo = 0; nNo < kGroupCount; ++nNo) {
+        m_bChanged[static_cast<size_t>(nNo)] = false;
+        SetDataToGroup(nNo);
+    }
+    m_bChangeByCode = false;
+}
+
+void CQVLUtilityDlg::OnBnClickedErase(wxCommandEvent&)
+{
+    spdlog::info("{}", "CQVLUtilityDlg::OnBnClickedErase");
+
+    std::wstring strErr;
+    if (!fe_APN_WIFI_info(strErr)) {
+        spdlog::error("Erase Failed");
+        ShowResult(this, L"Erase Result", L"Erase Failed", GetSendData(), strErr);
+        return;
+    }
+    spdlog::info("Erase Successfully");
+
+    if (!get_APN_WIFI_info(strErr)) {
+        // The unit is erased; the form keeps what it showed before.
+        spdlog::error("Erase Failed");
+        ShowResult(this, L"Reload Result", L"Reload Failed", GetSendData(), strErr);
+        return;
+    }
+    spdlog::info("Reload Successfully");
+
+    RefreshForm();
+    ShowResult(this, L"Erase Result", L"", L"Erase Successfully", L"");
+}
+
+void CQVLUtilityDlg::OnBnClickedReload(wxCommandEvent&)
+{
+    spdlog::info("{}", "CQVLUtilityDlg::OnBnClickedReload");
+
+    std::wstring strErr;
+    if (!get_APN_WIFI_info(strErr)) {
+        spdlog::error("Reload Failed");
+        ShowResult(this, L"Reload Result", L"Reload Failed", GetSendData(), strErr);
+        return;
+    }
+    spdlog::info("Reload Successfully");
+
+    RefreshForm();
+    ShowResult(this, L"Reload Result", L"", L"Reload Successfully", L"");
+}
+
+void CQVLUtilityDlg::OnBnClickedWrite(wxCommandEvent&)
+{
+    constexpr const char* kName = "CQVLUtilityDlg::OnBnClickedWrite";
+    spdlog::info("{}", kName);
+
+    if (!CheckEnterText()) {
+        spdlog::info("{} CheckEnterText return false", kName);
+        return;
+    }
+
+    for (int nNo = 0; nNo < kGroupCount; ++nNo)
+        GetDataFromGroup(nNo);
+
+    std::wstring strErr;
+    if (!set_APN_WIFI_info(strErr)) {
+        spdlog::error("{} {}", kName, ToUtf8(strErr));
+        ShowResult(this, L"Write Result", L"Write Failed", GetSendData(), strErr);
+        return;
+    }
+
+    // Commits the lines just written. An error reply means the unit did not
+    // store them: that is a failed write, not a successful one.
+    if (!fw_APN_WIFI_info(strErr, kName)) {
+        ShowResult(this, L"Write Result", L"Write Failed", GetSendData(), strErr);
+        return;
+    }
+    spdlog::info("Write Successfully");
+
+    // The form keeps what the user typed; only the marks go.
+    for (int nNo = 0; nNo < kGroupCount; ++nNo) {
+        m_bChanged[static_cast<size_t>(nNo)] = false;
+        DisplayModifiedState(nNo);
+    }
+    ShowResult(this, L"Write Result", L"", L"Write Successfully", L"");
+}
