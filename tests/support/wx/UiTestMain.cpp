@@ -53,6 +53,8 @@ bool RunEventsUntil(const std::function<bool()>& pred, std::chrono::milliseconds
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+    if (::testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();   // the listing needs no window system
     // The toolkit's dialogs keep settings (the file dialog's last folder and
     // view): in memory, not in the user's settings.
     ::setenv("GSETTINGS_BACKEND", "memory", 1);
