@@ -9,6 +9,7 @@
 
 #include <spdlog/spdlog.h>
 
+#include "app/CommandLineOutput.h"
 #include "app/InstanceGuard.h"
 #include "core/Logging.h"
 #include "app/QVLUtilityDlg.h"
@@ -48,17 +49,17 @@ CommandLineOptions g_options;
 int ParseCommandLine(int argc, char** argv, CommandLineOptions& options)
 {
     auto fail = [](const std::string& strWhy) {
-        std::fprintf(stderr, "qvl-utility: %s\n%s", strWhy.c_str(), kUsage);
+        ShowCommandLineText("qvl-utility: " + strWhy + "\n" + kUsage, true);
         return 2;
     };
     for (int i = 1; i < argc; ++i) {
         const std::string strArg = argv[i];
         if (strArg == "--help" || strArg == "-h") {
-            std::fputs(kUsage, stdout);
+            ShowCommandLineText(kUsage, false);
             return 0;
         }
         if (strArg == "--version") {
-            std::printf("qvl-utility %s\n", kVersionText);
+            ShowCommandLineText(std::string("qvl-utility ") + kVersionText + "\n", false);
             return 0;
         }
         if (strArg.rfind("--port=", 0) == 0) {

@@ -19,6 +19,7 @@
 #include "res/AppIcon.h"
 #include "core/Logging.h"
 #include "app/Resource.h"
+#include "app/SystemMenu.h"
 
 namespace {
 
@@ -310,9 +311,8 @@ bool CQVLUtilityDlg::OnInitDialog(const std::string& strCommandLine)
 {
     static const char* const kName = "CQVLUtilityDlg::OnInitDialog";
 
-    // The window's system menu belongs to the window manager here; the About
-    // box is reached through the About menu.
     SetIcons(m_hIcon);
+    AddAboutToSystemMenu(this, ID_ABOUT_ABOUT);
 
     SetupLogging(strCommandLine);
 

@@ -4,7 +4,6 @@
 // end brings the window back to searching. A port that is found but does not
 // identify itself is tried less often (ConnectBackoff); a port that cannot be
 // opened says why in the port box.
-#include <cerrno>
 #include <mutex>
 #include <thread>
 
@@ -18,21 +17,7 @@
 #include "app/QVLUtilityDlg.h"
 #include "app/Resource.h"
 #include "core/TextUtil.h"
-#include "link/SerialIo.h"
-
-namespace {
-
-// The reason a port did not open, in words a user can act on.
-std::wstring OpenFailureText(const std::wstring& strSystemText)
-{
-    if (strSystemText == FromUtf8(SerialErrorText(EACCES)) || strSystemText == FromUtf8(SerialErrorText(EPERM)))
-        return L"permission denied; see README, 'Access to the unit'";
-    if (strSystemText == FromUtf8(SerialErrorText(EBUSY)))
-        return L"in use by another program";
-    return strSystemText;
-}
-
-} // namespace
+#include "link/PortOpenFailure.h"
 
 void CQVLUtilityDlg::OnTimer(wxTimerEvent& event)
 {
@@ -148,7 +133,8 @@ void CQVLUtilityDlg::OnConnectDone(wxThreadEvent& event)
 
     switch (event.GetInt()) {
     case kConnectOpenFailed: {
-        const std::wstring strText = OpenFailureText(m_strLastError);
+        // The reason a port did not open, in words a user can act on.
+        const std::wstring strText = FromUtf8(ClassifyPortOpenFailure(m_nLastErrorCode).strReason);
         const std::wstring strFailure = m_strComPort + L"\n" + m_strLastError;
         if (strFailure != m_strOpenFailure) {
             spdlog::error("InitSerial Failure. {}: {}", ToUtf8(m_strComPort), ToUtf8(m_strLastError));

@@ -1,13 +1,14 @@
 # Settings of the Windows build (MinGW-w64 cross-build).
 #
-# spdlog and fmt: Debian ships them for the build machine only, but both are
-# header-only capable, so their headers are used as they are (through a folder
-# that holds nothing else, so no other header of the build machine leaks in).
+# spdlog, fmt, CLI11 and nlohmann_json: Debian ships them for the build
+# machine only, but all are header-only capable, so their headers are used as
+# they are (through a folder that holds nothing else, so no other header of
+# the build machine leaks in).
 set(QVL_HOST_HEADERS ${CMAKE_BINARY_DIR}/host-headers)
 file(MAKE_DIRECTORY ${QVL_HOST_HEADERS})
-foreach(lib spdlog fmt)
+foreach(lib spdlog fmt CLI nlohmann)
     if(NOT EXISTS /usr/include/${lib})
-        message(FATAL_ERROR "/usr/include/${lib} is missing: install lib${lib}-dev")
+        message(FATAL_ERROR "/usr/include/${lib} is missing: see scripts/setup.sh")
     endif()
     if(NOT EXISTS ${QVL_HOST_HEADERS}/${lib})
         file(CREATE_LINK /usr/include/${lib} ${QVL_HOST_HEADERS}/${lib} SYMBOLIC)
@@ -19,8 +20,17 @@ target_compile_definitions(qvl_fmt INTERFACE FMT_HEADER_ONLY)
 add_library(fmt::fmt ALIAS qvl_fmt)
 add_library(qvl_spdlog INTERFACE)
 target_link_libraries(qvl_spdlog INTERFACE qvl_fmt)
-target_compile_definitions(qvl_spdlog INTERFACE SPDLOG_FMT_EXTERNAL)
+# Log file names as wide text: a path under a user name outside the system's
+# code page opens as it is.
+target_compile_definitions(qvl_spdlog INTERFACE SPDLOG_FMT_EXTERNAL SPDLOG_WCHAR_FILENAMES)
 add_library(spdlog::spdlog ALIAS qvl_spdlog)
+# qvlctl's command line and JSON: header-only, used the same way.
+add_library(qvl_cli11 INTERFACE)
+target_include_directories(qvl_cli11 SYSTEM INTERFACE ${QVL_HOST_HEADERS})
+add_library(CLI11::CLI11 ALIAS qvl_cli11)
+add_library(qvl_json INTERFACE)
+target_include_directories(qvl_json SYSTEM INTERFACE ${QVL_HOST_HEADERS})
+add_library(nlohmann_json::nlohmann_json ALIAS qvl_json)
 
 # wx-msw: built static by scripts/windows.sh; its wx-config is passed in as
 # wxWidgets_CONFIG_EXECUTABLE. Its prefix joins the find roots, so its headers

@@ -1,6 +1,7 @@
 # The Windows packages: an NSIS installer and a zip holding the static exe,
-# both named qvl-utility-<version>-win64.
-install(TARGETS qvl-utility RUNTIME DESTINATION .)
+# both named qvl-utility-<version>-win64, with qvlctl.exe (a console program
+# for scripts) beside the program.
+install(TARGETS qvl-utility qvlctl RUNTIME DESTINATION .)
 
 set(CPACK_PACKAGE_NAME "qvl-utility")
 set(CPACK_PACKAGE_VENDOR "Orra")

@@ -7,8 +7,15 @@
 #include <cstdio>
 #include <string>
 
+#include <spdlog/common.h>
+
+// The UTF-8 path in the form the logger opens files by: on Windows wide text,
+// so that any user name's folder opens, whatever the system's code page.
+spdlog::filename_t LogFileName(const std::string& strPath);
+
 // Runs before the logger opens strPath. A missing file is created readable
-// and writable by its owner only. An existing file is used only when it is a
+// and writable by its owner only (on Windows: an access list of the user
+// alone, not inherited from the folder). An existing file is used only when it is a
 // regular file owned by the user, and is then made private; where the system
 // has owners, the same holds for the rotated files beside it. Anything else
 // at the path (a link, a device, another user's file) is refused: false with

@@ -7,6 +7,8 @@
 #include <chrono>
 #include <memory>
 
+// Wide file names (Windows) are formatted as wide text when rotating.
+#include <fmt/xchar.h>
 #include <spdlog/sinks/null_sink.h>
 #include <spdlog/sinks/rotating_file_sink.h>
 #include <spdlog/spdlog.h>
@@ -23,16 +25,17 @@ namespace {
 // it. At the first open a refusal throws, so the caller can pick another
 // folder; at a rotation a link planted at the path is removed instead, and a
 // stream that still is not the file goes to the null device.
-spdlog::file_event_handlers PrivateFileHandlers()
+// The sink always reopens the same path, held here as UTF-8 text.
+spdlog::file_event_handlers PrivateFileHandlers(const std::string& strPath)
 {
     auto pOpened = std::make_shared<bool>(false);
     spdlog::file_event_handlers handlers;
-    handlers.before_open = [pOpened](const spdlog::filename_t& strPath) {
+    handlers.before_open = [pOpened, strPath](const spdlog::filename_t&) {
         std::string strReason;
         if (!PrepareLogFile(strPath, *pOpened, strReason))
             throw spdlog::spdlog_ex(strPath + " " + strReason);
     };
-    handlers.after_open = [pOpened](const spdlog::filename_t& strPath, std::FILE* pFile) {
+    handlers.after_open = [pOpened, strPath](const spdlog::filename_t&, std::FILE* pFile) {
         if (!IsLogFileAt(strPath, pFile)) {
             DivertLogStream(pFile);
             throw spdlog::spdlog_ex(strPath + " was replaced while it was opened");
@@ -47,8 +50,8 @@ std::shared_ptr<spdlog::logger> TryCreate(const std::string& strPath, std::strin
 {
     try {
         spdlog::drop("logger");
-        return spdlog::rotating_logger_mt("logger", strPath, kLogMaxFileSize, kLogMaxFiles, false,
-                                          PrivateFileHandlers());
+        return spdlog::rotating_logger_mt("logger", LogFileName(strPath), kLogMaxFileSize, kLogMaxFiles, false,
+                                          PrivateFileHandlers(strPath));
     } catch (const spdlog::spdlog_ex& e) {
         strReason = e.what();
         return nullptr;

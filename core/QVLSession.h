@@ -130,6 +130,7 @@ public:
         m_strComPortPath = strPath;
     }
     const std::wstring& LastError() const { return m_strLastError; }
+    int LastErrorCode() const { return m_nLastErrorCode; }   // the serial layer's code of that error
 
     // Limits; tests shorten them.
     void SetReplyTimeout(std::chrono::milliseconds t) { m_replyTimeout = t; }
@@ -158,6 +159,7 @@ protected:
     std::wstring m_strSendData;                  // guarded
     std::wstring m_strComPort;                   // UI thread only
     std::wstring m_strLastError;                 // UI thread only
+    int m_nLastErrorCode = 0;                    // UI thread only
     std::unique_ptr<CQvlEvent> m_pRecvEvent;     // reply complete
     std::unique_ptr<CQvlEvent> m_pTermEvent;     // receive thread ended (pulsed)
     std::atomic<SerialHandle> m_hComm{kNoSerialPort}; // port handle, kNoSerialPort when closed; changed under m_mtxPort

@@ -46,6 +46,7 @@ bool CQVLSession::InitSerial()
     if (!SerialOpenPort(strPort, port, failure)) {
         m_hComm = kNoSerialPort;
         m_strLastError = FromUtf8(SerialErrorText(failure.nErrno));
+        m_nLastErrorCode = failure.nErrno;
         if (failure.step == SerialStep::Open) {
             // A port that does not open is retried every second; the caller
             // reports the reason once per port and reason.

@@ -67,7 +67,14 @@ std::wstring CIniFile::DecodeLine(const std::string& strRaw) const
         if (u >= 0xD800 && u <= 0xDBFF && i + 3 < strRaw.size()) {
             const unsigned v = static_cast<unsigned char>(strRaw[i + 2]) | (static_cast<unsigned char>(strRaw[i + 3]) << 8);
             if (v >= 0xDC00 && v <= 0xDFFF) {
-                out += static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
+                // Where wide text is UTF-16 itself (Windows) the pair stays a
+                // pair; elsewhere it is the one character it stands for.
+                if constexpr (sizeof(wchar_t) == 2) {
+                    out += static_cast<wchar_t>(u);
+                    out += static_cast<wchar_t>(v);
+                } else {
+                    out += static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
+                }
                 i += 2;
                 continue;
             }
@@ -90,8 +97,16 @@ std::string CIniFile::EncodeLine(const std::wstring& strText) const
         out += static_cast<char>(u & 0xFF);
         out += static_cast<char>((u >> 8) & 0xFF);
     };
-    for (wchar_t wc : strText) {
-        auto cp = static_cast<unsigned long>(wc);
+    for (size_t i = 0; i < strText.size(); ++i) {
+        auto cp = static_cast<unsigned long>(strText[i]);
+        // A surrogate pair of 16-bit wide text (Windows) is one character.
+        if (sizeof(wchar_t) == 2 && cp >= 0xD800 && cp <= 0xDBFF && i + 1 < strText.size()) {
+            const auto low = static_cast<unsigned long>(strText[i + 1]);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+            }
+        }
         if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
             cp = 0xFFFD;
         if (cp > 0xFFFF) {

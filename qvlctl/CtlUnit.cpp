@@ -1,12 +1,10 @@
 #include "qvlctl/CtlUnit.h"
 
-#include <cerrno>
-
 #include <spdlog/spdlog.h>
 
 #include "core/TextUtil.h"
 #include "editor/IndexText.h"
-#include "link/SerialIo.h"
+#include "link/PortOpenFailure.h"
 
 namespace {
 
@@ -16,20 +14,6 @@ std::string WithoutLabel(const std::wstring& strText, const std::wstring& strLab
     if (strText.compare(0, strLabel.size(), strLabel) == 0)
         return ToUtf8(strText.substr(strLabel.size()));
     return ToUtf8(strText);
-}
-
-// What to do about a port that does not open, by the system's reason.
-std::string OpenAdvice(const std::wstring& strReason)
-{
-    const std::wstring strText = strReason;
-    auto is = [&strText](int nErrno) { return strText == FromUtf8(SerialErrorText(nErrno)); };
-    if (is(EBUSY))
-        return "another program holds the port (the QVL Utility window, or another qvlctl): close it and try again";
-    if (is(EACCES) || is(EPERM))
-        return "no permission to use the port: install the package's udev rule, or add your user to the dialout group and log in again";
-    if (is(ENOENT) || is(ENODEV) || is(ENXIO))
-        return "the unit is not there: check its USB cable and the port name";
-    return "check the unit's USB cable and try again";
 }
 
 std::wstring TrimLineEnd(std::wstring str)
@@ -66,7 +50,8 @@ bool CCtlUnit::Open(CtlError& err)
     if (!m_session.InitSerial()) {
         spdlog::error("InitSerial Failure.");
         std::wstring strReason = TrimLineEnd(m_session.LastError());
-        err = {kExitNoUnit, "cannot open " + m_identity.strPort + ": " + ToUtf8(strReason) + "; " + OpenAdvice(strReason), ""};
+        err = {kExitNoUnit, "cannot open " + m_identity.strPort + ": " + ToUtf8(strReason) + "; " +
+                                ClassifyPortOpenFailure(m_session.LastErrorCode()).strAdvice, ""};
         return false;
     }
     if (!m_session.StartRecvThread()) {

@@ -3,12 +3,6 @@
 // read-back, and erases, on one unit or on every attached unit at once.
 // Results go to stdout, one-line errors to stderr; the exit status says what
 // failed (see CtlExit).
-
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
@@ -35,6 +29,7 @@
 #include "presets/IniFile.h"
 #include "presets/PresetSections.h"
 #include "qvlctl/CtlFields.h"
+#include "qvlctl/CtlPlatform.h"
 #include "qvlctl/CtlUnit.h"
 
 using nlohmann::json;
@@ -84,23 +79,6 @@ void Out(const std::string& strText)
         g_nOutError = errno != 0 ? errno : EIO;
 }
 
-// Keeps descriptors 0 to 2 taken: a port or log file opened later must never
-// become "standard output". False when standard output was closed.
-bool ReserveStandardStreams()
-{
-    bool bStdout = true;
-    for (int fd = 0; fd <= 2; ++fd) {
-        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
-            continue;
-        if (fd == STDOUT_FILENO)
-            bStdout = false;
-        // open() takes the lowest free descriptor: this one.
-        if (open("/dev/null", O_RDWR | O_CLOEXEC) != fd)
-            std::abort();
-    }
-    return bStdout;
-}
-
 // Every result has reached standard output, or the run fails: flushed and
 // checked once at the end. The status of a run that already failed stays.
 int FinishOutput(int nExit)
@@ -138,7 +116,7 @@ void ReportError(const CtlError& err, bool bJson, const std::string& strPort = s
 // terminal, so logs and pipes see nothing of it.
 class Progress {
 public:
-    Progress(size_t nUnits, bool bWanted) : m_bOn(bWanted && isatty(STDERR_FILENO) == 1), m_nUnits(nUnits) {}
+    Progress(size_t nUnits, bool bWanted) : m_bOn(bWanted && StderrIsTerminal()), m_nUnits(nUnits) {}
     ~Progress() { Clear(); }
 
     void Phase(const std::string& strPort, const std::string& strPhase)
@@ -682,14 +660,9 @@ bool PlanPreset(const Options& o, std::vector<Assignment>& assignments, CtlError
 bool CheckNamedPorts(const Options& o, CtlError& err)
 {
     for (const std::string& strPort : o.arrPorts) {
-        struct stat st {};
-        if (stat(strPort.c_str(), &st) != 0) {
-            err = {kExitNoUnit, "cannot use " + strPort + ": " + std::strerror(errno) +
-                                    "; the unit is not there: check its USB cable and the port name", ""};
-            return false;
-        }
-        if (!S_ISCHR(st.st_mode)) {
-            err = {kExitNoUnit, "cannot use " + strPort + ": not a serial port", ""};
+        std::string strMessage;
+        if (!CheckPortName(strPort, strMessage)) {
+            err = {kExitNoUnit, strMessage, ""};
             return false;
         }
     }
@@ -773,12 +746,10 @@ bool ArgsHave(int argc, char** argv, const char* pszArg)
 int main(int argc, char** argv)
 {
     // A result that cannot be written is an error, never a silent success.
-    if (!ReserveStandardStreams()) {
+    if (!PrepareStandardStreams()) {
         std::fputs("qvlctl: standard output is closed: the result could not be written\n", stderr);
         return kExitOutput;
     }
-    // A reader that went away is reported by the write's error, not a signal.
-    signal(SIGPIPE, SIG_IGN);
 
     Options o;
     CLI::App app{"Reads and writes the settings of QVL units attached by USB.", "qvlctl"};

@@ -22,7 +22,7 @@ WX_PREFIX="$CACHE/wx-msw-$WX_VERSION-x86_64"
 BUILD_DIR=${QVL_WIN_BUILD:-$ROOT/build-win}
 
 PACKAGES="g++-mingw-w64-x86-64 libz-mingw-w64-dev wine64 wine nsis dpkg-dev \
-googletest libspdlog-dev libfmt-dev cmake xvfb xauth xdotool imagemagick x11-utils zip"
+googletest libspdlog-dev libfmt-dev libcli11-dev nlohmann-json3-dev cmake xvfb xauth xdotool imagemagick x11-utils zip unzip"
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -133,6 +133,7 @@ WORK=""
 cleanup() {
     [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
     stop_unit
+    stop_second_unit
     # The program's log stays with the build for a look after a failure.
     [ -n "$WORK" ] && [ -f "$WORK/app/Orra_QVL_Utility_log.txt" ] \
         && cp "$WORK/app/Orra_QVL_Utility_log.txt" "$BUILD_DIR/windows-app-log.txt"
@@ -183,6 +184,92 @@ start_unit() {
     ln -sfn "$WORK/unit-port" "$WINEPREFIX/dosdevices/com5"
 }
 
+# A second virtual unit, mapped as COM6, for qvlctl's --all; its input on fd 8.
+SIM2_PID=""
+start_second_unit() {
+    local sim=$ROOT/build/sim/qvl-unit-sim
+    rm -f "$WORK/unit2-in" "$WORK/unit2-out" "$WORK/unit2.state"
+    mkfifo "$WORK/unit2-in"
+    "$sim" --link="$WORK/unit2-port" --state="$WORK/unit2.state" --serial=87654321 "$@" \
+        <"$WORK/unit2-in" >"$WORK/unit2-out" 2>&1 &
+    SIM2_PID=$!
+    exec 8>"$WORK/unit2-in"
+    wait_for_line unit2-port 10 "$WORK/unit2-out"
+    ln -sfn "$WORK/unit2-port" "$WINEPREFIX/dosdevices/com6"
+}
+
+stop_second_unit() {
+    if [ -n "$SIM2_PID" ]; then
+        exec 8>&- 2>/dev/null || true
+        wait "$SIM2_PID" 2>/dev/null || true
+        SIM2_PID=""
+    fi
+}
+
+fail() {
+    echo "$*" >&2
+    exit 1
+}
+
+# Runs the installed qvlctl.exe; its stdout (without Windows' line ends) in
+# $WORK/ctl-out, stderr in $WORK/ctl-err, the exit status in CTL_STATUS.
+CTL_STATUS=0
+run_qvlctl() {
+    CTL_STATUS=0
+    (cd "$WORK/app" && "$ROOT/cmake/wine-run.sh" "$QVLCTL" "$@") >"$WORK/ctl-out.raw" 2>"$WORK/ctl-err" || CTL_STATUS=$?
+    tr -d '\r' <"$WORK/ctl-out.raw" >"$WORK/ctl-out"
+}
+
+# qvlctl.exe against the virtual units through their COM ports: identity,
+# a write that is read back, --all over two units, and a port that is not
+# there (exit status 3, the reason from the system's error code).
+test_qvlctl() {
+    run_qvlctl --port=COM5 info
+    [ "$CTL_STATUS" -eq 0 ] || fail "qvlctl info ended with $CTL_STATUS: $(cat "$WORK/ctl-err")"
+    grep -q "12345678" "$WORK/ctl-out" || fail "qvlctl info did not show the unit's serial number: $(cat "$WORK/ctl-out")"
+
+    run_qvlctl --port=COM5 set wwan2.apn=ctl.example
+    [ "$CTL_STATUS" -eq 0 ] || fail "qvlctl set ended with $CTL_STATUS: $(cat "$WORK/ctl-err")"
+    grep -q "written" "$WORK/ctl-out" || fail "qvlctl set did not say written: $(cat "$WORK/ctl-out")"
+    grep -qx "2 apn ctl.example" "$WORK/unit.state" || fail "the unit does not hold what qvlctl wrote"
+
+    start_second_unit
+    run_qvlctl --port=COM5 --port=COM6 --all --json info
+    [ "$CTL_STATUS" -eq 0 ] || fail "qvlctl --all info ended with $CTL_STATUS: $(cat "$WORK/ctl-err")"
+    [ "$(grep -c '"serial"' "$WORK/ctl-out")" -eq 2 ] && grep -q 12345678 "$WORK/ctl-out" && grep -q 87654321 "$WORK/ctl-out" \
+        || fail "qvlctl --all did not answer for both units: $(cat "$WORK/ctl-out")"
+    run_qvlctl --port=COM5 --port=COM6 --all set wifi.ssid=both
+    [ "$CTL_STATUS" -eq 0 ] || fail "qvlctl --all set ended with $CTL_STATUS: $(cat "$WORK/ctl-err")"
+    grep -qx "w ssid both" "$WORK/unit.state" && grep -qx "w ssid both" "$WORK/unit2.state" \
+        || fail "qvlctl --all set did not reach both units"
+    stop_second_unit
+
+    run_qvlctl --port=COM9 info
+    [ "$CTL_STATUS" -eq 3 ] || fail "qvlctl on a missing port ended with $CTL_STATUS, not 3"
+    grep -q "the unit is not there" "$WORK/ctl-err" || fail "qvlctl's reason for a missing port: $(cat "$WORK/ctl-err")"
+    run_qvlctl --port=COM5 bogus
+    [ "$CTL_STATUS" -eq 2 ] || fail "qvlctl with an unknown command ended with $CTL_STATUS, not 2"
+    echo "qvlctl.exe read, wrote and read back one unit and two with --all; a missing port ended with 3."
+}
+
+# The window program's command-line texts appear in a message box (there is
+# no console); its exit statuses are the Linux program's.
+test_command_line_box() { # expected status, arguments...
+    local expected=$1
+    shift
+    local status=0 pid
+    ("$ROOT/cmake/wine-run.sh" "$installed/qvl-utility.exe" "$@") &
+    pid=$!
+    local wid
+    wid=$(timeout 30 xdotool search --sync --onlyvisible --name "^Orra QVL Utility$" | head -1)
+    [ -n "$wid" ] || fail "qvl-utility $* showed no message box"
+    import -window root "$BUILD_DIR/windows-command-line-$expected.png"
+    xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
+    xdotool key Return
+    wait "$pid" || status=$?
+    [ "$status" -eq "$expected" ] || fail "qvl-utility $* ended with $status, not $expected"
+}
+
 test_windows() {
     trap cleanup EXIT
     WORK=$(mktemp -d "${TMPDIR:-/tmp}/qvl-win-test.XXXXXX")
@@ -222,6 +309,14 @@ test_windows() {
     [ -f "$installed/qvl-utility.exe" ] && [ -f "$installed/Uninstall.exe" ] && [ -f "$menu/Orra QVL Utility.lnk" ] \
         || { echo "the installer did not install the program and its Start menu entry" >&2; exit 1; }
     wine_run reg query "$uninstall_key" >/dev/null 2>&1 || { echo "the installer did not register its uninstaller" >&2; exit 1; }
+    [ -f "$installed/qvlctl.exe" ] || fail "the installer did not install qvlctl.exe"
+    unzip -l "$BUILD_DIR/qvl-utility-$VERSION-win64.zip" | grep -q " qvlctl.exe$" || fail "the zip holds no qvlctl.exe"
+    QVLCTL="$installed/qvlctl.exe"
+    mkdir -p "$WORK/app"
+    test_qvlctl
+
+    test_command_line_box 0 --help
+    test_command_line_box 2 --no-such-option
 
     # The installed program against the unit: it connects by itself, the form
     # shows what the unit holds, a changed APN is written with the keyboard.
@@ -261,6 +356,23 @@ test_windows() {
         echo "Enter did not close the write's result box" >&2
         exit 1
     fi
+    # The system menu (Alt+Space) ends with the About entry, which opens the
+    # same About box as the About menu. Up from the first item reaches the
+    # last (Wine's own "About Wine" shares the mnemonic A).
+    xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
+    xdotool key alt+space
+    sleep 1
+    import -window root "$BUILD_DIR/windows-system-menu.png"
+    xdotool key Up Return
+    timeout 30 xdotool search --sync --onlyvisible --name "About Orra QVL Utility" >/dev/null \
+        || fail "the system menu's About entry did not open the About box"
+    wait_for_line "CQVLUtilityDlg::OnAboutAbout" 10 "$log"
+    xdotool key Return
+    for _ in $(seq 1 100); do
+        xdotool search --onlyvisible --name "About Orra QVL Utility" >/dev/null 2>&1 || break
+        sleep 0.1
+    done
+    xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
     xdotool key Escape
     for _ in $(seq 1 100); do
         kill -0 "$APP_PID" 2>/dev/null || break

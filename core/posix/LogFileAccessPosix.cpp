@@ -108,3 +108,8 @@ void DivertLogStream(std::FILE* pFile)
 {
     std::freopen("/dev/null", "ab", pFile);
 }
+
+spdlog::filename_t LogFileName(const std::string& strPath)
+{
+    return strPath;
+}

@@ -1,10 +1,12 @@
 // The log file on Windows: never reached through a reparse point (a symbolic
-// link or junction) at its path. A new file takes the default security of its
-// folder, which under the user's profile is private to the user.
+// link or junction) at its path. A new file gets an access list of the user
+// alone, whatever the folder would pass on (a shared folder the program was
+// unzipped into lets every local user read its files).
 #include "core/LogFileAccess.h"
 
 #include <windows.h>
 #include <io.h>
+#include <sddl.h>
 
 #include "core/TextUtil.h"
 
@@ -25,12 +27,51 @@ std::string LastErrorText()
     return strText.empty() ? "error " + std::to_string(nError) : ToUtf8(strText);
 }
 
-// Opens the file itself, never what a reparse point at the path leads to.
-HANDLE OpenNoFollow(const std::wstring& strPath, DWORD nAccess, DWORD nDisposition)
+// The current user's SID as text ("S-1-5-21-..."), empty when unknown.
+std::wstring CurrentUserSid()
 {
-    return CreateFileW(strPath.c_str(), nAccess, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       nDisposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                       nullptr);
+    HANDLE hToken = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &hToken))
+        return std::wstring();
+    DWORD nSize = 0;
+    GetTokenInformation(hToken, TokenUser, nullptr, 0, &nSize);
+    std::string buf(nSize, '\0');
+    std::wstring strSid;
+    wchar_t* pszSid = nullptr;
+    if (nSize && GetTokenInformation(hToken, TokenUser, buf.data(), nSize, &nSize) &&
+        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buf.data())->User.Sid, &pszSid)) {
+        strSid = pszSid;
+        LocalFree(pszSid);
+    }
+    CloseHandle(hToken);
+    return strSid;
+}
+
+// Security for a new log file: full access for the user, nobody else, and
+// nothing inherited from the folder. Freed with LocalFree.
+PSECURITY_DESCRIPTOR NewOwnerOnlySecurity()
+{
+    const std::wstring strSid = CurrentUserSid();
+    if (strSid.empty())
+        return nullptr;
+    const std::wstring strSddl = L"D:P(A;;FA;;;" + strSid + L")";
+    PSECURITY_DESCRIPTOR pSd = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(strSddl.c_str(), SDDL_REVISION_1, &pSd, nullptr))
+        return nullptr;
+    return pSd;
+}
+
+// Opens the file itself, never what a reparse point at the path leads to. A
+// file created here gets pSecurity (when given).
+HANDLE OpenNoFollow(const std::wstring& strPath, DWORD nAccess, DWORD nDisposition,
+                    PSECURITY_DESCRIPTOR pSecurity = nullptr)
+{
+    SECURITY_ATTRIBUTES attributes{};
+    attributes.nLength = sizeof(attributes);
+    attributes.lpSecurityDescriptor = pSecurity;
+    return CreateFileW(strPath.c_str(), nAccess, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       pSecurity ? &attributes : nullptr, nDisposition,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 bool IsPlainFile(const BY_HANDLE_FILE_INFORMATION& info)
@@ -55,7 +96,13 @@ bool PrepareLogFile(const std::string& strPath, bool bReplaceLink, std::string& 
         else
             DeleteFileW(strWide.c_str());
     }
-    HANDLE hFile = OpenNoFollow(strWide, FILE_APPEND_DATA, OPEN_ALWAYS);
+    PSECURITY_DESCRIPTOR pSecurity = NewOwnerOnlySecurity();
+    if (!pSecurity) {
+        strReason = LastErrorText();
+        return false;
+    }
+    HANDLE hFile = OpenNoFollow(strWide, FILE_APPEND_DATA, OPEN_ALWAYS, pSecurity);
+    LocalFree(pSecurity);
     if (hFile == INVALID_HANDLE_VALUE) {
         strReason = LastErrorText();
         return false;
@@ -94,4 +141,9 @@ bool IsLogFileAt(const std::string& strPath, std::FILE* pFile)
 void DivertLogStream(std::FILE* pFile)
 {
     std::freopen("NUL", "ab", pFile);
+}
+
+spdlog::filename_t LogFileName(const std::string& strPath)
+{
+    return FromUtf8(strPath);
 }

@@ -1,5 +1,6 @@
 // The serial port on POSIX: termios, poll, flock.
 #include "link/posix/SerialIoPosix.h"
+#include "link/PortOpenFailure.h"
 
 #include <cerrno>
 #include <cstring>
@@ -200,4 +201,9 @@ void SerialFlushInput(SerialHandle port)
 {
     if (port != kNoSerialPort)
         tcflush(static_cast<int>(port), TCIFLUSH);
+}
+
+PortOpenFailure ClassifyPortOpenFailure(int nCode)
+{
+    return ClassifyPortOpenFailure(ErrorCodeSet::Posix, nCode, SerialErrorText(nCode));
 }

@@ -3,6 +3,7 @@
 // (what is waiting at once, else up to 100 ms) and every write call (10 ms);
 // the callers' loops bring their own overall bounds.
 #include "link/SerialIo.h"
+#include "link/PortOpenFailure.h"
 
 #include <windows.h>
 
@@ -185,4 +186,9 @@ void SerialFlushInput(SerialHandle port)
 {
     if (port != kNoSerialPort)
         PurgeComm(AsHandle(port), PURGE_RXCLEAR);
+}
+
+PortOpenFailure ClassifyPortOpenFailure(int nCode)
+{
+    return ClassifyPortOpenFailure(ErrorCodeSet::Windows, nCode, SerialErrorText(nCode));
 }

@@ -1,10 +1,12 @@
 // Preset file access on Windows: wide-character file calls on the UTF-8
-// paths, and a move that replaces the old file in one step.
+// paths, and a replacement of the old file in one step that keeps its
+// attributes and security.
 #include "presets/FileAccess.h"
 
 #include <windows.h>
 
 #include <cerrno>
+#include <string>
 
 #include "core/TextUtil.h"
 
@@ -59,6 +61,26 @@ HANDLE OpenDiskFile(const std::wstring& strPath, DWORD nAccess, int& nErr)
         return INVALID_HANDLE_VALUE;
     }
     return hFile;
+}
+
+// Gives the new file what belongs to the old one rather than to its content:
+// its access list and its attributes. ReplaceFileW merges them too; this makes
+// it hold also where the system's replace does not (some network and emulated
+// file systems). What cannot be read or set is left to ReplaceFileW.
+void CarryFileFacts(const std::wstring& strFrom, const std::wstring& strTo)
+{
+    DWORD nSize = 0;
+    GetFileSecurityW(strFrom.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &nSize);
+    if (nSize > 0) {
+        std::string security(nSize, '\0');
+        if (GetFileSecurityW(strFrom.c_str(), DACL_SECURITY_INFORMATION, security.data(), nSize, &nSize))
+            SetFileSecurityW(strTo.c_str(), DACL_SECURITY_INFORMATION, security.data());
+    }
+    const DWORD nAttributes = GetFileAttributesW(strFrom.c_str());
+    constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    if (nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & kKept))
+        SetFileAttributesW(strTo.c_str(), nAttributes & kKept);
 }
 
 bool WriteAll(HANDLE hFile, const std::string& strBytes, int& nErr)
@@ -150,8 +172,7 @@ bool CheckReplaceable(const std::string& strPath, size_t nMax, FileFacts& facts,
     return true;
 }
 
-bool ReplaceFileContents(const std::string& strPath, const std::string& strBytes, const FileFacts& /*facts*/,
-                         int& nErr)
+bool ReplaceFileContents(const std::string& strPath, const std::string& strBytes, const FileFacts& facts, int& nErr)
 {
     const std::wstring strTarget = FromUtf8(strPath);
     const size_t nSlash = strTarget.find_last_of(L"\\/:");
@@ -177,6 +198,24 @@ bool ReplaceFileContents(const std::string& strPath, const std::string& strBytes
         bOk = false;
     }
     CloseHandle(hFile);
+    if (bOk && facts.bExists) {
+        CarryFileFacts(strTarget, strTemp);
+        // The new content takes the old file's place and keeps what belongs
+        // to the file rather than to its content: its attributes, its
+        // security (owner and access list), its creation time and its other
+        // streams. The content is on the disk already (flushed above).
+        if (!ReplaceFileW(strTarget.c_str(), strTemp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                          nullptr)) {
+            const DWORD nError = GetLastError();
+            // Gone since it was checked: the new file simply takes the name.
+            if (nError != ERROR_FILE_NOT_FOUND) {
+                nErr = ErrnoOf(nError);
+                bOk = false;
+            }
+        } else {
+            return true;
+        }
+    }
     if (bOk && !MoveFileExW(strTemp.c_str(), strTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         nErr = ErrnoOf(GetLastError());
         bOk = false;

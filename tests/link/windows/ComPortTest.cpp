@@ -18,6 +18,7 @@
 
 #include "core/QVLSession.h"
 #include "link/ComList.h"
+#include "link/PortOpenFailure.h"
 #include "link/PortDiscovery.h"
 #include "support/LogCapture.h"
 
@@ -123,6 +124,7 @@ TEST_F(ComPort, HoldsThePortAlone)
     second.SetComPort(strPort);
     EXPECT_FALSE(second.InitSerial());
     EXPECT_FALSE(second.LastError().empty());
+    EXPECT_EQ(ClassifyPortOpenFailure(second.LastErrorCode()).strReason, "in use by another program");
     const std::string strNarrow(strPort.begin(), strPort.end());
     EXPECT_TRUE(log.Has("[debug] CQVLUtilityDlg::InitSerial " + strNarrow + " CreateFile Failure."));
 
@@ -177,6 +179,8 @@ TEST(ComPortMissing, MissingPortFailsTheOpenAndTheOverride)
     session.SetComPort(L"COM199");
     EXPECT_FALSE(session.InitSerial());
     EXPECT_FALSE(session.LastError().empty());
+    // The serial layer's code, not its text, tells the window and qvlctl why.
+    EXPECT_EQ(ClassifyPortOpenFailure(session.LastErrorCode()).kind, PortOpenFailureKind::Gone);
     EXPECT_TRUE(log.Has("[debug] CQVLUtilityDlg::InitSerial COM199 CreateFile Failure."));
 
     std::wstring strFound = L"untouched";

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <sddl.h>
 
 #include "presets/IniFile.h"
 
@@ -40,7 +41,52 @@ private:
     fs::path m_path;
 };
 
+// The file's access list in its text form ("" when it cannot be read).
+std::wstring AccessList(const fs::path& path)
+{
+    DWORD nSize = 0;
+    GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &nSize);
+    std::string buf(nSize, '\0');
+    if (nSize == 0 || !GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, buf.data(), nSize, &nSize))
+        return std::wstring();
+    wchar_t* pszText = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(buf.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                              &pszText, nullptr))
+        return std::wstring();
+    std::wstring strText(pszText);
+    LocalFree(pszText);
+    return strText;
+}
+
 } // namespace
+
+TEST(PresetFile, SavingKeepsTheReplacedFilesAttributesAndAccessList)
+{
+    ScratchDir dir;
+    const fs::path file = dir / L"kept.wwan";
+    std::wstring strError;
+    ASSERT_TRUE(UpdateIniFile(file.wstring(), L"WWAN", {{L"APN", L"old"}}, strError));
+    const std::wstring strNewFileList = AccessList(file);
+    // A list of its own (everyone reads, the administrators change), and
+    // hidden: what the user gave this file must outlive a save.
+    PSECURITY_DESCRIPTOR pSd = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;BA)(A;;FA;;;WD)", SDDL_REVISION_1,
+                                                                     &pSd, nullptr));
+    ASSERT_TRUE(SetFileSecurityW(file.c_str(), DACL_SECURITY_INFORMATION, pSd));
+    LocalFree(pSd);
+    ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    const std::wstring strList = AccessList(file);
+    ASSERT_FALSE(strList.empty());
+    ASSERT_NE(strList, strNewFileList);
+
+    ASSERT_TRUE(UpdateIniFile(file.wstring(), L"WWAN", {{L"APN", L"new"}}, strError)) << fs::path(strError).string();
+    CIniFile ini;
+    ASSERT_EQ(ini.Load(file.wstring()), CIniFile::LoadResult::Ok);
+    EXPECT_EQ(ini.GetString(L"WWAN", L"APN", L""), L"new");
+    EXPECT_TRUE(GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(AccessList(file), strList);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / L""), fs::directory_iterator()), 1);
+}
 
 TEST(PresetFile, UpdateReplacesTheFileAndKeepsOtherSections)
 {
