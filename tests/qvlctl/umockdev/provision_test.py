@@ -223,7 +223,7 @@ class ProvisionTest(unittest.TestCase):
         self.assertEqual(len(first["preset_sha256"]), 64)
         with open(self.journal) as f:
             self.assertNotIn("linepass1", f.read())
-        for acm in (0, 1):
+        for acm in (1, 2):
             s = self.settings(acm)
             self.assertEqual((s["wwan1"]["apn"], s["wifi"]["ssid"]), ("line.apn", "LineAP"))
 
