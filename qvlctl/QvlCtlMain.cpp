@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cerrno>
 #include <condition_variable>
@@ -20,6 +21,7 @@
 #include <cstring>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <set>
 #include <mutex>
 #include <optional>
@@ -817,6 +819,11 @@ bool PlanProvision(const Options& o, ProvisionPlan& plan, CtlError& err)
     return true;
 }
 
+// How often --watch looks for units that appeared.
+constexpr int kWatchScanMs = 250;
+// How often a watch tries to open a port that has just appeared (about 2 s).
+constexpr int kOpenTries = 8;
+
 // Provisions one unit and records it: its line on stdout, its journal entry.
 void ProvisionUnit(const Options& o, ProvisionPlan& plan, const FoundPort& port)
 {
@@ -831,8 +838,15 @@ void ProvisionUnit(const Options& o, ProvisionPlan& plan, const FoundPort& port)
     std::string strResult = "failed";
     [&] {
         CCtlUnit unit(port.strPort);
-        if (!unit.Open(err))
-            return;
+        // A port that has just appeared may not be usable yet (the system
+        // still setting its access rights): a watch tries it for a while.
+        for (int nTry = 1; !unit.Open(err); ++nTry) {
+            struct stat st {};
+            if (!o.bWatch || err.nExit != kExitNoUnit || nTry >= kOpenTries || stat(port.strPort.c_str(), &st) != 0)
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(kWatchScanMs));
+            err = CtlError{};
+        }
         const CtlIdentity& id = unit.Identity();
         strSerial = id.strSerial;
         entry["serial"] = id.strSerial;
@@ -929,9 +943,6 @@ std::vector<FoundPort> PortsNow(const Options& o)
     return ports;
 }
 
-// How often --watch looks for units that appeared.
-constexpr int kWatchScanMs = 250;
-
 int RunProvision(const Options& o)
 {
     ProvisionPlan plan;
@@ -966,7 +977,13 @@ int RunProvision(const Options& o)
         FoundPort port;
     };
     std::map<std::string, Slot> slots;
-    std::vector<std::thread> threads;
+    // The units' threads; one that has ended is joined at the next scan, so
+    // that a long watch does not gather them.
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> pDone;
+    };
+    std::vector<Worker> workers;
     bool bAnyUnit = false;
     for (;;) {
         if (!g_bStopRequested) {
@@ -996,21 +1013,32 @@ int RunProvision(const Options& o)
                 sigaddset(&block, SIGINT);
                 sigaddset(&block, SIGTERM);
                 pthread_sigmask(SIG_BLOCK, &block, &old);
-                threads.emplace_back([&o, &plan, &slots, port = slot.port] {
-                    ProvisionUnit(o, plan, port);
-                    std::lock_guard<std::mutex> done(plan.mtx);
-                    slots[port.strPort].bRunning = false;
-                });
+                auto pDone = std::make_shared<std::atomic<bool>>(false);
+                workers.push_back({std::thread([&o, &plan, &slots, port = slot.port, pDone] {
+                                       ProvisionUnit(o, plan, port);
+                                       std::lock_guard<std::mutex> done(plan.mtx);
+                                       slots[port.strPort].bRunning = false;
+                                       *pDone = true;
+                                   }),
+                                   pDone});
                 pthread_sigmask(SIG_SETMASK, &old, nullptr);
             }
+        }
+        for (auto it = workers.begin(); it != workers.end();) {
+            if (!*it->pDone) {
+                ++it;
+                continue;
+            }
+            it->thread.join();
+            it = workers.erase(it);
         }
         if (!o.bWatch || g_bStopRequested)
             break;
         pollfd pfd{g_fdStopPipe[0], POLLIN, 0};
         poll(&pfd, 1, kWatchScanMs);
     }
-    for (std::thread& t : threads)
-        t.join();
+    for (Worker& w : workers)
+        w.thread.join();
 
     if (!o.bWatch && !bAnyUnit) {
         ReportError({kExitNoUnit, std::string("no QVL unit found: ") + kNoUnitAdvice, ""}, o.bJson);
