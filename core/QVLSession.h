@@ -165,6 +165,7 @@ protected:
     std::atomic<SerialHandle> m_hComm{kNoSerialPort}; // port handle, kNoSerialPort when closed; changed under m_mtxPort
     std::thread m_pRecvThread;
     std::atomic<bool> m_bStopRecv{false};
+    SerialWake m_hRecvWake = kNoSerialWake;      // wakes the receive thread's wait for a stop; set while no thread runs
     WwanProfiles m_WwanProfiles;                 // guarded
     WifiSettings m_WifiSettings;                 // guarded
 

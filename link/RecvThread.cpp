@@ -37,10 +37,14 @@ bool CQVLSession::StartRecvThread()
     StopRecvThread();
     m_bStopRecv = false;
     m_bRecvRunning = true;
+    // Without a wake-up the stop is seen after the current wait.
+    m_hRecvWake = SerialWakeCreate();
     try {
         m_pRecvThread = std::thread([this] { RecvThread(); });
     } catch (const std::system_error&) {
         m_bRecvRunning = false;
+        SerialWakeClose(m_hRecvWake);
+        m_hRecvWake = kNoSerialWake;
         spdlog::error("{} AfxBeginThread Error.", kStartRecvThread);
         return false;
     }
@@ -52,7 +56,10 @@ void CQVLSession::StopRecvThread()
     if (!m_pRecvThread.joinable() || m_pRecvThread.get_id() == std::this_thread::get_id())
         return;
     m_bStopRecv = true;
+    SerialWakeSignal(m_hRecvWake);
     m_pRecvThread.join();
+    SerialWakeClose(m_hRecvWake);
+    m_hRecvWake = kNoSerialWake;
 }
 
 void CQVLSession::RecvThread()
@@ -73,7 +80,7 @@ void CQVLSession::RecvThread()
         }
         size_t nRead = 0;
         int nErrno = 0;
-        const SerialIoStatus status = SerialReadSome(m_hComm, buf, kReadMax, nWaitMs, nRead, nErrno);
+        const SerialIoStatus status = SerialReadSomeOrWake(m_hComm, m_hRecvWake, buf, kReadMax, nWaitMs, nRead, nErrno);
         // Bytes read before a command was recorded belong to an earlier exchange.
         const unsigned long nSeq = m_nCommandSeq;
         if (status == SerialIoStatus::Failed || status == SerialIoStatus::Closed)

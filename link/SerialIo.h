@@ -47,6 +47,22 @@ SerialIoStatus SerialWriteSome(SerialHandle port, const char* pBytes, size_t n, 
 // Waits up to nTimeoutMs for bytes, then reads up to nMax of them.
 SerialIoStatus SerialReadSome(SerialHandle port, char* pBytes, size_t nMax, int nTimeoutMs, size_t& nRead, int& nErrno);
 
+// A wake-up for a thread waiting in SerialReadSome: once signalled, every
+// wait given it returns at once (Timeout), so a stop is seen without sitting
+// out the wait. kNoSerialWake where the platform has none (the read's own
+// time-out then bounds the wait). Close it only after the waiting thread
+// has ended.
+using SerialWake = std::intptr_t;
+constexpr SerialWake kNoSerialWake = -1;
+SerialWake SerialWakeCreate();
+void SerialWakeSignal(SerialWake wake);
+void SerialWakeClose(SerialWake wake);
+
+// SerialReadSome that also returns (Timeout, nothing read) once wake is
+// signalled.
+SerialIoStatus SerialReadSomeOrWake(SerialHandle port, SerialWake wake, char* pBytes, size_t nMax, int nTimeoutMs,
+                                    size_t& nRead, int& nErrno);
+
 // Discards unsent output (so the close cannot wait on a stalled line) and
 // closes. The exclusive lock goes with the handle.
 void SerialClosePort(SerialHandle port);

@@ -2,7 +2,11 @@
 // What qvlctl needs of its platform beyond the core: the standard streams, and
 // whether a named port is there before anything is sent. Display-free.
 
+#include <cstdint>
+#include <ctime>
+#include <functional>
 #include <string>
+#include <thread>
 
 // Readies the standard streams for results: false when standard output is
 // closed (a result could not reach it).
@@ -14,3 +18,41 @@ bool StderrIsTerminal();
 // A port named with --port must be there, for every command: false with the
 // message (without "qvlctl: ") when it is not, or is no serial port.
 bool CheckPortName(const std::string& strPort, std::string& strMessage);
+// True when something is at the port's name now (a watch's named ports).
+bool PortIsThere(const std::string& strPort);
+
+// The request to stop a long run (Ctrl+C or SIGTERM; on Windows the
+// console's Ctrl+C, Ctrl+Break and close): the first one asks the run to
+// finish what is under way, a second one ends the program at once. False
+// with the system's text when it cannot be set up.
+bool InstallStopRequest(std::string& strError);
+bool StopRequested();
+// Waits up to nMs, ending early when a stop is requested.
+void WaitForStopRequest(int nMs);
+// Runs fn on a new thread that leaves stop requests to the main thread.
+std::thread StartWorker(std::function<void()> fn);
+
+// This computer's name, or "" when it has none.
+std::string HostName();
+// The broken-down UTC time of t.
+std::tm UtcTime(std::time_t t);
+
+// A file opened for appending, each line of which reaches the disk whole:
+// one write at the end of the file (also beside another process appending to
+// it), then flushed to the disk.
+class CAppendFile {
+public:
+    CAppendFile() = default;
+    ~CAppendFile();
+    CAppendFile(const CAppendFile&) = delete;
+    CAppendFile& operator=(const CAppendFile&) = delete;
+
+    // Opens (creates) the file. False with the system's text.
+    bool Open(const std::string& strPath, std::string& strError);
+    bool IsOpen() const { return m_h != -1; }
+    // False with the system's text when the bytes did not reach the disk whole.
+    bool AppendWhole(const std::string& strBytes, std::string& strError);
+
+private:
+    std::intptr_t m_h = -1;   // a descriptor, or a Windows handle
+};

@@ -4,6 +4,8 @@
 // Results go to stdout, one-line errors to stderr; the exit status says what
 // failed (see CtlExit).
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
@@ -11,6 +13,8 @@
 #include <cstring>
 #include <iostream>
 #include <map>
+#include <memory>
+#include <set>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -26,11 +30,14 @@
 #include "editor/IndexText.h"
 #include "link/ComList.h"
 #include "link/PortDiscovery.h"
+#include "presets/FileAccess.h"
 #include "presets/IniFile.h"
 #include "presets/PresetSections.h"
 #include "qvlctl/CtlFields.h"
 #include "qvlctl/CtlPlatform.h"
 #include "qvlctl/CtlUnit.h"
+#include "qvlctl/Provision.h"
+#include "qvlctl/Sha256.h"
 
 using nlohmann::json;
 
@@ -51,6 +58,13 @@ struct Options {
     int nGroup = 0;
     bool bDryRun = false;
     bool bYes = false;
+
+    // provision
+    bool bWatch = false;
+    bool bAgain = false;
+    std::string strValues;
+    bool bValuesOptional = false;
+    std::string strJournal;
 };
 
 // What one unit's command came to.
@@ -583,7 +597,7 @@ std::string UpperAscii(std::string str)
 // sections it holds into the fields they set. Every section holds all its
 // keys (one that lacks a key is cut, or not a preset); an index key holds
 // its list position as plain decimal.
-bool PlanPreset(const Options& o, std::vector<Assignment>& assignments, CtlError& err)
+bool PlanPreset(const Options& o, std::vector<Assignment>& assignments, CtlError& err, std::string* pstrBytes = nullptr)
 {
     const std::string strExt = Extension(o.strFile);
     if (strExt == "wwan" && o.nGroup == 0) {
@@ -594,19 +608,27 @@ bool PlanPreset(const Options& o, std::vector<Assignment>& assignments, CtlError
         err = {kExitUsage, "--group is for *.wwan presets only", ""};
         return false;
     }
+    // One open and one read: the content checked is the content sent and
+    // fingerprinted.
     CIniFile ini;
-    switch (ini.Load(o.strFile)) {
-    case CIniFile::LoadResult::Ok:
-        break;
-    case CIniFile::LoadResult::Missing:
-        err = {kExitPreset, o.strFile + ": no such file", ""};
+    std::string strBytes;
+    bool bCut = false;
+    int nErr = 0;
+    if (o.strFile.empty() || !ReadRegularFile(o.strFile, CIniFile::kMaxFileBytes, strBytes, bCut, nErr)) {
+        if (o.strFile.empty() || nErr == ENOENT)
+            err = {kExitPreset, o.strFile + ": no such file", ""};
+        else
+            err = {kExitPreset, o.strFile + ": " + std::strerror(nErr) + " (a preset has at most " +
+                                    std::to_string(CIniFile::kMaxLines) + " lines)", ""};
         return false;
-    case CIniFile::LoadResult::Failed:
-        err = {kExitPreset, o.strFile + ": " + ToUtf8(ini.Error()) + " (a preset has at most " +
+    }
+    ini.Parse(strBytes);
+    if (ini.TooManyLines()) {
+        err = {kExitPreset, o.strFile + ": " + std::strerror(EFBIG) + " (a preset has at most " +
                                 std::to_string(CIniFile::kMaxLines) + " lines)", ""};
         return false;
     }
-    if (ini.WasCut()) {
+    if (bCut) {
         err = {kExitPreset, o.strFile + ": larger than the " + std::to_string(CIniFile::kMaxFileBytes / (1024 * 1024)) +
                                 " MiB a preset may have", ""};
         return false;
@@ -653,6 +675,8 @@ bool PlanPreset(const Options& o, std::vector<Assignment>& assignments, CtlError
             assignments.push_back({&field, strValue});
         }
     }
+    if (pstrBytes)
+        *pstrBytes = std::move(strBytes);
     return CheckGivenValues(assignments, err);
 }
 
@@ -669,8 +693,318 @@ bool CheckNamedPorts(const Options& o, CtlError& err)
     return true;
 }
 
+// ---- provision ---------------------------------------------------------------
+
+// Output lines come from the units' threads as they finish.
+std::mutex g_mtxOut;
+
+void OutLine(const std::string& strLine)
+{
+    std::lock_guard<std::mutex> lock(g_mtxOut);
+    Out(strLine + "\n");
+    errno = 0;
+    if (std::fflush(stdout) != 0 && g_nOutError == 0)
+        g_nOutError = errno != 0 ? errno : EIO;
+}
+
+// Everything a provisioning run decides before it touches a unit.
+struct ProvisionPlan {
+    std::vector<Assignment> preset;
+    std::string strPresetSha256;
+    bool bValues = false;
+    std::map<std::string, UnitValues> rows;
+    CJournal journal;
+    std::string strHost;
+
+    // The serial numbers provisioned in this run, and the outcome counts.
+    std::mutex mtx;
+    std::set<std::string> done;
+    size_t nProvisioned = 0, nFailed = 0, nSkipped = 0;
+    int nFirstExit = kExitOk;
+    bool bJournalFailed = false;
+};
+
+// Reads the preset and the values file, checks every row merged with the
+// preset, opens the journal. False with err when any of it fails: then no
+// unit has been touched.
+bool PlanProvision(const Options& o, ProvisionPlan& plan, CtlError& err)
+{
+    std::string strBytes;
+    if (!PlanPreset(o, plan.preset, err, &strBytes))
+        return false;
+    plan.strPresetSha256 = Sha256Hex(strBytes);
+
+    if (!o.strValues.empty()) {
+        plan.bValues = true;
+        std::string strCsv;
+        bool bCut = false;
+        int nErr = 0;
+        if (!ReadRegularFile(o.strValues, CIniFile::kMaxFileBytes, strCsv, bCut, nErr)) {
+            err = {kExitPreset, o.strValues + ": " + std::strerror(nErr), ""};
+            return false;
+        }
+        if (bCut) {
+            err = {kExitPreset, o.strValues + ": larger than the 4 MiB a values file may have", ""};
+            return false;
+        }
+        if (!ParseValuesCsv(o.strValues, strCsv, plan.rows, err))
+            return false;
+        // Each row with the preset, by the window's rules; the row's line is
+        // named, never its values.
+        for (const auto& [strSerial, row] : plan.rows) {
+            std::vector<Assignment> merged = plan.preset;
+            for (const auto& [pField, strValue] : row.values)
+                merged.push_back({pField, strValue});
+            CtlError rowErr;
+            if (!CheckGivenValues(merged, rowErr)) {
+                err = {kExitInvalid, o.strValues + " row " + std::to_string(row.nRow) + " (serial " + Printable(strSerial) +
+                                         "): " + (rowErr.strField.empty() ? "" : rowErr.strField + ": ") +
+                                         rowErr.strMessage, rowErr.strField};
+                return false;
+            }
+        }
+    }
+    if (!o.strJournal.empty()) {
+        std::string strError;
+        if (!plan.journal.Open(o.strJournal, strError)) {
+            err = {kExitOutput, "cannot open the journal " + o.strJournal + ": " + strError, ""};
+            return false;
+        }
+    }
+    plan.strHost = HostName();
+    return true;
+}
+
+// How often --watch looks for units that appeared.
+constexpr int kWatchScanMs = 250;
+// How often a watch tries to open a port that has just appeared (about 2 s).
+constexpr int kOpenTries = 8;
+
+// Provisions one unit and records it: its line on stdout, its journal entry.
+void ProvisionUnit(const Options& o, ProvisionPlan& plan, const FoundPort& port)
+{
+    const auto start = std::chrono::steady_clock::now();
+    json entry = {{"time", UtcNowText()}, {"host", plan.strHost}, {"port", port.strPort}, {"usb_path", port.strUsbPath},
+                  {"serial", nullptr}, {"mcuid", nullptr}, {"firmware", nullptr}, {"preset", o.strFile},
+                  {"preset_sha256", plan.strPresetSha256}, {"changed", json::array()}, {"result", "failed"},
+                  {"error", nullptr}, {"duration_ms", 0}};
+    CtlError err;
+    std::string strWho = port.strPort;
+    std::string strSerial;
+    std::string strResult = "failed";
+    [&] {
+        CCtlUnit unit(port.strPort);
+        // A port that has just appeared may not be usable yet (the system
+        // still setting its access rights): a watch tries it for a while.
+        for (int nTry = 1; !unit.Open(err); ++nTry) {
+            if (!o.bWatch || err.nExit != kExitNoUnit || nTry >= kOpenTries || !PortIsThere(port.strPort))
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(kWatchScanMs));
+            err = CtlError{};
+        }
+        const CtlIdentity& id = unit.Identity();
+        strSerial = id.strSerial;
+        entry["serial"] = id.strSerial;
+        entry["mcuid"] = id.strMcuId;
+        entry["firmware"] = id.strVersion;
+        strWho += " " + Printable(id.strSerial);
+        {
+            std::lock_guard<std::mutex> lock(plan.mtx);
+            if (!o.bAgain && plan.done.count(strSerial) != 0) {
+                strResult = "skipped";
+                return;
+            }
+        }
+        const auto row = plan.rows.find(strSerial);
+        if (plan.bValues && row == plan.rows.end() && !o.bValuesOptional) {
+            strResult = "refused";
+            err = {kExitInvalid, "no row for serial number " + Printable(strSerial) + " in " + o.strValues +
+                                     ": nothing was sent to it", ""};
+            return;
+        }
+        CtlSettings current;
+        if (!unit.ReadSettings(current, err))
+            return;
+        CtlSettings wanted = current;
+        for (const Assignment& a : plan.preset)
+            a.pField->In(wanted) = a.strValue;
+        if (row != plan.rows.end()) {
+            for (const auto& [pField, strValue] : row->second.values)
+                pField->In(wanted) = strValue;
+        }
+        if (!ValidateSettings(wanted, err) || !CheckSendable(wanted, err))
+            return;
+        for (const CtlField& field : CtlFields()) {
+            if (field.In(current) != field.In(wanted))
+                entry["changed"].push_back(field.strName);
+        }
+        if (!unit.Write(current, wanted, err, [](const std::string&) {}))
+            return;
+        strResult = "provisioned";
+    }();
+    entry["result"] = strResult;
+    if (err.nExit != kExitOk)
+        entry["error"] = err.strMessage;
+    entry["duration_ms"] = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+
+    std::string strJournalError;
+    const bool bJournaled = !plan.journal.IsOpen() || plan.journal.Append(Dump(entry, false), strJournalError);
+    {
+        std::lock_guard<std::mutex> lock(plan.mtx);
+        if (strResult == "provisioned") {
+            ++plan.nProvisioned;
+            plan.done.insert(strSerial);
+        } else if (strResult == "skipped") {
+            ++plan.nSkipped;
+        } else {
+            ++plan.nFailed;
+            if (plan.nFirstExit == kExitOk)
+                plan.nFirstExit = err.nExit;
+        }
+        if (!bJournaled)
+            plan.bJournalFailed = true;
+    }
+
+    if (o.bJson) {
+        OutLine(Dump(entry, false));
+    } else if (strResult == "provisioned") {
+        OutLine(strWho + " provisioned (" + std::to_string(entry["changed"].size()) + " fields changed)");
+    } else if (strResult == "skipped") {
+        OutLine(strWho + " skipped: provisioned already (--again provisions it again)");
+    } else {
+        OutLine(strWho + (strResult == "refused" ? " refused: " : " FAILED: ") + Printable(err.strMessage));
+    }
+    if (err.nExit != kExitOk)
+        std::fprintf(stderr, "qvlctl: %s\n", Printable(err.strMessage.find(port.strPort) == std::string::npos
+                                                             ? port.strPort + ": " + err.strMessage
+                                                             : err.strMessage).c_str());
+    if (!bJournaled)
+        std::fprintf(stderr, "qvlctl: %s: the journal %s was not written: %s\n", port.strPort.c_str(),
+                     o.strJournal.c_str(), strJournalError.c_str());
+}
+
+// The ports to provision now: the attached units, or those of the named
+// ports that exist.
+std::vector<FoundPort> PortsNow(const Options& o)
+{
+    if (o.arrPorts.empty())
+        return DiscoverPorts();
+    std::vector<FoundPort> ports;
+    for (const std::string& strPort : o.arrPorts) {
+        if (PortIsThere(strPort))
+            ports.push_back({strPort, "-"});
+    }
+    return ports;
+}
+
+int RunProvision(const Options& o)
+{
+    ProvisionPlan plan;
+    CtlError err;
+    if (!o.bWatch && !CheckNamedPorts(o, err)) {
+        ReportError(err, o.bJson);
+        return err.nExit;
+    }
+    if (!PlanProvision(o, plan, err)) {
+        ReportError(err, o.bJson);
+        return err.nExit;
+    }
+
+    // Ctrl+C and SIGTERM stop the watch; a second one ends the program at once.
+    std::string strStopError;
+    if (!InstallStopRequest(strStopError)) {
+        ReportError({kExitUnit, "cannot set up the stop signal: " + strStopError, ""}, o.bJson);
+        return kExitUnit;
+    }
+
+    // Per port: there at the last scan, a thread working on it, to be
+    // provisioned once that thread ends (it left and came back meanwhile).
+    struct Slot {
+        bool bPresent = false;
+        bool bRunning = false;
+        bool bPending = false;
+        FoundPort port;
+    };
+    std::map<std::string, Slot> slots;
+    // The units' threads; one that has ended is joined at the next scan, so
+    // that a long watch does not gather them.
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> pDone;
+    };
+    std::vector<Worker> workers;
+    bool bAnyUnit = false;
+    for (;;) {
+        if (!StopRequested()) {
+            const std::vector<FoundPort> found = PortsNow(o);
+            bAnyUnit = bAnyUnit || !found.empty();
+            std::lock_guard<std::mutex> lock(plan.mtx);
+            for (auto& [strPort, slot] : slots) {
+                const bool bThere = std::any_of(found.begin(), found.end(), [&](const FoundPort& p) { return p.strPort == strPort; });
+                if (!bThere)
+                    slot.bPresent = slot.bPending = false;
+            }
+            for (const FoundPort& p : found) {
+                Slot& slot = slots[p.strPort];
+                if (!slot.bPresent)
+                    slot.bPending = true;
+                slot.bPresent = true;
+                slot.port = p;
+            }
+            for (auto& [strPort, slot] : slots) {
+                if (!slot.bPending || slot.bRunning)
+                    continue;
+                slot.bPending = false;
+                slot.bRunning = true;
+                auto pDone = std::make_shared<std::atomic<bool>>(false);
+                // The units' threads leave the stop requests to this one.
+                workers.push_back({StartWorker([&o, &plan, &slots, port = slot.port, pDone] {
+                                       ProvisionUnit(o, plan, port);
+                                       std::lock_guard<std::mutex> done(plan.mtx);
+                                       slots[port.strPort].bRunning = false;
+                                       *pDone = true;
+                                   }),
+                                   pDone});
+            }
+        }
+        for (auto it = workers.begin(); it != workers.end();) {
+            if (!*it->pDone) {
+                ++it;
+                continue;
+            }
+            it->thread.join();
+            it = workers.erase(it);
+        }
+        if (!o.bWatch || StopRequested())
+            break;
+        WaitForStopRequest(kWatchScanMs);
+    }
+    for (Worker& w : workers)
+        w.thread.join();
+
+    if (!o.bWatch && !bAnyUnit) {
+        ReportError({kExitNoUnit, std::string("no QVL unit found: ") + kNoUnitAdvice, ""}, o.bJson);
+        return kExitNoUnit;
+    }
+    if (o.bJson) {
+        OutLine(Dump({{"summary", {{"provisioned", plan.nProvisioned}, {"failed", plan.nFailed}, {"skipped", plan.nSkipped}}}},
+                     false));
+    } else {
+        OutLine("provisioned " + std::to_string(plan.nProvisioned) + ", failed " + std::to_string(plan.nFailed) +
+                ", skipped " + std::to_string(plan.nSkipped));
+    }
+    if (plan.bJournalFailed)
+        return kExitOutput;
+    if (plan.nFailed == 0)
+        return kExitOk;
+    // A watch says only that some unit failed; a single pass says how, as --all does.
+    return o.bWatch ? kExitUnit : plan.nFirstExit;
+}
+
 int RunCommand(const Options& o)
 {
+    if (o.strCommand == "provision")
+        return RunProvision(o);
     CtlError err;
     if (o.strCommand == "list") {
         if (!CheckNamedPorts(o, err)) {
@@ -792,6 +1126,19 @@ int main(int argc, char** argv)
     pErase->add_flag("--yes", o.bYes, "Confirm the erase");
     pErase->add_flag("--dry-run", o.bDryRun, "Print the line that would be sent; send nothing");
 
+    CLI::App* pProvision = app.add_subcommand(
+        "provision", "Write a preset to every attached unit at once (read back as write), one line per unit");
+    pProvision->add_option("FILE", o.strFile, "The preset file")->required();
+    pProvision->add_option("--group", o.nGroup, "The WWAN profile a *.wwan preset goes to")->check(CLI::Range(1, 4));
+    pProvision->add_flag("--watch", o.bWatch,
+                         "Keep running: provision each unit that appears, once; Ctrl+C ends with a summary");
+    pProvision->add_flag("--again", o.bAgain, "Provision a unit that comes back again (with --watch)");
+    pProvision->add_option("--values", o.strValues, "Per-unit values: CSV with a header serial,KEY,... (keys as for set)")
+        ->type_name("FILE.csv");
+    pProvision->add_flag("--values-optional", o.bValuesOptional, "Provision a unit without a row with the preset alone");
+    pProvision->add_option("--journal", o.strJournal, "Append one JSON line per unit to FILE (no secrets)")
+        ->type_name("FILE");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -808,7 +1155,7 @@ int main(int argc, char** argv)
         if (!arrExtras.empty())
             strMessage = (arrExtras[0].rfind('-', 0) == 0 ? "unknown option " : "unexpected argument ") + arrExtras[0];
         ReportError({kExitUsage, strMessage, ""}, ArgsHave(argc, argv, "--json"));
-        std::fputs("Usage: qvlctl [OPTIONS] list|info|get|set|write|erase ... (qvlctl --help tells more)\n", stderr);
+        std::fputs("Usage: qvlctl [OPTIONS] list|info|get|set|write|erase|provision ... (qvlctl --help tells more)\n", stderr);
         return FinishOutput(kExitUsage);
     }
     o.strCommand = app.get_subcommands().front()->get_name();

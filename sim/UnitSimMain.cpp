@@ -22,11 +22,15 @@ namespace {
 const char* kUsage =
     "Usage: qvl-unit-sim [options]\n"
     "Serves the QVL unit's command protocol on a pseudo-terminal and prints its path.\n"
-    "Then reads commands on standard input: unplug, plug, quit (end of input quits).\n"
+    "Then reads commands on standard input: unplug, plug, quit (end of input quits),\n"
+    "lines (prints every line received so far, escaped, then a line \".\").\n"
     "\n"
     "Port and state:\n"
     "  --link=PATH           keep a symlink at PATH pointing at the current port\n"
     "  --state=FILE          load the stored settings from FILE and save them on fw/fe\n"
+    "  --fd=N                serve on descriptor N (a pty master made by the caller,\n"
+    "                        e.g. an emulated /dev/ttyACM0) instead of a pty of its own;\n"
+    "                        prints \"fd N\"; plug cannot reopen it\n"
     "Identity:\n"
     "  --version=TEXT        firmware version the unit reports (default 1.0.4)\n"
     "  --mcuid=TEXT          MCU ID (default 0123ABCD)\n"
@@ -119,6 +123,28 @@ bool ParseCount(const std::string& strText, long nMax, long& nValue)
     return errno == 0 && *pEnd == '\0' && nValue >= 0 && nValue <= nMax;
 }
 
+// A received line on one line of output: \r \n \\ and other control
+// characters as escapes.
+std::string Escaped(const std::string& strLine)
+{
+    std::string strOut;
+    for (const char c : strLine) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\r')
+            strOut += "\\r";
+        else if (c == '\n')
+            strOut += "\\n";
+        else if (c == '\\')
+            strOut += "\\\\";
+        else if (u < 0x20 || u == 0x7F) {
+            static const char* kHex = "0123456789abcdef";
+            strOut += std::string("\\x") + kHex[u >> 4] + kHex[u & 15];
+        } else
+            strOut += c;
+    }
+    return strOut;
+}
+
 int Usage(const std::string& strWhy)
 {
     std::cerr << "qvl-unit-sim: " << strWhy << "\n" << kUsage;
@@ -167,6 +193,10 @@ int main(int argc, char** argv)
             options.strLinkPath = strValue;
         } else if (strName == "--state") {
             options.strStateFile = strValue;
+        } else if (strName == "--fd") {
+            if (!ParseCount(strValue, 1 << 20, nNumber))
+                return Usage("bad descriptor in " + strArg);
+            options.nServeFd = static_cast<int>(nNumber);
         } else if (strName == "--version") {
             strVersion = strValue;
         } else if (strName == "--mcuid") {
@@ -281,6 +311,10 @@ int main(int argc, char** argv)
                     std::cout << unit.PortPath() << std::endl;
                 else
                     std::cerr << "qvl-unit-sim: plug failed: " << unit.LastError() << std::endl;
+            } else if (strCommand == "lines") {
+                for (const std::string& strLine : unit.ReceivedLines())
+                    std::cout << Escaped(strLine) << "\n";
+                std::cout << "." << std::endl;
             } else if (strCommand == "quit") {
                 bRunning = false;
             } else if (!strCommand.empty()) {

@@ -318,6 +318,8 @@ std::string VirtualUnit::LastError() const
 
 bool VirtualUnit::OpenPty(std::string& strError)
 {
+    if (m_options.nServeFd >= 0)
+        return TakeServeFd(strError);
     const int fdMaster = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fdMaster < 0) {
         strError = ErrnoText("posix_openpt");
@@ -373,6 +375,32 @@ bool VirtualUnit::OpenPty(std::string& strError)
     m_fdMaster = fdMaster;
     m_fdSlave = fdSlave;
     m_strSlavePath = szSlave;
+    StartServing();
+    return true;
+}
+
+bool VirtualUnit::TakeServeFd(std::string& strError)
+{
+    if (m_bServeFdUsed) {
+        strError = "the descriptor given to serve on is closed";
+        return false;
+    }
+    const int fd = m_options.nServeFd;
+    const int nFlags = fcntl(fd, F_GETFL);
+    if (nFlags < 0 || fcntl(fd, F_SETFL, nFlags | O_NONBLOCK) != 0) {
+        strError = ErrnoText(("descriptor " + std::to_string(fd)).c_str());
+        return false;
+    }
+    fcntl(fd, F_SETFD, FD_CLOEXEC);
+    m_bServeFdUsed = true;
+    m_fdMaster = fd;
+    m_strSlavePath = "fd " + std::to_string(fd);
+    StartServing();
+    return true;
+}
+
+void VirtualUnit::StartServing()
+{
     m_strLine.clear();
     m_bLastWasCr = false;
     m_bDiscarding = false;
@@ -382,7 +410,6 @@ bool VirtualUnit::OpenPty(std::string& strError)
     }
     m_bStopThread = false;
     m_thread = std::thread([this] { Serve(); });
-    return true;
 }
 
 void VirtualUnit::StopThread()
@@ -406,7 +433,8 @@ void VirtualUnit::ClosePty()
     if (m_fdMaster < 0)
         return;
     close(m_fdMaster);
-    close(m_fdSlave);
+    if (m_fdSlave >= 0)
+        close(m_fdSlave);
     m_fdMaster = m_fdSlave = -1;
     if (!m_options.strLinkPath.empty()) {
         // Like a device node, the link goes away with the unit.

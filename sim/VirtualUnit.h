@@ -53,6 +53,9 @@ struct VirtualUnitOptions {
     UnitSettings settings;              // initial settings (used when no state file exists)
     int nLineIdleMs = 500;              // a line left unended this long is answered "ERROR\r\n"
     bool bTrimEmptyValues = false;      // an empty value's "GET" line without the blank after its label
+    int nServeFd = -1;                  // if >= 0, serve on this descriptor (the master of a pty made elsewhere)
+                                        // instead of a pty of its own; it is taken over and closed on Unplug,
+                                        // after which Plug fails
 };
 
 struct VirtualUnitFaults {
@@ -94,6 +97,8 @@ public:
 
 private:
     bool OpenPty(std::string& strError);   // control lock held
+    bool TakeServeFd(std::string& strError);   // control lock held
+    void StartServing();                    // control lock held, m_fdMaster set
     void ClosePty();                        // control lock held, thread stopped
     void StopThread();                      // control lock held
     void Serve();                           // the unit's thread
@@ -117,6 +122,7 @@ private:
     std::string m_strSlavePath;
     std::thread m_thread;
     bool m_bStarted = false;
+    bool m_bServeFdUsed = false;            // the descriptor of nServeFd was taken (and maybe closed)
     std::atomic<bool> m_bStopThread{false};
 
     // Data, guarded by m_mtxData (held briefly, never during I/O or pauses).

@@ -3,10 +3,12 @@
 #include "link/PortOpenFailure.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -159,6 +161,54 @@ SerialIoStatus SerialReadSome(SerialHandle port, char* pBytes, size_t nMax, int 
     if (const SerialIoStatus status = PollOnce(pfd, nTimeoutMs, nErrno); status != SerialIoStatus::Ok)
         return status;
     return SerialReadReady(fd, pfd.revents, pBytes, nMax, nRead, nErrno);
+}
+
+SerialWake SerialWakeCreate()
+{
+    const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    return fd < 0 ? kNoSerialWake : fd;
+}
+
+void SerialWakeSignal(SerialWake wake)
+{
+    if (wake == kNoSerialWake)
+        return;
+    const uint64_t nOne = 1;
+    // Non-blocking: a counter that is already set wakes as well.
+    const ssize_t n = write(static_cast<int>(wake), &nOne, sizeof nOne);
+    (void)n;
+}
+
+void SerialWakeClose(SerialWake wake)
+{
+    if (wake != kNoSerialWake)
+        close(static_cast<int>(wake));
+}
+
+SerialIoStatus SerialReadSomeOrWake(SerialHandle port, SerialWake wake, char* pBytes, size_t nMax, int nTimeoutMs,
+                                    size_t& nRead, int& nErrno)
+{
+    if (wake == kNoSerialWake)
+        return SerialReadSome(port, pBytes, nMax, nTimeoutMs, nRead, nErrno);
+    nRead = 0;
+    nErrno = 0;
+    const int fd = static_cast<int>(port);
+    if (fd < 0) {
+        nErrno = EBADF;
+        return SerialIoStatus::Failed;
+    }
+    pollfd fds[2] = {{fd, POLLIN, 0}, {static_cast<int>(wake), POLLIN, 0}};
+    const int nReady = poll(fds, 2, nTimeoutMs);
+    if (nReady < 0) {
+        if (errno == EINTR)
+            return SerialIoStatus::Timeout;
+        nErrno = errno;
+        return SerialIoStatus::Failed;
+    }
+    // Bytes that are there are still taken; the caller then sees the stop.
+    if (nReady == 0 || fds[0].revents == 0)
+        return SerialIoStatus::Timeout;
+    return SerialReadReady(fd, fds[0].revents, pBytes, nMax, nRead, nErrno);
 }
 
 SerialIoStatus SerialReadReady(int fd, short nRevents, char* pBytes, size_t nMax, size_t& nRead, int& nErrno)

@@ -141,6 +141,23 @@ SerialIoStatus SerialWriteSome(SerialHandle port, const char* pBytes, size_t n, 
     return nWritten > 0 ? SerialIoStatus::Ok : SerialIoStatus::Timeout;
 }
 
+// A read waits on the port's own time-outs (100 ms at most), which bound a
+// stop request; there is nothing to wake.
+SerialWake SerialWakeCreate()
+{
+    return kNoSerialWake;
+}
+
+void SerialWakeSignal(SerialWake) {}
+
+void SerialWakeClose(SerialWake) {}
+
+SerialIoStatus SerialReadSomeOrWake(SerialHandle port, SerialWake, char* pBytes, size_t nMax, int nTimeoutMs,
+                                    size_t& nRead, int& nErrno)
+{
+    return SerialReadSome(port, pBytes, nMax, nTimeoutMs, nRead, nErrno);
+}
+
 SerialIoStatus SerialReadSome(SerialHandle port, char* pBytes, size_t nMax, int /*nTimeoutMs*/, size_t& nRead,
                               int& nErrno)
 {

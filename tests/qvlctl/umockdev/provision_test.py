@@ -1,0 +1,273 @@
+#!/usr/bin/python3
+"""qvlctl at the real device paths: units emulated with umockdev.
+
+The testbed describes each unit as the kernel lays it out under /sys (the
+unit's hub 1a40:0201, its function 0483:5740 below it, the cdc_acm interface,
+tty/ttyACMn with its device link); /dev/ttyACMn is a pty whose master a
+virtual unit (qvl-unit-sim --fd) serves. The shipped qvlctl runs under the
+umockdev preload, so it sees only the testbed's /sys and /dev.
+
+Run under umockdev-wrapper:  provision_test.py QVLCTL QVL_UNIT_SIM
+"""
+import json
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+import gi
+
+gi.require_version("UMockdev", "1.0")
+from gi.repository import UMockdev  # noqa: E402
+
+QVLCTL = SIM = None
+BUS = "/devices/pci0000:00/0000:00:14.0/usb1"
+
+
+def hub(port):
+    """A hub 1a40:0201 on root port `port` (sysfs name 1-PORT)."""
+    return f"""P: {BUS}/1-{port}
+N: bus/usb/001/{port + 1:03d}
+E: DEVNAME=/dev/bus/usb/001/{port + 1:03d}
+E: DEVTYPE=usb_device
+E: DRIVER=usb
+E: SUBSYSTEM=usb
+A: bDeviceClass=09
+A: bcdDevice=0111
+A: idProduct=0201
+A: idVendor=1a40
+
+"""
+
+
+def unit(hub_port, port, acm):
+    """The unit's function 0483:5740 on hub port `port`, its cdc_acm interface and ttyACM`acm`."""
+    dev = f"{BUS}/1-{hub_port}/1-{hub_port}.{port}"
+    return f"""P: {dev}
+N: bus/usb/001/{10 * hub_port + port:03d}
+E: DEVNAME=/dev/bus/usb/001/{10 * hub_port + port:03d}
+E: DEVTYPE=usb_device
+E: DRIVER=usb
+E: SUBSYSTEM=usb
+A: bDeviceClass=02
+A: bcdDevice=0200
+A: idProduct=5740
+A: idVendor=0483
+A: manufacturer=STMicroelectronics
+A: serial={acm:012d}
+
+P: {dev}/1-{hub_port}.{port}:1.0
+E: DEVTYPE=usb_interface
+E: DRIVER=cdc_acm
+E: SUBSYSTEM=usb
+A: bInterfaceClass=02
+A: bInterfaceNumber=00
+A: bInterfaceProtocol=01
+A: bInterfaceSubClass=02
+
+P: {dev}/1-{hub_port}.{port}:1.0/tty/ttyACM{acm}
+N: ttyACM{acm}
+E: DEVNAME=/dev/ttyACM{acm}
+E: MAJOR=166
+E: MINOR={acm}
+E: SUBSYSTEM=tty
+A: dev=166:{acm}
+L: device=../../../1-{hub_port}.{port}:1.0
+
+""", [f"{dev}/1-{hub_port}.{port}:1.0/tty/ttyACM{acm}", f"{dev}/1-{hub_port}.{port}:1.0", dev]
+
+
+class Bed:
+    """A testbed with hubs and units; each unit is served by its own qvl-unit-sim."""
+
+    def __init__(self, tmp):
+        self.tb = UMockdev.Testbed.new()
+        self.tmp = tmp
+        self.sims = {}   # acm -> (process, sysfs paths)
+        self.hubs = set()
+
+    def env(self):
+        return dict(os.environ, UMOCKDEV_DIR=self.tb.get_root_dir())
+
+    def plug(self, hub_port, port, acm, serial, *extra):
+        """Adds the unit (its hub first, once) and starts its virtual unit on the pty master.
+        The unit's stored settings live in a state file named by its serial number, so a
+        unit plugged again is the same unit."""
+        if hub_port not in self.hubs:
+            assert self.tb.add_from_string(hub(hub_port))
+            self.hubs.add(hub_port)
+        text, paths = unit(hub_port, port, acm)
+        assert self.tb.add_from_string(text)
+        fd = self.tb.get_dev_fd(f"/dev/ttyACM{acm}")
+        assert fd >= 0
+        sim = subprocess.Popen([SIM, f"--fd={fd}", f"--serial={serial}",
+                                f"--state={self.tmp}/unit-{serial}.state", *extra],
+                               stdin=subprocess.PIPE, stdout=subprocess.PIPE, pass_fds=(fd,),
+                               text=True, env=self.env())
+        assert sim.stdout.readline().strip() == f"fd {fd}"
+        self.sims[acm] = (sim, paths)
+        return sim
+
+    def unplug(self, acm):
+        """The unit leaves: its sysfs entries and /dev node go, its virtual unit stops.
+        Returns the lines it received."""
+        sim, paths = self.sims.pop(acm)
+        received = self.lines(sim)
+        for path in paths:
+            self.tb.remove_device("/sys" + path)
+        sim.stdin.write("quit\n")
+        sim.stdin.close()
+        sim.wait(timeout=10)
+        sim.stdout.close()
+        return received
+
+    @staticmethod
+    def lines(sim):
+        sim.stdin.write("lines\n")
+        sim.stdin.flush()
+        received = []
+        for line in sim.stdout:
+            if line == ".\n":
+                return received
+            received.append(line.rstrip("\n"))
+        raise AssertionError("the virtual unit ended")
+
+    def qvlctl(self, *args, **kw):
+        return subprocess.run([QVLCTL, *args], capture_output=True, text=True, timeout=60,
+                              env=self.env(), cwd=self.tmp, **kw)
+
+    def close(self):
+        for acm in list(self.sims):
+            self.unplug(acm)
+
+
+PRESET = ("[WWAN1]\r\nAPN=line.apn\r\nUSERNAME=\r\nPASSWORD=\r\nAUTHTYPE=0\r\nPDPTYPE=0\r\n\r\n"
+          "[Wi-Fi]\r\nSSID=LineAP\r\nPASSPHRASE=linepass1\r\nSECURITY=1\r\nPWTYPE=0\r\n")
+
+
+class ProvisionTest(unittest.TestCase):
+    def setUp(self):
+        self.tmpdir = tempfile.TemporaryDirectory(prefix="qvl-umockdev-")
+        self.tmp = self.tmpdir.name
+        self.bed = Bed(self.tmp)
+        self.preset = os.path.join(self.tmp, "line.all")
+        with open(self.preset, "w", newline="") as f:
+            f.write(PRESET)
+        self.journal = os.path.join(self.tmp, "journal.jsonl")
+
+    def tearDown(self):
+        self.bed.close()
+        self.tmpdir.cleanup()
+
+    def settings(self, acm):
+        r = self.bed.qvlctl(f"--port=/dev/ttyACM{acm}", "get", "--json")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        return json.loads(r.stdout)
+
+    def journal_entries(self):
+        with open(self.journal, "rb") as f:
+            data = f.read()
+        self.assertTrue(data == b"" or data.endswith(b"\n"), "the journal ends inside a line")
+        return [json.loads(line) for line in data.splitlines()]
+
+    def test_lists_and_reads_units_behind_two_hubs(self):
+        self.bed.plug(1, 1, 0, "11110000")
+        self.bed.plug(2, 1, 1, "22220000")
+        r = self.bed.qvlctl("list", "--probe")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(r.stdout.splitlines(), ["/dev/ttyACM0 1-1.1 1.0.4 0123ABCD 11110000",
+                                                 "/dev/ttyACM1 1-2.1 1.0.4 0123ABCD 22220000"])
+        r = self.bed.qvlctl("--port=/dev/ttyACM0", "info")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("serial: 11110000", r.stdout)
+        self.assertEqual(self.settings(1)["serial"], "22220000")
+
+    def test_watch_provisions_each_arrival_once_and_journals_it(self):
+        watch = subprocess.Popen([QVLCTL, "provision", "--watch", self.preset, "--journal", self.journal],
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                                 env=self.bed.env(), cwd=self.tmp)
+        try:
+            def next_line():
+                return watch.stdout.readline().strip()
+
+            first = self.bed.plug(1, 1, 0, "11110000")
+            self.assertEqual(next_line(), "/dev/ttyACM0 11110000 provisioned (4 fields changed)")
+            self.bed.plug(2, 1, 1, "22220000")
+            self.assertEqual(next_line(), "/dev/ttyACM1 22220000 provisioned (4 fields changed)")
+            time.sleep(0.8)   # both stay attached for a few scans
+            self.assertEqual(Bed.lines(first).count("fw\\r"), 1)
+            # The first unit leaves and comes back: recognised, not written again.
+            self.assertEqual(self.bed.unplug(0).count("fw\\r"), 1)
+            # (umockdev keeps a removed node's pty: it comes back as ttyACM2.)
+            again = self.bed.plug(1, 1, 2, "11110000")
+            self.assertEqual(next_line(), "/dev/ttyACM2 11110000 skipped: provisioned already (--again provisions it again)")
+            self.assertEqual(Bed.lines(again), ["ver\\r", "serial\\r"])
+            watch.send_signal(signal.SIGINT)
+            out, err = watch.communicate(timeout=20)
+            self.assertEqual(out.strip(), "provisioned 2, failed 0, skipped 1")
+            self.assertEqual(watch.returncode, 0, err)
+        finally:
+            if watch.poll() is None:
+                watch.kill()
+                watch.wait()
+        entries = self.journal_entries()
+        self.assertEqual([(e["serial"], e["result"]) for e in entries],
+                         [("11110000", "provisioned"), ("22220000", "provisioned"), ("11110000", "skipped")])
+        first = entries[0]
+        self.assertEqual((first["port"], first["usb_path"], first["firmware"], first["mcuid"]),
+                         ("/dev/ttyACM0", "1-1.1", "1.0.4", "0123ABCD"))
+        self.assertEqual(first["changed"], ["wwan1.apn", "wifi.ssid", "wifi.security", "wifi.passphrase"])
+        self.assertEqual(len(first["preset_sha256"]), 64)
+        with open(self.journal) as f:
+            self.assertNotIn("linepass1", f.read())
+        for acm in (1, 2):
+            s = self.settings(acm)
+            self.assertEqual((s["wwan1"]["apn"], s["wifi"]["ssid"]), ("line.apn", "LineAP"))
+
+    def test_values_per_serial_and_a_unit_without_a_row(self):
+        self.bed.plug(1, 1, 0, "11110000")
+        self.bed.plug(1, 2, 1, "22220000")
+        stranger = self.bed.plug(2, 1, 2, "33330000")
+        values = os.path.join(self.tmp, "values.csv")
+        with open(values, "w") as f:
+            f.write('serial,wwan1.apn,wifi.passphrase\n22220000,apn.two,"pass,two2"\n11110000,apn.one,passone1\n')
+        r = self.bed.qvlctl("provision", self.preset, "--values", values, "--journal", self.journal)
+        self.assertEqual(r.returncode, 4, r.stderr)
+        lines = sorted(r.stdout.splitlines())
+        self.assertIn("/dev/ttyACM2 33330000 refused: no row for serial number 33330000 in " + values +
+                      ": nothing was sent to it", lines)
+        self.assertEqual(lines[-1], "provisioned 2, failed 1, skipped 0")
+        self.assertEqual(Bed.lines(stranger), ["ver\\r", "serial\\r"])
+        self.assertEqual(self.settings(0)["wwan1"]["apn"], "apn.one")
+        self.assertEqual(self.settings(1)["wwan1"]["apn"], "apn.two")
+        self.assertEqual(self.settings(2)["wwan1"]["apn"], "")
+        with open(self.journal) as f:
+            text = f.read()
+        self.assertNotIn("passone1", text)
+        self.assertNotIn("pass,two2", text)
+
+    def test_journal_lines_stay_whole_after_kill_9(self):
+        for acm in range(4):
+            self.bed.plug(1 + acm // 2, 1 + acm % 2, acm, f"4444000{acm}", "--chunk=16", "--chunk-pause=1")
+        # Replies in pieces keep the four units' runs overlapping; the kill
+        # comes as the first line is in, while the others are mid-run.
+        run = subprocess.Popen([QVLCTL, "provision", "--watch", self.preset, "--journal", self.journal],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                               env=self.bed.env(), cwd=self.tmp)
+        deadline = time.monotonic() + 20
+        while time.monotonic() < deadline and (not os.path.exists(self.journal) or
+                                               os.path.getsize(self.journal) == 0):
+            time.sleep(0.002)
+        run.send_signal(signal.SIGKILL)
+        run.wait()
+        entries = self.journal_entries()
+        self.assertGreaterEqual(len(entries), 1)
+        self.assertTrue(all(e["result"] == "provisioned" for e in entries))
+
+
+if __name__ == "__main__":
+    QVLCTL, SIM = os.path.abspath(sys.argv.pop(1)), os.path.abspath(sys.argv.pop(1))
+    unittest.main()
