@@ -216,6 +216,38 @@ expect_units "run 4: the other stations' units were not written, or the refused 
     u22:wwan1.apn=internet.m2m
 grep -q '"station": "station2".*"result": "failed"' "$line/report.jsonl" || fail "run 4: the report lacks station2's failed unit"
 
+# ---- The module reads a preset as qvlctl does ----------------------------
+# The module reads the preset itself, to lay settings and values over it
+# before qvlctl checks the whole; both readings must agree, field by field and
+# in what they refuse, on files written by hand.
+mkdir "$scratch/presets" && cd "$scratch/presets" || exit 1
+printf '[WWAN1]\r\nAPN = "spaced" \r\n  username=\x27u\x27\r\nPASSWORD="\r\nAUTHTYPE=2\r\nPDPTYPE=1\r\n' >quotes.all
+printf '; note\n[wwan2]\napn=first\n[WWAN2]\nAPN=second\nUSERNAME=a\n[Wi-Fi]\nSSID=s#1\nPASSPHRASE=abc;de12\nSECURITY=1\nPWTYPE=0' >first-section.all
+printf '\xef\xbb\xbf[Wi-Fi]\r\nSSID=bom\r\nPASSPHRASE=12345678\r\nSECURITY=1\r\nPWTYPE=0\r\n' >bom.wifi
+printf '\xff\xfe[\0W\0W\0A\0N\0\x33\0]\0\n\0A\0P\0N\0=\0w\0\n\0U\0S\0E\0R\0N\0A\0M\0E\0=\0\n\0P\0A\0S\0S\0W\0O\0R\0D\0=\0\n\0A\0U\0T\0H\0T\0Y\0P\0E\0=\0\x31\0\n\0P\0D\0P\0T\0Y\0P\0E\0=\0\x30\0' >utf16.all
+printf '[WWAN1]\nAPN=one\nAPN=two\nUSERNAME=\nPASSWORD=\nAUTHTYPE=0\nPDPTYPE=0\n[ WWAN4 ]\nAPN=four\nUSERNAME=\nPASSWORD=\nAUTHTYPE=0\nPDPTYPE=0\n' >repeated.all
+printf '[WWAN1]\nAPN=x\nUSERNAME=\nPASSWORD=\nAUTHTYPE=01\nPDPTYPE=0\n' >index.all
+printf '[Other]\nA=1\n' >nothing.all
+PYTHONPATH=$src/ansible/orra/qvl/plugins/modules "$ansible_python" - "$qvlctl" "$scratch/u11" *.all *.wifi <<'EOF' || fail "the module reads a preset otherwise than qvlctl"
+import json, subprocess, sys
+import qvl_unit
+qvlctl, port, bad = sys.argv[1], sys.argv[2], 0
+current = qvl_unit.unit_state(json.loads(subprocess.check_output([qvlctl, "--port=" + port, "--json", "get"])))
+for name in sys.argv[3:]:
+    run = subprocess.run([qvlctl, "--port=" + port, "--json", "write", "--dry-run", "--show-secrets", name],
+                         capture_output=True, text=True)
+    theirs = qvl_unit.dry_run_state(json.loads(run.stdout)) if run.returncode == 0 else None
+    try:
+        mine = dict(current, **qvl_unit.preset_fields(name, None))
+    except qvl_unit.QvlError as e:
+        mine = None
+    if mine != theirs:
+        print("%s: qvlctl (exit %d) reads %s, the module %s" % (name, run.returncode, theirs, mine))
+        bad = 1
+sys.exit(bad)
+EOF
+cd "$scratch" || exit 1
+
 # ---- Linters ----------------------------------------------------------------
 # ansible-test's validate-modules, run directly with the interpreter Ansible
 # runs on: "ansible-test sanity" itself wants to pip-install a virtualenv,
@@ -237,7 +269,7 @@ then
     fail "validate-modules"
 fi
 echo "linters from $SECONDS s"
-if ! (cd "$collection" && ansible-lint --offline -q playbooks/ "$src/ansible/examples") >"$scratch/lint.log" 2>&1; then
+if ! (cd "$collection" && ansible-lint --offline --nocolor -q playbooks/ "$src/ansible/examples") >"$scratch/lint.log" 2>&1; then
     cat "$scratch/lint.log"
     fail "ansible-lint"
 fi

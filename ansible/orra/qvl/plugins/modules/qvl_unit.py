@@ -150,7 +150,7 @@ units:
       type: str
       sample: 0123ABCD
     changed:
-      description: The unit held something else (and, unless in check mode, was written).
+      description: The unit held something else than was asked.
       type: bool
     changed_fields:
       description: The keys of the fields that differ (or differed), in the unit's order.
@@ -356,7 +356,8 @@ def preset_fields(path, group):
                     path, section, key, value, ', '.join('%d (%s)' % (i, l) for i, l in enumerate(labels))))
             fields[canonical] = value
     if not fields:
-        raise QvlError('%s: no usable section' % path)
+        raise QvlError('%s: no %s section' % (path, ' or '.join('[%s]' % w[0] for w in wanted)
+                                               if len(wanted) == 1 else '[WWAN1] to [WWAN4] or [Wi-Fi]'))
     return fields
 
 
