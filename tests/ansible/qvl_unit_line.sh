@@ -42,7 +42,7 @@ mkdir -p "$HOME"
 
 # The interpreter Ansible runs on (it has Ansible's modules and YAML).
 ansible_python=$(sed -n '1s/^#! *//p' "$(command -v ansible-playbook)")
-export ANSIBLE_PIPELINING=1
+export ANSIBLE_PIPELINING=1 PYTHONDONTWRITEBYTECODE=1   # nothing written beside the sources
 
 failures=0
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
