@@ -4,7 +4,7 @@
 set -eu
 
 PACKAGES="build-essential cmake pkg-config libwxgtk3.2-dev libspdlog-dev libfmt-dev \
-libgtest-dev googletest xvfb xauth xdotool imagemagick x11-utils libx11-dev libxtst-dev clang libclang-rt-dev \
+libgtest-dev googletest xvfb xauth xdotool imagemagick x11-utils libx11-dev libxtst-dev clang libclang-rt-dev clang-format \
 fonts-dejavu-core fonts-droid-fallback libcli11-dev nlohmann-json3-dev \
 dpkg-dev file desktop-file-utils appstream lintian \
 libgtk-3-dev dbus at-spi2-core python3-pyatspi \

@@ -1,8 +1,9 @@
 #!/bin/bash
-# Installs what is missing, builds, and runs every test: the normal build, the
-# Debian package made from it, the whole suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the thread tests under ThreadSanitizer, the
-# fuzz targets of the reply parser and the preset reader for a bounded time,
+# Installs what is missing, checks the source format, builds, and runs every
+# test: the normal build (as root and as an ordinary user), the Debian package
+# made from it, the whole suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the thread tests under ThreadSanitizer, the fuzz
+# targets of the reply parser and the preset reader for a bounded time,
 # and the Windows build cross-built and tested under Wine (scripts/windows.sh).
 # Window tests start Xvfb displays of their own; Wine runs on a private Xvfb
 # display that this script starts and stops.
@@ -109,6 +110,10 @@ unprivileged_ctest() { # build dir
     rm -rf "$stage"
     UNPRIV_STAGE=""
 }
+
+stage "Source format: every C++ file as .clang-format has it"
+find app core editor link presets protocol qvlctl res sim tests -name '*.cpp' -o -name '*.h' |
+    xargs clang-format --dry-run --Werror
 
 stage "build and test"
 build build
