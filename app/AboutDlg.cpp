@@ -9,7 +9,7 @@
 
 #include "core/Logging.h"
 #include "app/Resource.h"
-#include "res/AppIcon.h"
+#include "res/wx/AppIcon.h"
 
 CAboutDlg::CAboutDlg(wxWindow* pParent)
     : wxDialog(pParent, IDD_ABOUTBOX, "About Orra QVL Utility", wxDefaultPosition, wxDefaultSize,

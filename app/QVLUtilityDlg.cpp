@@ -16,7 +16,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/AccessibleName.h"
-#include "res/AppIcon.h"
+#include "res/wx/AppIcon.h"
 #include "core/Logging.h"
 #include "app/Resource.h"
 #include "app/SystemMenu.h"

@@ -1,6 +1,6 @@
 // The application icon on Windows: icon group 128 of the program's resources
 // (res/windows/qvl-utility.rc), in every size it holds.
-#include "res/AppIcon.h"
+#include "res/wx/AppIcon.h"
 
 #include <wx/msw/wrapwin.h>
 

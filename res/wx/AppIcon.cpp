@@ -1,4 +1,4 @@
-#include "res/AppIcon.h"
+#include "res/wx/AppIcon.h"
 
 #include <wx/bitmap.h>
 #include <wx/icon.h>
