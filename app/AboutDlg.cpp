@@ -18,7 +18,8 @@ CAboutDlg::CAboutDlg(wxWindow* pParent)
     SetFont(wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT));
     const wxSize sizeIcon = wxDLG_UNIT(this, wxSize(20, 20));
     const int nIcon = std::min(sizeIcon.x, sizeIcon.y);
-    new wxStaticBitmap(this, wxID_ANY, LoadAppIcons().GetIcon(wxSize(nIcon, nIcon), wxIconBundle::FALLBACK_NEAREST_LARGER),
+    new wxStaticBitmap(this, wxID_ANY,
+                       LoadAppIcons().GetIcon(wxSize(nIcon, nIcon), wxIconBundle::FALLBACK_NEAREST_LARGER),
                        wxDLG_UNIT(this, wxPoint(14, 14)), wxSize(nIcon, nIcon));
     new wxStaticText(this, IDC_STATIC_VERSION, wxEmptyString, wxDLG_UNIT(this, wxPoint(42, 14)),
                      wxDLG_UNIT(this, wxSize(114, 8)), wxST_NO_AUTORESIZE);

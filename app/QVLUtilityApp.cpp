@@ -40,8 +40,8 @@ const char* kUsage =
 // What the command line asks for. Read in main(), before the toolkit starts,
 // so that --help, --version and a mistyped option need no display.
 struct CommandLineOptions {
-    std::string strPort;     // --port=PATH, as given
-    bool bSimulate = false;  // --simulate
+    std::string strPort;    // --port=PATH, as given
+    bool bSimulate = false; // --simulate
 };
 CommandLineOptions g_options;
 
@@ -101,7 +101,7 @@ public:
 
 private:
     std::unique_ptr<wxSingleInstanceChecker> m_pInstanceGuard;
-    std::unique_ptr<VirtualUnit> m_pSimUnit;   // the unit --simulate talks to; outlives the window
+    std::unique_ptr<VirtualUnit> m_pSimUnit; // the unit --simulate talks to; outlives the window
 };
 
 bool CQVLUtilityApp::OnInit()
@@ -143,9 +143,9 @@ bool CQVLUtilityApp::OnInit()
 
 int CQVLUtilityApp::OnExit()
 {
-    m_pSimUnit.reset();           // the window is gone: nothing uses the unit now
-    m_pInstanceGuard.reset();     // releases the guard
-    spdlog::shutdown();           // flushes and closes the log
+    m_pSimUnit.reset();       // the window is gone: nothing uses the unit now
+    m_pInstanceGuard.reset(); // releases the guard
+    spdlog::shutdown();       // flushes and closes the log
     return wxApp::OnExit();
 }
 

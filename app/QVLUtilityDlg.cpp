@@ -138,9 +138,15 @@ wxArrayString Items(const wchar_t* const (&items)[N])
 wxArrayString ChoiceItems(int nId)
 {
     switch (nId) {
-    case IDC_COMBO_AUTH1: case IDC_COMBO_AUTH2: case IDC_COMBO_AUTH3: case IDC_COMBO_AUTH4:
+    case IDC_COMBO_AUTH1:
+    case IDC_COMBO_AUTH2:
+    case IDC_COMBO_AUTH3:
+    case IDC_COMBO_AUTH4:
         return Items(kAuthItems);
-    case IDC_COMBO_PDP1: case IDC_COMBO_PDP2: case IDC_COMBO_PDP3: case IDC_COMBO_PDP4:
+    case IDC_COMBO_PDP1:
+    case IDC_COMBO_PDP2:
+    case IDC_COMBO_PDP3:
+    case IDC_COMBO_PDP4:
         return Items(kPdpItems);
     case IDC_COMBO_SECURITY:
         return Items(kSecurityItems);
@@ -346,8 +352,10 @@ bool CQVLUtilityDlg::OnInitDialog(const std::string& strCommandLine)
     GroupControlTable.nPasswordLabel = {IDC_STATIC_PW1, IDC_STATIC_PW2, IDC_STATIC_PW3, IDC_STATIC_PW4};
     GroupControlTable.nPdpTypeLabel = {IDC_STATIC_PDP1, IDC_STATIC_PDP2, IDC_STATIC_PDP3, IDC_STATIC_PDP4};
     GroupControlTable.nAuthTypeLabel = {IDC_STATIC_AUTH1, IDC_STATIC_AUTH2, IDC_STATIC_AUTH3, IDC_STATIC_AUTH4};
-    GroupControlTable.nLoadPreset = {IDC_LOADPRESET1, IDC_LOADPRESET2, IDC_LOADPRESET3, IDC_LOADPRESET4, IDC_LOADPRESET5};
-    GroupControlTable.nSavePreset = {IDC_SAVEPRESET1, IDC_SAVEPRESET2, IDC_SAVEPRESET3, IDC_SAVEPRESET4, IDC_SAVEPRESET5};
+    GroupControlTable.nLoadPreset = {IDC_LOADPRESET1, IDC_LOADPRESET2, IDC_LOADPRESET3, IDC_LOADPRESET4,
+                                     IDC_LOADPRESET5};
+    GroupControlTable.nSavePreset = {IDC_SAVEPRESET1, IDC_SAVEPRESET2, IDC_SAVEPRESET3, IDC_SAVEPRESET4,
+                                     IDC_SAVEPRESET5};
     GroupControlTable.nGroupBox = {IDC_GROUP_WWAN1, IDC_GROUP_WWAN2, IDC_GROUP_WWAN3, IDC_GROUP_WWAN4, IDC_GROUP_WIFI};
     GroupControlTable.nGroupCheck = {IDC_CHECK1, IDC_CHECK2, IDC_CHECK3, IDC_CHECK4, IDC_CHECK5};
 

@@ -41,10 +41,10 @@ public:
     // ---- Shell -------------------------------------------------------------
     void OnFileExit(wxCommandEvent& event);
     void OnAboutAbout(wxCommandEvent& event);
-    void OnCancel(wxCommandEvent& event);      // Esc
-    void OnOK(wxCommandEvent& event);          // Enter without a focused button: nothing
-    void OnClose(wxCloseEvent& event);         // stops the receive thread, then destroys
-    void OnCharHook(wxKeyEvent& event);        // Esc closes; Enter only reaches a focused button
+    void OnCancel(wxCommandEvent& event); // Esc
+    void OnOK(wxCommandEvent& event);     // Enter without a focused button: nothing
+    void OnClose(wxCloseEvent& event);    // stops the receive thread, then destroys
+    void OnCharHook(wxKeyEvent& event);   // Esc closes; Enter only reaches a focused button
 
     // ---- Connection supervisor ---------------------------------------------
     void OnTimer(wxTimerEvent& event);
@@ -110,19 +110,19 @@ public:
     wxWindow* GetDlgItem(int nId) const;
 
 protected:
-    void PostCloseQvlSerial() override;      // receive thread: queue ID_CLOSE_QVL_SERIAL
+    void PostCloseQvlSerial() override; // receive thread: queue ID_CLOSE_QVL_SERIAL
 
     // Outcome of an attempt, carried by ID_CONNECT_DONE.
     enum ConnectOutcome { kConnectOpenFailed, kConnectThreadFailed, kConnectNoAnswer, kConnectDone, kConnectCancelled };
-    void ConnectAttempt();                   // the attempt's thread: open, identity, settings
-    void CancelConnect();                    // ends an attempt under way and waits for its thread
+    void ConnectAttempt(); // the attempt's thread: open, identity, settings
+    void CancelConnect();  // ends an attempt under way and waits for its thread
 
-    void CreateControls();                   // the form as the dialog template lays it out
+    void CreateControls(); // the form as the dialog template lays it out
 
     wxIconBundle m_hIcon;
     std::unique_ptr<wxFont> m_pStatusFont;
     std::unique_ptr<wxFont> m_pBoldFont;
-    const wxFont* m_pGroupFont = nullptr;    // the dialog font, not owned
+    const wxFont* m_pGroupFont = nullptr; // the dialog font, not owned
     int m_nTimerID = 0;
     bool m_bConnected = false;
     bool m_bChangeByCode = false;
@@ -138,7 +138,11 @@ protected:
         int Open() const { return m_nOpen; }
 
     protected:
-        int Enter(wxDialog*) override { ++m_nOpen; return wxID_NONE; }
+        int Enter(wxDialog*) override
+        {
+            ++m_nOpen;
+            return wxID_NONE;
+        }
         void Exit(wxDialog*) override { --m_nOpen; }
 
     private:
@@ -146,16 +150,16 @@ protected:
     };
     ModalDialogCounter m_modalDialogs;
     ConnectBackoff m_backoff;
-    std::wstring m_strOpenFailure;           // "<port>\n<system text>" of the open failure last logged
+    std::wstring m_strOpenFailure; // "<port>\n<system text>" of the open failure last logged
     // The attempt under way. While it runs, only its thread uses the link
     // (port, receive thread, records); the window waits for ID_CONNECT_DONE.
     std::thread m_connectThread;
-    std::mutex m_mtxConnect;                 // the receive thread's start against a cancel
-    bool m_bCancelConnect = false;           // guarded by m_mtxConnect
+    std::mutex m_mtxConnect;       // the receive thread's start against a cancel
+    bool m_bCancelConnect = false; // guarded by m_mtxConnect
 
     wxPanel* m_pPanel = nullptr;
     wxTimer m_timer;
-    wxFont m_fontDialog;                     // the form's font; m_pGroupFont points here
+    wxFont m_fontDialog; // the form's font; m_pGroupFont points here
 
     wxDECLARE_EVENT_TABLE();
 };

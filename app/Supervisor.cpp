@@ -46,7 +46,7 @@ void CQVLUtilityDlg::ComPortOpenProcess()
     constexpr const char* kName = "CQVLUtilityDlg::ComPortOpenProcess";
 
     if (IsConnecting())
-        return;   // the attempt under way reports with ID_CONNECT_DONE
+        return; // the attempt under way reports with ID_CONNECT_DONE
     std::wstring strPort;
     if (!GetQvlComPort(strPort)) {
         m_backoff.MayAttempt({}, ConnectBackoff::Clock::now());

@@ -49,9 +49,9 @@ public:
     void SetPortOverride(const std::wstring& strPath) { m_strPortOverride = strPath; }
 
     // ---- Serial port -----------------------------------------------------
-    bool InitSerial();                 // opens m_strComPort
+    bool InitSerial(); // opens m_strComPort
     bool SendData(std::wstring strLine);
-    void UninitSerial();               // closes once
+    void UninitSerial(); // closes once
 
     // ---- Receive thread --------------------------------------------------
     bool StartRecvThread();
@@ -66,7 +66,7 @@ public:
     void SetRecvPause(bool bPause) { m_bRecvPause = bPause; }
 
     // ---- Protocol --------------------------------------------------------
-    void ParseRecvData();              // receive thread, after each chunk
+    void ParseRecvData(); // receive thread, after each chunk
     // Receive thread: whether the reply so far is complete unless more text
     // comes (see kReplySettleMs), and its completion once the line stayed
     // quiet that long.
@@ -121,7 +121,11 @@ public:
     std::wstring GetRecvData() const;
 
     const std::wstring& ComPort() const { return m_strComPort; }
-    void SetComPort(const std::wstring& strPort) { m_strComPort = strPort; m_strComPortPath.clear(); }
+    void SetComPort(const std::wstring& strPort)
+    {
+        m_strComPort = strPort;
+        m_strComPortPath.clear();
+    }
     // The port as the file-system bytes a user gave (which need not be
     // UTF-8); InitSerial opens exactly these. m_strComPort names it in texts.
     void SetComPortPath(const std::string& strPath, const std::wstring& strName)
@@ -130,11 +134,11 @@ public:
         m_strComPortPath = strPath;
     }
     const std::wstring& LastError() const { return m_strLastError; }
-    int LastErrorCode() const { return m_nLastErrorCode; }   // the serial layer's code of that error
+    int LastErrorCode() const { return m_nLastErrorCode; } // the serial layer's code of that error
 
     // Limits; tests shorten them.
     void SetReplyTimeout(std::chrono::milliseconds t) { m_replyTimeout = t; }
-    static constexpr size_t kMaxRecvChars = 64 * 1024;   // text kept for one reply
+    static constexpr size_t kMaxRecvChars = 64 * 1024; // text kept for one reply
 
 protected:
     // A transaction's start: the reply text emptied, the command recorded
@@ -144,7 +148,7 @@ protected:
     // Called on the receive thread as its last action before it ends (after
     // the port is closed). The window posts itself the lost-link notification.
     // Must not block.
-    virtual void PostCloseQvlSerial() {}
+    virtual void PostCloseQvlSerial() { }
 
     void RecvThread();
     void EndPartialLine();
@@ -153,21 +157,21 @@ protected:
     std::unique_lock<std::mutex> LockShared() const { return std::unique_lock<std::mutex>(m_mtxShared); }
 
     // Members, in the order the window's description gives them.
-    std::vector<std::wstring> m_arrComPorts;     // UI thread only
-    std::wstring m_strRecvData;                  // guarded
-    DeviceInfo m_DeviceInfo;                     // guarded
-    std::wstring m_strSendData;                  // guarded
-    std::wstring m_strComPort;                   // UI thread only
-    std::wstring m_strLastError;                 // UI thread only
-    int m_nLastErrorCode = 0;                    // UI thread only
-    std::unique_ptr<CQvlEvent> m_pRecvEvent;     // reply complete
-    std::unique_ptr<CQvlEvent> m_pTermEvent;     // receive thread ended (pulsed)
+    std::vector<std::wstring> m_arrComPorts;          // UI thread only
+    std::wstring m_strRecvData;                       // guarded
+    DeviceInfo m_DeviceInfo;                          // guarded
+    std::wstring m_strSendData;                       // guarded
+    std::wstring m_strComPort;                        // UI thread only
+    std::wstring m_strLastError;                      // UI thread only
+    int m_nLastErrorCode = 0;                         // UI thread only
+    std::unique_ptr<CQvlEvent> m_pRecvEvent;          // reply complete
+    std::unique_ptr<CQvlEvent> m_pTermEvent;          // receive thread ended (pulsed)
     std::atomic<SerialHandle> m_hComm{kNoSerialPort}; // port handle, kNoSerialPort when closed; changed under m_mtxPort
     std::thread m_pRecvThread;
     std::atomic<bool> m_bStopRecv{false};
-    SerialWake m_hRecvWake = kNoSerialWake;      // wakes the receive thread's wait for a stop; set while no thread runs
-    WwanProfiles m_WwanProfiles;                 // guarded
-    WifiSettings m_WifiSettings;                 // guarded
+    SerialWake m_hRecvWake = kNoSerialWake; // wakes the receive thread's wait for a stop; set while no thread runs
+    WwanProfiles m_WwanProfiles;            // guarded
+    WifiSettings m_WifiSettings;            // guarded
 
     mutable std::mutex m_mtxShared;              // guards the members marked so
     bool m_bAwaitingReply = false;               // guarded: a command is outstanding; the parser runs only then
@@ -179,10 +183,10 @@ protected:
     std::atomic<bool> m_bRecvRunning{false};     // receive loop running
     std::mutex m_mtxPort;                        // serialises SendData against the close
     std::chrono::milliseconds m_replyTimeout{5000};
-    bool m_bRecvPause = true;                    // UI thread, read by the receive thread as it starts
+    bool m_bRecvPause = true; // UI thread, read by the receive thread as it starts
 
     std::string m_strSysfsRoot = "/sys";
     std::wstring m_strPortOverride;
     std::wstring m_strPresetError;
-    std::string m_strComPortPath;                // UI thread only; empty: m_strComPort in UTF-8
+    std::string m_strComPortPath; // UI thread only; empty: m_strComPort in UTF-8
 };

@@ -50,11 +50,17 @@ size_t Utf8SequenceAt(const std::string& str, size_t i, unsigned long& cp)
         cp = b0;
         return 1;
     } else if ((b0 & 0xE0) == 0xC0) {
-        n = 2; cp = b0 & 0x1F; min = 0x80;
+        n = 2;
+        cp = b0 & 0x1F;
+        min = 0x80;
     } else if ((b0 & 0xF0) == 0xE0) {
-        n = 3; cp = b0 & 0x0F; min = 0x800;
+        n = 3;
+        cp = b0 & 0x0F;
+        min = 0x800;
     } else if ((b0 & 0xF8) == 0xF0) {
-        n = 4; cp = b0 & 0x07; min = 0x10000;
+        n = 4;
+        cp = b0 & 0x07;
+        min = 0x10000;
     } else {
         return 0;
     }

@@ -16,26 +16,27 @@ struct WwanProfile {
     std::wstring strApn;
     std::wstring strUserName;
     std::wstring strPassword;
-    std::wstring strPdpType;   // "0" IPV4, "1" IPV6, "2" IPV4V6
-    std::wstring strAuthType;  // "0" none, "1" CHAP, "2" PAP
+    std::wstring strPdpType;  // "0" IPV4, "1" IPV6, "2" IPV4V6
+    std::wstring strAuthType; // "0" none, "1" CHAP, "2" PAP
 
-    bool operator==(const WwanProfile& o) const {
-        return strApn == o.strApn && strUserName == o.strUserName &&
-               strPassword == o.strPassword && strPdpType == o.strPdpType &&
-               strAuthType == o.strAuthType;
+    bool operator==(const WwanProfile& o) const
+    {
+        return strApn == o.strApn && strUserName == o.strUserName && strPassword == o.strPassword
+            && strPdpType == o.strPdpType && strAuthType == o.strAuthType;
     }
     bool operator!=(const WwanProfile& o) const { return !(*this == o); }
 };
 
 struct WifiSettings {
     std::wstring strSsid;
-    std::wstring strSecurity;   // "0" none, "1" WPA2-PSK (AES)
-    std::wstring strKeyFormat;  // "0" ASCII, "1" HEX
+    std::wstring strSecurity;  // "0" none, "1" WPA2-PSK (AES)
+    std::wstring strKeyFormat; // "0" ASCII, "1" HEX
     std::wstring strPassphrase;
 
-    bool operator==(const WifiSettings& o) const {
-        return strSsid == o.strSsid && strSecurity == o.strSecurity &&
-               strKeyFormat == o.strKeyFormat && strPassphrase == o.strPassphrase;
+    bool operator==(const WifiSettings& o) const
+    {
+        return strSsid == o.strSsid && strSecurity == o.strSecurity && strKeyFormat == o.strKeyFormat
+            && strPassphrase == o.strPassphrase;
     }
     bool operator!=(const WifiSettings& o) const { return !(*this == o); }
 };

@@ -15,17 +15,17 @@ struct ValidationInput {
     std::array<std::wstring, kWwanCount> arrPassword;
     std::wstring strSsid;
     std::wstring strPassphrase;
-    int nKeyFormat = -1;   // selection of the Key Format list, -1 for none
+    int nKeyFormat = -1; // selection of the Key Format list, -1 for none
 };
 
 enum class ValidationField { Apn, UserName, Password, Ssid, Passphrase };
 
 // The first field that fails.
 struct ValidationFailure {
-    int nNo = 0;                 // group number: 0..3 WWAN1..WWAN4, 4 Wi-Fi
+    int nNo = 0; // group number: 0..3 WWAN1..WWAN4, 4 Wi-Fi
     ValidationField field = ValidationField::Apn;
-    std::wstring strMessage;     // the reason, e.g. "Please enter 32 characters or less."
-    std::wstring strText;        // the box text: the field's line, "\n", the reason
+    std::wstring strMessage; // the reason, e.g. "Please enter 32 characters or less."
+    std::wstring strText;    // the box text: the field's line, "\n", the reason
 };
 
 extern const wchar_t* const kMsgNotAscii;

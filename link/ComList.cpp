@@ -39,7 +39,7 @@ int CGetComList::MatchQVLCommPorts(const std::vector<PortCandidate>& arrCandidat
             break;
         }
         if (!Contains(candidate.strParentInstanceId, L"VID_1A40"))
-            continue;   // not behind a hub of the unit's kind: no log line
+            continue; // not behind a hub of the unit's kind: no log line
         if (!Contains(candidate.strParentInstanceId, L"PID_0201")) {
             spdlog::debug("{} not HUB2", kEnumName);
             spdlog::debug("{}", ToUtf8(candidate.strParentInstanceId));

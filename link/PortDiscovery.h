@@ -20,12 +20,12 @@ enum class PortReadFailure {
 };
 
 struct PortCandidate {
-    std::wstring strPortName;          // e.g. /dev/ttyACM0
-    std::wstring strParentInstanceId;  // e.g. USB\VID_1A40&PID_0201\1-1
-    std::wstring strFirstHardwareId;   // e.g. USB\VID_0483&PID_5740&REV_0200
-    std::wstring strUsbPath;           // the USB function's place on the bus, e.g. 1-1.2
+    std::wstring strPortName;         // e.g. /dev/ttyACM0
+    std::wstring strParentInstanceId; // e.g. USB\VID_1A40&PID_0201\1-1
+    std::wstring strFirstHardwareId;  // e.g. USB\VID_0483&PID_5740&REV_0200
+    std::wstring strUsbPath;          // the USB function's place on the bus, e.g. 1-1.2
     PortReadFailure failure = PortReadFailure::None;
-    size_t nHardwareIdSize = 0;        // size asked for the hardware-id list
+    size_t nHardwareIdSize = 0; // size asked for the hardware-id list
 };
 
 // Port names longer than this many characters cannot be read.

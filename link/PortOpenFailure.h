@@ -6,10 +6,10 @@
 #include <string>
 
 enum class PortOpenFailureKind {
-    InUse,         // another program holds the port
-    NoPermission,  // the account may not use the port
-    Gone,          // no device at that name (unplugged, or a wrong name)
-    Other,         // anything else: the system's own text is shown
+    InUse,        // another program holds the port
+    NoPermission, // the account may not use the port
+    Gone,         // no device at that name (unplugged, or a wrong name)
+    Other,        // anything else: the system's own text is shown
 };
 
 // Whose error codes a number is: errno values, or Windows' GetLastError().
@@ -17,8 +17,8 @@ enum class ErrorCodeSet { Posix, Windows };
 
 struct PortOpenFailure {
     PortOpenFailureKind kind = PortOpenFailureKind::Other;
-    std::string strReason;  // short, beside the port in the window
-    std::string strAdvice;  // what to do about it, after qvlctl's message
+    std::string strReason; // short, beside the port in the window
+    std::string strAdvice; // what to do about it, after qvlctl's message
 };
 
 // Classifies nCode of the given set; strSystemText (the system's text for the

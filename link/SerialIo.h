@@ -15,11 +15,11 @@ constexpr SerialHandle kNoSerialPort = -1;
 // The steps of opening a port, in the order they run. A failing step closes
 // the port again; the caller logs which step failed.
 enum class SerialStep {
-    Open,         // open read-write, not as controlling terminal, exclusively
-    GetState,     // read the driver's line settings
-    SetState,     // apply 9600 8N1, RTS/CTS, no XON/XOFF, raw
-    GetTimeouts,  // read the settings back
-    SetTimeouts,  // apply the read timing (poll bounds every read)
+    Open,        // open read-write, not as controlling terminal, exclusively
+    GetState,    // read the driver's line settings
+    SetState,    // apply 9600 8N1, RTS/CTS, no XON/XOFF, raw
+    GetTimeouts, // read the settings back
+    SetTimeouts, // apply the read timing (poll bounds every read)
 };
 
 struct SerialFailure {
@@ -28,10 +28,10 @@ struct SerialFailure {
 };
 
 enum class SerialIoStatus {
-    Ok,       // bytes moved (possibly fewer than asked)
-    Timeout,  // nothing moved within the time given
-    Closed,   // the other end hung up (end of file)
-    Failed,   // the call failed; nErrno tells why
+    Ok,      // bytes moved (possibly fewer than asked)
+    Timeout, // nothing moved within the time given
+    Closed,  // the other end hung up (end of file)
+    Failed,  // the call failed; nErrno tells why
 };
 
 // Opens the port and configures it: the line is set to 9600 baud, 8 data
@@ -42,7 +42,8 @@ enum class SerialIoStatus {
 bool SerialOpenPort(const std::string& strPath, SerialHandle& port, SerialFailure& failure);
 
 // Waits up to nTimeoutMs for room, then writes what fits of the n bytes.
-SerialIoStatus SerialWriteSome(SerialHandle port, const char* pBytes, size_t n, int nTimeoutMs, size_t& nWritten, int& nErrno);
+SerialIoStatus SerialWriteSome(SerialHandle port, const char* pBytes, size_t n, int nTimeoutMs, size_t& nWritten,
+                               int& nErrno);
 
 // Waits up to nTimeoutMs for bytes, then reads up to nMax of them.
 SerialIoStatus SerialReadSome(SerialHandle port, char* pBytes, size_t nMax, int nTimeoutMs, size_t& nRead, int& nErrno);

@@ -25,11 +25,16 @@ constexpr auto kWriteStall = std::chrono::milliseconds(1000);
 const char* StepErrorText(SerialStep step)
 {
     switch (step) {
-    case SerialStep::GetState:    return "GetCommState Error.";
-    case SerialStep::SetState:    return "SetComState Error.";
-    case SerialStep::GetTimeouts: return "GetCommTimeouts Error.";
-    case SerialStep::SetTimeouts: return "SetCommTimeouts Error.";
-    case SerialStep::Open:        break;
+    case SerialStep::GetState:
+        return "GetCommState Error.";
+    case SerialStep::SetState:
+        return "SetComState Error.";
+    case SerialStep::GetTimeouts:
+        return "GetCommTimeouts Error.";
+    case SerialStep::SetTimeouts:
+        return "SetCommTimeouts Error.";
+    case SerialStep::Open:
+        break;
     }
     return "CreateFile Failure.";
 }

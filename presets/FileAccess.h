@@ -10,10 +10,10 @@
 // What replacing a file keeps of the file it replaces.
 struct FileFacts {
     bool bExists = false;
-    unsigned nMode = 0;      // permission bits (POSIX)
-    unsigned nOwner = 0;     // owner and group (POSIX)
+    unsigned nMode = 0;  // permission bits (POSIX)
+    unsigned nOwner = 0; // owner and group (POSIX)
     unsigned nGroup = 0;
-    bool bPrivate = false;   // a new file is readable and writable by its owner only (POSIX)
+    bool bPrivate = false; // a new file is readable and writable by its owner only (POSIX)
 };
 
 // Reads up to nMax bytes of a regular file; bCut tells that more followed.

@@ -65,7 +65,8 @@ std::wstring CIniFile::DecodeLine(const std::string& strRaw) const
     for (size_t i = 0; i + 1 < strRaw.size(); i += 2) {
         const unsigned u = static_cast<unsigned char>(strRaw[i]) | (static_cast<unsigned char>(strRaw[i + 1]) << 8);
         if (u >= 0xD800 && u <= 0xDBFF && i + 3 < strRaw.size()) {
-            const unsigned v = static_cast<unsigned char>(strRaw[i + 2]) | (static_cast<unsigned char>(strRaw[i + 3]) << 8);
+            const unsigned v =
+                static_cast<unsigned char>(strRaw[i + 2]) | (static_cast<unsigned char>(strRaw[i + 3]) << 8);
             if (v >= 0xDC00 && v <= 0xDFFF) {
                 // Where wide text is UTF-16 itself (Windows) the pair stays a
                 // pair; elsewhere it is the one character it stands for.
@@ -160,12 +161,12 @@ void CIniFile::Parse(const std::string& strBytes)
     m_lines.clear();
     m_bTooManyLines = false;
     size_t nPos = 0;
-    if (strBytes.size() >= 2 && static_cast<unsigned char>(strBytes[0]) == 0xFF &&
-        static_cast<unsigned char>(strBytes[1]) == 0xFE) {
+    if (strBytes.size() >= 2 && static_cast<unsigned char>(strBytes[0]) == 0xFF
+        && static_cast<unsigned char>(strBytes[1]) == 0xFE) {
         m_encoding = Encoding::Utf16Le;
         nPos = 2;
-    } else if (strBytes.size() >= 3 && static_cast<unsigned char>(strBytes[0]) == 0xEF &&
-               static_cast<unsigned char>(strBytes[1]) == 0xBB && static_cast<unsigned char>(strBytes[2]) == 0xBF) {
+    } else if (strBytes.size() >= 3 && static_cast<unsigned char>(strBytes[0]) == 0xEF
+               && static_cast<unsigned char>(strBytes[1]) == 0xBB && static_cast<unsigned char>(strBytes[2]) == 0xBF) {
         m_encoding = Encoding::Utf8Bom;
         nPos = 3;
     } else {
@@ -323,8 +324,8 @@ bool CIniFile::IsTerminated(const Line& line) const
 void CIniFile::Terminate(Line& line, const std::string& strEol) const
 {
     const std::string strCr = EncodeLine(L"\r");
-    const bool bTextEndsInCr = line.strRaw.size() >= strCr.size() &&
-                               line.strRaw.compare(line.strRaw.size() - strCr.size(), strCr.size(), strCr) == 0;
+    const bool bTextEndsInCr = line.strRaw.size() >= strCr.size()
+        && line.strRaw.compare(line.strRaw.size() - strCr.size(), strCr.size(), strCr) == 0;
     line.strEol = bTextEndsInCr ? EncodeLine(L"\r\n") : strEol;
 }
 
@@ -343,10 +344,9 @@ bool CIniFile::SetValue(const std::wstring& strSection, const std::wstring& strK
         return false;
 
     std::wstring strStored = strValue;
-    const bool bNeedsQuotes =
-        !strValue.empty() &&
-        (IsBlank(strValue.front()) || IsBlank(strValue.back()) ||
-         (strValue.size() >= 2 && IsQuote(strValue.front()) && strValue.back() == strValue.front()));
+    const bool bNeedsQuotes = !strValue.empty()
+        && (IsBlank(strValue.front()) || IsBlank(strValue.back())
+            || (strValue.size() >= 2 && IsQuote(strValue.front()) && strValue.back() == strValue.front()));
     if (bNeedsQuotes)
         strStored = L"\"" + strValue + L"\"";
 

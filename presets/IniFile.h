@@ -35,15 +35,15 @@ public:
     enum class Encoding { Utf8, Utf8Bom, Utf16Le };
 
     enum class LoadResult {
-        Ok,        // read (possibly cut at kMaxFileBytes)
-        Missing,   // no such file
-        Failed,    // exists but cannot be read; Error() holds the reason
+        Ok,      // read (possibly cut at kMaxFileBytes)
+        Missing, // no such file
+        Failed,  // exists but cannot be read; Error() holds the reason
     };
 
     // Reads and parses a file. Whatever the result, the object then holds
     // what could be read (nothing unless Ok).
     LoadResult Load(const std::wstring& strPath);
-    LoadResult Load(const std::string& strNarrowPath);  // file-system bytes
+    LoadResult Load(const std::string& strNarrowPath); // file-system bytes
     // Parses file content held in memory. Content of more than kMaxLines
     // lines is not kept (TooManyLines()).
     void Parse(const std::string& strBytes);
@@ -73,10 +73,10 @@ public:
 private:
     enum class Kind { Other, Section, Key };
     struct Line {
-        std::string strRaw;   // bytes without the line end, in the file's encoding
-        std::string strEol;   // the line's own line end bytes ("" for a last line without one)
+        std::string strRaw; // bytes without the line end, in the file's encoding
+        std::string strEol; // the line's own line end bytes ("" for a last line without one)
         Kind kind = Kind::Other;
-        std::wstring strName; // section or key name, blanks trimmed
+        std::wstring strName;  // section or key name, blanks trimmed
         std::wstring strValue; // key value, blanks and quotes dropped, not cut
     };
 
@@ -130,4 +130,3 @@ using IniSections = std::vector<std::pair<std::wstring, IniValues>>;
 // The same for several sections at once: the file is replaced once, with all
 // of them or (on any failure) not at all.
 bool UpdateIniFile(const std::wstring& strPath, const IniSections& sections, std::wstring& strError);
-

@@ -75,11 +75,8 @@ bool IsGroupNumber(int nNo)
 IniValues WwanSectionValues(const WwanProfile& profile)
 {
     return {
-        {L"APN", profile.strApn},
-        {L"USERNAME", profile.strUserName},
-        {L"PASSWORD", profile.strPassword},
-        {L"AUTHTYPE", profile.strAuthType},
-        {L"PDPTYPE", profile.strPdpType},
+        {L"APN", profile.strApn},           {L"USERNAME", profile.strUserName}, {L"PASSWORD", profile.strPassword},
+        {L"AUTHTYPE", profile.strAuthType}, {L"PDPTYPE", profile.strPdpType},
     };
 }
 

@@ -180,8 +180,7 @@ ReplyVerdict ParseSet(const std::wstring& strSendData, const std::wstring& t)
 {
     if (IsErrorReply(CompleteLines(t)))
         return ReplyVerdict::Error;
-    return BeginsWithNoCase(WithoutLeadingLineEnds(t), strSendData) ? ReplyVerdict::Complete
-                                                                     : ReplyVerdict::Incomplete;
+    return BeginsWithNoCase(WithoutLeadingLineEnds(t), strSendData) ? ReplyVerdict::Complete : ReplyVerdict::Incomplete;
 }
 
 void LogSend(const std::wstring& strSendData)

@@ -41,7 +41,7 @@ void CQVLSession::EndPartialLine()
         ++m_nCommandSeq;
     }
     if (!SendData(L"\r"))
-        return;   // still unended: tried again before the next command
+        return; // still unended: tried again before the next command
     m_bPartialLine = false;
     const auto deadline = std::chrono::steady_clock::now() + kFragmentReplyWait;
     while (m_bRecvRunning && std::chrono::steady_clock::now() < deadline) {
@@ -94,7 +94,8 @@ TxStatus CQVLSession::Transact(const std::wstring& strCommand, std::wstring* pst
         // The receive thread sets the event as it ends, so this is seen at once.
         if (!m_bRecvRunning)
             return giveUp(TxStatus::Lost);
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return giveUp(TxStatus::Timeout);
         m_pRecvEvent->Wait(left + std::chrono::milliseconds(1));
@@ -104,11 +105,15 @@ TxStatus CQVLSession::Transact(const std::wstring& strCommand, std::wstring* pst
 std::wstring CQVLSession::TxErrorText(TxStatus status) const
 {
     switch (status) {
-    case TxStatus::Timeout:     return m_strComPort + L" Timeout Error.";
-    case TxStatus::Lost:        return m_strComPort + L" Disconnected.";
+    case TxStatus::Timeout:
+        return m_strComPort + L" Timeout Error.";
+    case TxStatus::Lost:
+        return m_strComPort + L" Disconnected.";
     case TxStatus::WriteFailed:
-    case TxStatus::ErrorReply:  return m_strComPort + L" Write Error.";
-    case TxStatus::Ok:          break;
+    case TxStatus::ErrorReply:
+        return m_strComPort + L" Write Error.";
+    case TxStatus::Ok:
+        break;
     }
     return {};
 }
@@ -177,8 +182,8 @@ bool CQVLSession::set_APN_WIFI_info(std::wstring& strErr)
     std::vector<Line> lines;
     for (const WireField& f : WireFields()) {
         const std::wstring& strValue = f.In(profiles, wifi);
-        const std::string strLogHead = f.IsWifi() ? std::string("Write WiFi ")
-                                                  : "Write WWAN " + std::to_string(f.nGroup + 1) + " ";
+        const std::string strLogHead =
+            f.IsWifi() ? std::string("Write WiFi ") : "Write WWAN " + std::to_string(f.nGroup + 1) + " ";
         lines.push_back({f.SetLine(strValue), strLogHead + f.pszLogName + " " + ToUtf8(strValue)});
     }
 

@@ -4,23 +4,21 @@ namespace {
 
 struct WwanEntry {
     const char* pszKey;
-    std::wstring WwanProfile::* pMember;
+    std::wstring WwanProfile::*pMember;
     const char* pszLogName;
 };
 
 // The unit sends and takes the authentication type before the PDP type,
 // although the record keeps the PDP type first.
 constexpr WwanEntry kWwanEntries[] = {
-    {"apn", &WwanProfile::strApn, "APN"},
-    {"user", &WwanProfile::strUserName, "username"},
-    {"pw", &WwanProfile::strPassword, "password"},
-    {"auth", &WwanProfile::strAuthType, "Auth"},
+    {"apn", &WwanProfile::strApn, "APN"},          {"user", &WwanProfile::strUserName, "username"},
+    {"pw", &WwanProfile::strPassword, "password"}, {"auth", &WwanProfile::strAuthType, "Auth"},
     {"pdp", &WwanProfile::strPdpType, "PDP"},
 };
 
 struct WifiEntry {
     const char* pszKey;
-    std::wstring WifiSettings::* pMember;
+    std::wstring WifiSettings::*pMember;
     const char* pszLogName;
 };
 

@@ -18,16 +18,16 @@
 #include "editor/Records.h"
 
 struct WireField {
-    int nGroup;                               // 0..3 WWAN1..WWAN4, kWifiGroup
-    const char* pszKey;                       // "apn", "user", "pw", "auth", "pdp", "ssid", "sec", "pw_type", "pw"
-    std::wstring WwanProfile::* pWwan;        // the profile member (WWAN groups), else nullptr
-    std::wstring WifiSettings::* pWifi;       // the Wi-Fi member (Wi-Fi group), else nullptr
-    const char* pszLogName;                   // the field's name in the write log: "APN", "username", ..., "passphrase"
+    int nGroup;                        // 0..3 WWAN1..WWAN4, kWifiGroup
+    const char* pszKey;                // "apn", "user", "pw", "auth", "pdp", "ssid", "sec", "pw_type", "pw"
+    std::wstring WwanProfile::*pWwan;  // the profile member (WWAN groups), else nullptr
+    std::wstring WifiSettings::*pWifi; // the Wi-Fi member (Wi-Fi group), else nullptr
+    const char* pszLogName;            // the field's name in the write log: "APN", "username", ..., "passphrase"
 
     bool IsWifi() const { return pWifi != nullptr; }
-    std::string GroupToken() const;           // "1".."4" or "w"
-    std::wstring ReplyLabel() const;          // "GET 1 apn ", ..., "GET w pw " (trailing blank included)
-    std::wstring SetLine(const std::wstring& strValue) const;   // "set 1 apn <value>\r"
+    std::string GroupToken() const;  // "1".."4" or "w"
+    std::wstring ReplyLabel() const; // "GET 1 apn ", ..., "GET w pw " (trailing blank included)
+    std::wstring SetLine(const std::wstring& strValue) const; // "set 1 apn <value>\r"
 
     // The member this field names in a pair of records.
     std::wstring& In(WwanProfiles& profiles, WifiSettings& wifi) const;

@@ -9,7 +9,7 @@ namespace {
 struct Naming {
     bool bWifi;
     const char* pszWireKey;
-    const char* pszName;             // the preset key, lower case
+    const char* pszName; // the preset key, lower case
     std::vector<std::string> arrLabels;
 };
 
@@ -43,8 +43,8 @@ std::vector<CtlField> BuildFields()
             CtlField field;
             field.pWire = &wire;
             field.strKey = n.pszName;
-            field.strName = (wire.IsWifi() ? std::string("wifi") : "wwan" + std::to_string(wire.nGroup + 1)) + "." +
-                            n.pszName;
+            field.strName =
+                (wire.IsWifi() ? std::string("wifi") : "wwan" + std::to_string(wire.nGroup + 1)) + "." + n.pszName;
             field.bSecret = std::strcmp(wire.pszKey, "pw") == 0;
             field.arrLabels = n.arrLabels;
             fields.push_back(std::move(field));
@@ -92,13 +92,24 @@ const CtlField& FieldOfFailure(const ValidationFailure& failure)
 {
     const char* pszKey = "passphrase";
     switch (failure.field) {
-    case ValidationField::Apn:        pszKey = "apn"; break;
-    case ValidationField::UserName:   pszKey = "username"; break;
-    case ValidationField::Password:   pszKey = "password"; break;
-    case ValidationField::Ssid:       pszKey = "ssid"; break;
-    case ValidationField::Passphrase: pszKey = "passphrase"; break;
+    case ValidationField::Apn:
+        pszKey = "apn";
+        break;
+    case ValidationField::UserName:
+        pszKey = "username";
+        break;
+    case ValidationField::Password:
+        pszKey = "password";
+        break;
+    case ValidationField::Ssid:
+        pszKey = "ssid";
+        break;
+    case ValidationField::Passphrase:
+        pszKey = "passphrase";
+        break;
     }
-    const std::string strGroup = failure.nNo == kWifiGroup ? std::string("wifi") : "wwan" + std::to_string(failure.nNo + 1);
+    const std::string strGroup =
+        failure.nNo == kWifiGroup ? std::string("wifi") : "wwan" + std::to_string(failure.nNo + 1);
     return *FindCtlField(strGroup + "." + pszKey);
 }
 

@@ -21,10 +21,10 @@ struct CtlSettings {
 
 struct CtlField {
     const WireField* pWire = nullptr;
-    std::string strName;             // "wwan1.apn", "wifi.passphrase"
-    std::string strKey;              // the part after the dot
-    bool bSecret = false;            // passwords and the passphrase
-    std::vector<std::string> arrLabels;   // the list items of an index field, empty for free text
+    std::string strName;                // "wwan1.apn", "wifi.passphrase"
+    std::string strKey;                 // the part after the dot
+    bool bSecret = false;               // passwords and the passphrase
+    std::vector<std::string> arrLabels; // the list items of an index field, empty for free text
 
     bool IsIndex() const { return !arrLabels.empty(); }
     std::wstring& In(CtlSettings& s) const { return pWire->In(s.wwan, s.wifi); }

@@ -54,5 +54,5 @@ public:
     bool AppendWhole(const std::string& strBytes, std::string& strError);
 
 private:
-    std::intptr_t m_h = -1;   // a descriptor, or a Windows handle
+    std::intptr_t m_h = -1; // a descriptor, or a Windows handle
 };

@@ -50,8 +50,10 @@ bool CCtlUnit::Open(CtlError& err)
     if (!m_session.InitSerial()) {
         spdlog::error("InitSerial Failure.");
         std::wstring strReason = TrimLineEnd(m_session.LastError());
-        err = {kExitNoUnit, "cannot open " + m_identity.strPort + ": " + ToUtf8(strReason) + "; " +
-                                ClassifyPortOpenFailure(m_session.LastErrorCode()).strAdvice, ""};
+        err = {kExitNoUnit,
+               "cannot open " + m_identity.strPort + ": " + ToUtf8(strReason) + "; "
+                   + ClassifyPortOpenFailure(m_session.LastErrorCode()).strAdvice,
+               ""};
         return false;
     }
     if (!m_session.StartRecvThread()) {
@@ -179,9 +181,10 @@ bool CCtlUnit::Write(const CtlSettings& previous, const CtlSettings& wanted, Ctl
             continue;
         const bool bShow = !field.bSecret;
         err = {kExitUnit,
-               m_identity.strPort + " holds " + field.strName + " " +
-                   (bShow ? "\"" + ToUtf8(field.In(stored)) + "\"" : std::string("(hidden)")) + " after the write, not " +
-                   (bShow ? "\"" + ToUtf8(field.In(wanted)) + "\"" : std::string("the value written")),
+               m_identity.strPort + " holds " + field.strName + " "
+                   + (bShow ? "\"" + ToUtf8(field.In(stored)) + "\"" : std::string("(hidden)"))
+                   + " after the write, not "
+                   + (bShow ? "\"" + ToUtf8(field.In(wanted)) + "\"" : std::string("the value written")),
                field.strName};
         spdlog::error("qvlctl read-back differs: {}", field.strName);
         return false;
@@ -267,8 +270,9 @@ bool CheckSendable(const CtlSettings& s, CtlError& err)
     for (const CtlField& field : CtlFields()) {
         const std::wstring& strValue = field.In(s);
         if (field.IsIndex() && !ParseIndexNumber(field, strValue)) {
-            err = {kExitInvalid, field.strName + " is \"" + ToUtf8(strValue) + "\": Please enter one of " +
-                                     IndexChoices(field) + ".", field.strName};
+            err = {kExitInvalid,
+                   field.strName + " is \"" + ToUtf8(strValue) + "\": Please enter one of " + IndexChoices(field) + ".",
+                   field.strName};
             return false;
         }
         const std::wstring strLine = field.pWire->SetLine(strValue);

@@ -14,18 +14,18 @@
 // Exit statuses.
 enum CtlExit {
     kExitOk = 0,
-    kExitUnit = 1,        // the unit refused or did not answer, or read-back differed
+    kExitUnit = 1, // the unit refused or did not answer, or read-back differed
     kExitUsage = 2,
-    kExitNoUnit = 3,      // no unit found, or its port cannot be opened
-    kExitInvalid = 4,     // validation failed; nothing was sent
-    kExitPreset = 5,      // the preset file cannot be read, is cut, or has no usable section
-    kExitOutput = 6,      // the result could not be written (standard output closed, full, or gone)
+    kExitNoUnit = 3,  // no unit found, or its port cannot be opened
+    kExitInvalid = 4, // validation failed; nothing was sent
+    kExitPreset = 5,  // the preset file cannot be read, is cut, or has no usable section
+    kExitOutput = 6,  // the result could not be written (standard output closed, full, or gone)
 };
 
 struct CtlError {
     int nExit = kExitOk;
-    std::string strMessage;   // one line
-    std::string strField;     // the field it concerns ("wwan1.apn"), empty when none
+    std::string strMessage; // one line
+    std::string strField;   // the field it concerns ("wwan1.apn"), empty when none
 };
 
 // The identity without the reply labels.

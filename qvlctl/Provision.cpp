@@ -103,7 +103,7 @@ bool ParseValuesCsv(const std::string& strName, const std::string& strBytes, std
     for (size_t i = 0; i < header.size(); ++i) {
         std::string strKey = header[i];
         if (i == 0 && strKey.compare(0, 3, "\xEF\xBB\xBF") == 0)
-            strKey.erase(0, 3);   // a spreadsheet's byte order mark
+            strKey.erase(0, 3); // a spreadsheet's byte order mark
         if (strKey == "serial") {
             if (nSerialColumn != header.size())
                 return fail(nHeaderRow, "the column serial is there twice", "serial");
@@ -112,7 +112,8 @@ bool ParseValuesCsv(const std::string& strName, const std::string& strBytes, std
         }
         columns[i] = FindCtlField(strKey);
         if (!columns[i])
-            return fail(nHeaderRow, "unknown key \"" + Printable(strKey) + "\" (keys are serial, wwan1.apn ... wifi.pwtype)",
+            return fail(nHeaderRow,
+                        "unknown key \"" + Printable(strKey) + "\" (keys are serial, wwan1.apn ... wifi.pwtype)",
                         Printable(strKey));
         for (size_t j = 0; j < i; ++j) {
             if (columns[j] == columns[i])
@@ -125,13 +126,16 @@ bool ParseValuesCsv(const std::string& strName, const std::string& strBytes, std
     for (size_t r = 1; r < table.size(); ++r) {
         const auto& [nRow, fields] = table[r];
         if (fields.size() != header.size())
-            return fail(nRow, std::to_string(fields.size()) + " fields, the header has " + std::to_string(header.size()), "");
+            return fail(nRow,
+                        std::to_string(fields.size()) + " fields, the header has " + std::to_string(header.size()), "");
         const std::string& strSerial = fields[nSerialColumn];
         if (strSerial.empty())
             return fail(nRow, "no serial number", "serial");
         if (rows.count(strSerial) != 0)
-            return fail(nRow, "serial number " + Printable(strSerial) + " is there twice (also row " +
-                                  std::to_string(rows[strSerial].nRow) + ")", "serial");
+            return fail(nRow,
+                        "serial number " + Printable(strSerial) + " is there twice (also row "
+                            + std::to_string(rows[strSerial].nRow) + ")",
+                        "serial");
         UnitValues unit;
         unit.nRow = nRow;
         for (size_t i = 0; i < fields.size(); ++i) {

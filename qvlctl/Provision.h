@@ -15,7 +15,7 @@
 
 // One unit's values from the file: the fields its row sets.
 struct UnitValues {
-    size_t nRow = 0;   // the row's line in the file, 1-based (the header is row 1)
+    size_t nRow = 0; // the row's line in the file, 1-based (the header is row 1)
     std::vector<std::pair<const CtlField*, std::wstring>> values;
 };
 

@@ -70,10 +70,10 @@ struct Options {
 // What one unit's command came to.
 struct UnitResult {
     std::string strPort;
-    CtlError err;            // nExit 0 on success
-    std::string strText;     // the result as text, when only this unit was asked
-    std::string strLine;     // the result as one line, when every unit was asked
-    json doc = json::object();   // the result for --json
+    CtlError err;              // nExit 0 on success
+    std::string strText;       // the result as text, when only this unit was asked
+    std::string strLine;       // the result as one line, when every unit was asked
+    json doc = json::object(); // the result for --json
 };
 
 // ---- Output ----------------------------------------------------------------
@@ -98,7 +98,7 @@ void Out(const std::string& strText)
 int FinishOutput(int nExit)
 {
     errno = 0;
-    std::cout.flush();   // help texts go there
+    std::cout.flush(); // help texts go there
     if (!std::cout && g_nOutError == 0)
         g_nOutError = errno != 0 ? errno : EIO;
     errno = 0;
@@ -108,7 +108,8 @@ int FinishOutput(int nExit)
         g_nOutError = EIO;
     if (g_nOutError == 0)
         return nExit;
-    std::fprintf(stderr, "qvlctl: the result could not be written to standard output: %s\n", std::strerror(g_nOutError));
+    std::fprintf(stderr, "qvlctl: the result could not be written to standard output: %s\n",
+                 std::strerror(g_nOutError));
     return nExit != kExitOk ? nExit : kExitOutput;
 }
 
@@ -130,7 +131,7 @@ void ReportError(const CtlError& err, bool bJson, const std::string& strPort = s
 // terminal, so logs and pipes see nothing of it.
 class Progress {
 public:
-    Progress(size_t nUnits, bool bWanted) : m_bOn(bWanted && StderrIsTerminal()), m_nUnits(nUnits) {}
+    Progress(size_t nUnits, bool bWanted) : m_bOn(bWanted && StderrIsTerminal()), m_nUnits(nUnits) { }
     ~Progress() { Clear(); }
 
     void Phase(const std::string& strPort, const std::string& strPhase)
@@ -141,7 +142,8 @@ public:
         if (m_nUnits == 1)
             Show(strPort + ": " + strPhase + "...");
         else
-            Show(std::to_string(m_nUnits) + " units, " + std::to_string(m_nDone) + " done; " + strPort + ": " + strPhase);
+            Show(std::to_string(m_nUnits) + " units, " + std::to_string(m_nDone) + " done; " + strPort + ": "
+                 + strPhase);
     }
     void UnitDone()
     {
@@ -219,8 +221,8 @@ void AddSettings(json& doc, const CtlSettings& s)
         const int nIndex = IndexTextToInt(strValue);
         group[field.strKey] = nIndex;
         group[field.strKey + "_label"] = (nIndex >= 0 && static_cast<size_t>(nIndex) < field.arrLabels.size())
-                                             ? json(field.arrLabels[static_cast<size_t>(nIndex)])
-                                             : json(nullptr);
+            ? json(field.arrLabels[static_cast<size_t>(nIndex)])
+            : json(nullptr);
     }
 }
 
@@ -336,8 +338,10 @@ bool SelectPorts(const Options& o, std::vector<std::string>& arrSelected, CtlErr
         std::string strList;
         for (const std::string& strPort : arrPorts)
             strList += (strList.empty() ? "" : ", ") + strPort;
-        err = {kExitUsage, std::to_string(arrPorts.size()) + " units found (" + strList +
-                               "): choose one with --port=PATH or --serial=NUMBER, or use --all", ""};
+        err = {kExitUsage,
+               std::to_string(arrPorts.size()) + " units found (" + strList
+                   + "): choose one with --port=PATH or --serial=NUMBER, or use --all",
+               ""};
         return false;
     }
     arrSelected = arrPorts;
@@ -401,7 +405,7 @@ struct Assignment {
 // holds for every unit of --all. Each unit's thread arrives once.
 class SendGate {
 public:
-    explicit SendGate(size_t nUnits) : m_nWaiting(nUnits) {}
+    explicit SendGate(size_t nUnits) : m_nWaiting(nUnits) { }
 
     // True when no unit's values were refused; otherwise strInvalidPort is
     // the first such port in port order.
@@ -436,7 +440,7 @@ UnitResult RunOnUnit(const Options& o, size_t nIndex, const std::string& strPort
     r.strPort = strPort;
     CCtlUnit unit(strPort);
     CtlSettings current, wanted;
-    bool bReady = false;   // wanted is decided and checked, to be written
+    bool bReady = false; // wanted is decided and checked, to be written
     std::string strWho;
 
     auto decide = [&]() {
@@ -448,10 +452,10 @@ UnitResult RunOnUnit(const Options& o, size_t nIndex, const std::string& strPort
 
         if (o.strCommand == "info") {
             AddIdentity(r.doc, id);
-            r.strText = "port: " + id.strPort + "\nversion: " + Printable(id.strVersion) +
-                        "\nmcuid: " + Printable(id.strMcuId) + "\nserial: " + Printable(id.strSerial) + "\n";
-            r.strLine = strPort + " " + Printable(id.strVersion) + " " + Printable(id.strMcuId) + " " +
-                        Printable(id.strSerial);
+            r.strText = "port: " + id.strPort + "\nversion: " + Printable(id.strVersion)
+                + "\nmcuid: " + Printable(id.strMcuId) + "\nserial: " + Printable(id.strSerial) + "\n";
+            r.strLine =
+                strPort + " " + Printable(id.strVersion) + " " + Printable(id.strMcuId) + " " + Printable(id.strSerial);
             return;
         }
         if (o.strCommand == "erase") {
@@ -502,7 +506,8 @@ UnitResult RunOnUnit(const Options& o, size_t nIndex, const std::string& strPort
     if (!bReady)
         return r;
     if (!bGo) {
-        r.err = {kExitInvalid, "not written: the values for " + strInvalidPort + " are invalid, so no unit was sent any", ""};
+        r.err = {kExitInvalid,
+                 "not written: the values for " + strInvalidPort + " are invalid, so no unit was sent any", ""};
         return r;
     }
 
@@ -531,7 +536,7 @@ UnitResult RunOnUnit(const Options& o, size_t nIndex, const std::string& strPort
 // checked with each unit's settings.
 bool CheckGivenValues(const std::vector<Assignment>& assignments, CtlError& err)
 {
-    CtlSettings given;   // the empty texts pass every rule
+    CtlSettings given; // the empty texts pass every rule
     bool bKeyFormat = false;
     for (const Assignment& a : assignments) {
         a.pField->In(given) = a.strValue;
@@ -555,14 +560,18 @@ bool PlanAssignments(const Options& o, std::vector<Assignment>& assignments, Ctl
         const std::string strValue = strArg.substr(nEq + 1);
         const CtlField* pField = FindCtlField(strKey);
         if (!pField) {
-            err = {kExitUsage, "unknown key \"" + strKey + "\" (keys are wwan1.apn ... wwan4.pdptype, wifi.ssid ... wifi.pwtype; see qvlctl set --help)", ""};
+            err = {kExitUsage,
+                   "unknown key \"" + strKey
+                       + "\" (keys are wwan1.apn ... wwan4.pdptype, wifi.ssid ... wifi.pwtype; see qvlctl set --help)",
+                   ""};
             return false;
         }
         Assignment a{pField, FromUtf8(strValue)};
         if (pField->IsIndex()) {
             const std::optional<std::wstring> index = ParseIndexValue(*pField, strValue);
             if (!index) {
-                err = {kExitInvalid, pField->strName + ": Please enter one of " + IndexChoices(*pField) + ".", pField->strName};
+                err = {kExitInvalid, pField->strName + ": Please enter one of " + IndexChoices(*pField) + ".",
+                       pField->strName};
                 return false;
             }
             a.strValue = *index;
@@ -618,19 +627,25 @@ bool PlanPreset(const Options& o, std::vector<Assignment>& assignments, CtlError
         if (o.strFile.empty() || nErr == ENOENT)
             err = {kExitPreset, o.strFile + ": no such file", ""};
         else
-            err = {kExitPreset, o.strFile + ": " + std::strerror(nErr) + " (a preset has at most " +
-                                    std::to_string(CIniFile::kMaxLines) + " lines)", ""};
+            err = {kExitPreset,
+                   o.strFile + ": " + std::strerror(nErr) + " (a preset has at most "
+                       + std::to_string(CIniFile::kMaxLines) + " lines)",
+                   ""};
         return false;
     }
     ini.Parse(strBytes);
     if (ini.TooManyLines()) {
-        err = {kExitPreset, o.strFile + ": " + std::strerror(EFBIG) + " (a preset has at most " +
-                                std::to_string(CIniFile::kMaxLines) + " lines)", ""};
+        err = {kExitPreset,
+               o.strFile + ": " + std::strerror(EFBIG) + " (a preset has at most " + std::to_string(CIniFile::kMaxLines)
+                   + " lines)",
+               ""};
         return false;
     }
     if (bCut) {
-        err = {kExitPreset, o.strFile + ": larger than the " + std::to_string(CIniFile::kMaxFileBytes / (1024 * 1024)) +
-                                " MiB a preset may have", ""};
+        err = {kExitPreset,
+               o.strFile + ": larger than the " + std::to_string(CIniFile::kMaxFileBytes / (1024 * 1024))
+                   + " MiB a preset may have",
+               ""};
         return false;
     }
 
@@ -651,7 +666,9 @@ bool PlanPreset(const Options& o, std::vector<Assignment>& assignments, CtlError
             sections.push_back({L"Wi-Fi", kWifiGroup});
     }
     if (sections.empty()) {
-        const char* pszWanted = strExt == "wwan" ? "[WWAN]" : strExt == "wifi" ? "[Wi-Fi]" : "[WWAN1] to [WWAN4] or [Wi-Fi]";
+        const char* pszWanted = strExt == "wwan" ? "[WWAN]"
+            : strExt == "wifi"                   ? "[Wi-Fi]"
+                                                 : "[WWAN1] to [WWAN4] or [Wi-Fi]";
         err = {kExitPreset, o.strFile + ": no " + std::string(pszWanted) + " section", ""};
         return false;
     }
@@ -668,7 +685,8 @@ bool PlanPreset(const Options& o, std::vector<Assignment>& assignments, CtlError
                 return false;
             }
             if (field.IsIndex() && !ParseIndexNumber(field, strValue)) {
-                err = {kExitInvalid, strWhere + "=" + ToUtf8(strValue) + ": Please enter one of " + IndexChoices(field) + ".",
+                err = {kExitInvalid,
+                       strWhere + "=" + ToUtf8(strValue) + ": Please enter one of " + IndexChoices(field) + ".",
                        field.strName};
                 return false;
             }
@@ -757,9 +775,10 @@ bool PlanProvision(const Options& o, ProvisionPlan& plan, CtlError& err)
                 merged.push_back({pField, strValue});
             CtlError rowErr;
             if (!CheckGivenValues(merged, rowErr)) {
-                err = {kExitInvalid, o.strValues + " row " + std::to_string(row.nRow) + " (serial " + Printable(strSerial) +
-                                         "): " + (rowErr.strField.empty() ? "" : rowErr.strField + ": ") +
-                                         rowErr.strMessage, rowErr.strField};
+                err = {kExitInvalid,
+                       o.strValues + " row " + std::to_string(row.nRow) + " (serial " + Printable(strSerial)
+                           + "): " + (rowErr.strField.empty() ? "" : rowErr.strField + ": ") + rowErr.strMessage,
+                       rowErr.strField};
                 return false;
             }
         }
@@ -784,10 +803,19 @@ constexpr int kOpenTries = 8;
 void ProvisionUnit(const Options& o, ProvisionPlan& plan, const FoundPort& port)
 {
     const auto start = std::chrono::steady_clock::now();
-    json entry = {{"time", UtcNowText()}, {"host", plan.strHost}, {"port", port.strPort}, {"usb_path", port.strUsbPath},
-                  {"serial", nullptr}, {"mcuid", nullptr}, {"firmware", nullptr}, {"preset", o.strFile},
-                  {"preset_sha256", plan.strPresetSha256}, {"changed", json::array()}, {"result", "failed"},
-                  {"error", nullptr}, {"duration_ms", 0}};
+    json entry = {{"time", UtcNowText()},
+                  {"host", plan.strHost},
+                  {"port", port.strPort},
+                  {"usb_path", port.strUsbPath},
+                  {"serial", nullptr},
+                  {"mcuid", nullptr},
+                  {"firmware", nullptr},
+                  {"preset", o.strFile},
+                  {"preset_sha256", plan.strPresetSha256},
+                  {"changed", json::array()},
+                  {"result", "failed"},
+                  {"error", nullptr},
+                  {"duration_ms", 0}};
     CtlError err;
     std::string strWho = port.strPort;
     std::string strSerial;
@@ -818,8 +846,10 @@ void ProvisionUnit(const Options& o, ProvisionPlan& plan, const FoundPort& port)
         const auto row = plan.rows.find(strSerial);
         if (plan.bValues && row == plan.rows.end() && !o.bValuesOptional) {
             strResult = "refused";
-            err = {kExitInvalid, "no row for serial number " + Printable(strSerial) + " in " + o.strValues +
-                                     ": nothing was sent to it", ""};
+            err = {kExitInvalid,
+                   "no row for serial number " + Printable(strSerial) + " in " + o.strValues
+                       + ": nothing was sent to it",
+                   ""};
             return;
         }
         CtlSettings current;
@@ -845,7 +875,8 @@ void ProvisionUnit(const Options& o, ProvisionPlan& plan, const FoundPort& port)
     entry["result"] = strResult;
     if (err.nExit != kExitOk)
         entry["error"] = err.strMessage;
-    entry["duration_ms"] = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    entry["duration_ms"] =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
 
     std::string strJournalError;
     const bool bJournaled = !plan.journal.IsOpen() || plan.journal.Append(Dump(entry, false), strJournalError);
@@ -875,9 +906,11 @@ void ProvisionUnit(const Options& o, ProvisionPlan& plan, const FoundPort& port)
         OutLine(strWho + (strResult == "refused" ? " refused: " : " FAILED: ") + Printable(err.strMessage));
     }
     if (err.nExit != kExitOk)
-        std::fprintf(stderr, "qvlctl: %s\n", Printable(err.strMessage.find(port.strPort) == std::string::npos
-                                                             ? port.strPort + ": " + err.strMessage
-                                                             : err.strMessage).c_str());
+        std::fprintf(stderr, "qvlctl: %s\n",
+                     Printable(err.strMessage.find(port.strPort) == std::string::npos
+                                   ? port.strPort + ": " + err.strMessage
+                                   : err.strMessage)
+                         .c_str());
     if (!bJournaled)
         std::fprintf(stderr, "qvlctl: %s: the journal %s was not written: %s\n", port.strPort.c_str(),
                      o.strJournal.c_str(), strJournalError.c_str());
@@ -940,7 +973,8 @@ int RunProvision(const Options& o)
             bAnyUnit = bAnyUnit || !found.empty();
             std::lock_guard<std::mutex> lock(plan.mtx);
             for (auto& [strPort, slot] : slots) {
-                const bool bThere = std::any_of(found.begin(), found.end(), [&](const FoundPort& p) { return p.strPort == strPort; });
+                const bool bThere =
+                    std::any_of(found.begin(), found.end(), [&](const FoundPort& p) { return p.strPort == strPort; });
                 if (!bThere)
                     slot.bPresent = slot.bPending = false;
             }
@@ -987,11 +1021,12 @@ int RunProvision(const Options& o)
         return kExitNoUnit;
     }
     if (o.bJson) {
-        OutLine(Dump({{"summary", {{"provisioned", plan.nProvisioned}, {"failed", plan.nFailed}, {"skipped", plan.nSkipped}}}},
-                     false));
+        OutLine(Dump(
+            {{"summary", {{"provisioned", plan.nProvisioned}, {"failed", plan.nFailed}, {"skipped", plan.nSkipped}}}},
+            false));
     } else {
-        OutLine("provisioned " + std::to_string(plan.nProvisioned) + ", failed " + std::to_string(plan.nFailed) +
-                ", skipped " + std::to_string(plan.nSkipped));
+        OutLine("provisioned " + std::to_string(plan.nProvisioned) + ", failed " + std::to_string(plan.nFailed)
+                + ", skipped " + std::to_string(plan.nSkipped));
     }
     if (plan.bJournalFailed)
         return kExitOutput;
@@ -1036,7 +1071,8 @@ int RunCommand(const Options& o)
     SendGate gate(arrPorts.size());
     std::vector<size_t> arrIndexes(arrPorts.size());
     std::vector<UnitResult> results = RunEach(arrPorts, [&](const std::string& strPort) {
-        const size_t nIndex = static_cast<size_t>(std::find(arrPorts.begin(), arrPorts.end(), strPort) - arrPorts.begin());
+        const size_t nIndex =
+            static_cast<size_t>(std::find(arrPorts.begin(), arrPorts.end(), strPort) - arrPorts.begin());
         UnitResult r = RunOnUnit(o, nIndex, strPort, assignments, gate, progress);
         progress.UnitDone();
         return r;
@@ -1049,8 +1085,8 @@ int RunCommand(const Options& o)
             if (nExit == kExitOk)
                 nExit = r.err.nExit;
             const std::string strMessage =
-                (o.bAll && r.err.strMessage.find(r.strPort) == std::string::npos ? r.strPort + ": " : "") +
-                r.err.strMessage;
+                (o.bAll && r.err.strMessage.find(r.strPort) == std::string::npos ? r.strPort + ": " : "")
+                + r.err.strMessage;
             if (o.bAll && !o.bJson)
                 Out(r.strPort + " FAILED: " + Printable(r.err.strMessage) + "\n");
             ReportError({r.err.nExit, strMessage, r.err.strField}, o.bJson, o.bAll ? r.strPort : std::string());
@@ -1090,11 +1126,12 @@ int main(int argc, char** argv)
     app.set_version_flag("--version", std::string("qvlctl ") + kVersionText);
     app.require_subcommand(1, 1);
     app.fallthrough();
-    app.footer("Exit status: 0 success: every unit holds exactly what was asked (read back and compared) and the\n"
-               "result reached standard output; 1 the unit refused or did not answer, or read-back differed; 2 usage\n"
-               "error; 3 no unit found, or its port does not exist or cannot be opened; 4 a value is invalid (nothing\n"
-               "was sent to any unit); 5 the preset file cannot be read, is cut or too large, or has no usable\n"
-               "section; 6 the result could not be written to standard output (closed, full or gone).");
+    app.footer(
+        "Exit status: 0 success: every unit holds exactly what was asked (read back and compared) and the\n"
+        "result reached standard output; 1 the unit refused or did not answer, or read-back differed; 2 usage\n"
+        "error; 3 no unit found, or its port does not exist or cannot be opened; 4 a value is invalid (nothing\n"
+        "was sent to any unit); 5 the preset file cannot be read, is cut or too large, or has no usable\n"
+        "section; 6 the result could not be written to standard output (closed, full or gone).");
 
     app.add_option("--port", o.arrPorts, "Use the unit on this serial port (repeatable; skips the search)")
         ->type_name("PATH")
@@ -1118,7 +1155,8 @@ int main(int argc, char** argv)
                      "wifi.security (0 none, 1 WPA2-PSK (AES)), wifi.pwtype (0 ASCII, 1 HEX)")
         ->required();
     pSet->add_flag("--dry-run", o.bDryRun, "Print the lines that would be sent; send nothing");
-    CLI::App* pWrite = app.add_subcommand("write", "Write a preset file (*.all, *.wwan with --group, *.wifi) and read it back");
+    CLI::App* pWrite =
+        app.add_subcommand("write", "Write a preset file (*.all, *.wwan with --group, *.wifi) and read it back");
     pWrite->add_option("FILE", o.strFile, "The preset file")->required();
     pWrite->add_option("--group", o.nGroup, "The WWAN profile a *.wwan preset goes to")->check(CLI::Range(1, 4));
     pWrite->add_flag("--dry-run", o.bDryRun, "Print the lines that would be sent; send nothing");
@@ -1133,9 +1171,11 @@ int main(int argc, char** argv)
     pProvision->add_flag("--watch", o.bWatch,
                          "Keep running: provision each unit that appears, once; Ctrl+C ends with a summary");
     pProvision->add_flag("--again", o.bAgain, "Provision a unit that comes back again (with --watch)");
-    pProvision->add_option("--values", o.strValues, "Per-unit values: CSV with a header serial,KEY,... (keys as for set)")
+    pProvision
+        ->add_option("--values", o.strValues, "Per-unit values: CSV with a header serial,KEY,... (keys as for set)")
         ->type_name("FILE.csv");
-    pProvision->add_flag("--values-optional", o.bValuesOptional, "Provision a unit without a row with the preset alone");
+    pProvision->add_flag("--values-optional", o.bValuesOptional,
+                         "Provision a unit without a row with the preset alone");
     pProvision->add_option("--journal", o.strJournal, "Append one JSON line per unit to FILE (no secrets)")
         ->type_name("FILE");
 
@@ -1155,7 +1195,8 @@ int main(int argc, char** argv)
         if (!arrExtras.empty())
             strMessage = (arrExtras[0].rfind('-', 0) == 0 ? "unknown option " : "unexpected argument ") + arrExtras[0];
         ReportError({kExitUsage, strMessage, ""}, ArgsHave(argc, argv, "--json"));
-        std::fputs("Usage: qvlctl [OPTIONS] list|info|get|set|write|erase|provision ... (qvlctl --help tells more)\n", stderr);
+        std::fputs("Usage: qvlctl [OPTIONS] list|info|get|set|write|erase|provision ... (qvlctl --help tells more)\n",
+                   stderr);
         return FinishOutput(kExitUsage);
     }
     o.strCommand = app.get_subcommands().front()->get_name();

@@ -93,10 +93,18 @@ bool Unescape(const std::string& strText, std::string& strOut)
         if (++i >= strText.size())
             return false;
         switch (strText[i]) {
-        case 'r': strOut += '\r'; break;
-        case 'n': strOut += '\n'; break;
-        case 't': strOut += '\t'; break;
-        case '\\': strOut += '\\'; break;
+        case 'r':
+            strOut += '\r';
+            break;
+        case 'n':
+            strOut += '\n';
+            break;
+        case 't':
+            strOut += '\t';
+            break;
+        case '\\':
+            strOut += '\\';
+            break;
         case 'x': {
             const int nHigh = i + 1 < strText.size() ? HexValue(strText[i + 1]) : -1;
             const int nLow = i + 2 < strText.size() ? HexValue(strText[i + 2]) : -1;
@@ -175,7 +183,7 @@ int main(int argc, char** argv)
             std::cout << kUsage;
             return 0;
         }
-        if (strArg == "--version") {   // with a value it sets the unit's firmware version
+        if (strArg == "--version") { // with a value it sets the unit's firmware version
             std::cout << "qvl-unit-sim " << kVersionText << "\n";
             return 0;
         }
@@ -222,9 +230,10 @@ int main(int argc, char** argv)
             // P.FIELD=VALUE
             const size_t nDot = strValue.find('.');
             const size_t nValueEq = strValue.find('=');
-            if (nDot == std::string::npos || nValueEq == std::string::npos || nValueEq < nDot ||
-                !SetUnitField(options.settings, strValue.substr(0, nDot), strValue.substr(nDot + 1, nValueEq - nDot - 1),
-                              FromUtf8(strValue.substr(nValueEq + 1))))
+            if (nDot == std::string::npos || nValueEq == std::string::npos || nValueEq < nDot
+                || !SetUnitField(options.settings, strValue.substr(0, nDot),
+                                 strValue.substr(nDot + 1, nValueEq - nDot - 1),
+                                 FromUtf8(strValue.substr(nValueEq + 1))))
                 return Usage("bad initial value " + strArg);
         } else if (strName == "--error-on-set") {
             if (!ParseCount(strValue, 1000000, nNumber))
@@ -233,8 +242,9 @@ int main(int argc, char** argv)
         } else if (strName == "--error-on" || strName == "--silent-on" || strName == "--noise") {
             if (!Unescape(strValue, strText))
                 return Usage("bad escape in " + strArg);
-            (strName == "--error-on" ? faults.strErrorOnCommand
-                                     : strName == "--silent-on" ? faults.strSilentOnCommand : faults.strNoise) = strText;
+            (strName == "--error-on"        ? faults.strErrorOnCommand
+                 : strName == "--silent-on" ? faults.strSilentOnCommand
+                                            : faults.strNoise) = strText;
         } else if (strName == "--cut-value") {
             const size_t nDot = strValue.find('.');
             if (nDot == std::string::npos || !FindWireField(strValue.substr(0, nDot), strValue.substr(nDot + 1)))
@@ -256,23 +266,24 @@ int main(int argc, char** argv)
             return Usage("unknown option " + strArg);
         }
     }
-    options.strVersionReply = !strVersionReply.empty() ? strVersionReply : IdentityReply(identity, strVersion, strMcuId);
+    options.strVersionReply =
+        !strVersionReply.empty() ? strVersionReply : IdentityReply(identity, strVersion, strMcuId);
     options.strSerialReply = !strSerialReply.empty() ? strSerialReply : "SERIAL " + strSerial + "\r\n";
 
     if (pipe(g_fdSignal) != 0) {
         std::perror("qvl-unit-sim: pipe");
         return 1;
     }
-    struct sigaction sa {};
+    struct sigaction sa { };
     sa.sa_handler = OnSignal;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGHUP, &sa, nullptr);
-    signal(SIGPIPE, SIG_IGN);   // a reader that went away must not kill us before the cleanup
+    signal(SIGPIPE, SIG_IGN); // a reader that went away must not kill us before the cleanup
 
     VirtualUnit unit(options);
-    unit.SetFaults(faults);   // before the port appears: no line is served without them
+    unit.SetFaults(faults); // before the port appears: no line is served without them
     std::string strError;
     if (!unit.Start(&strError)) {
         std::cerr << "qvl-unit-sim: " << strError << "\n";
@@ -296,7 +307,7 @@ int main(int argc, char** argv)
         if (nRead < 0 && errno == EINTR)
             continue;
         if (nRead <= 0)
-            break;   // end of input
+            break; // end of input
         strPending.append(buf, static_cast<size_t>(nRead));
         size_t nEnd;
         while (bRunning && (nEnd = strPending.find('\n')) != std::string::npos) {

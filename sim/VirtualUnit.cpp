@@ -20,9 +20,9 @@
 
 namespace {
 
-constexpr size_t kMaxLineBytes = 1024;    // a longer line is refused
-constexpr size_t kMaxTextBytes = 32;      // apn, user, pw, ssid
-constexpr int kWriteStallMs = 1000;       // give up a reply nobody reads
+constexpr size_t kMaxLineBytes = 1024; // a longer line is refused
+constexpr size_t kMaxTextBytes = 32;   // apn, user, pw, ssid
+constexpr int kWriteStallMs = 1000;    // give up a reply nobody reads
 constexpr const char* kErrorReply = "ERROR\r\n";
 constexpr const char* kStateHeader = "QVL-UNIT-STATE 1";
 
@@ -60,7 +60,7 @@ bool IsHexDigit(char c)
 bool ValueAccepted(FieldKind kind, const std::string& strValue, const std::wstring& strKeyFormat)
 {
     if (strValue.find('\n') != std::string::npos)
-        return false;   // would break the line framing of the "get\r" reply
+        return false; // would break the line framing of the "get\r" reply
     switch (kind) {
     case FieldKind::Text:
         return strValue.size() <= kMaxTextBytes;
@@ -130,10 +130,14 @@ std::string IdentityReply(IdentityVariant variant, const std::string& strVersion
     const std::string strVersionLine = "VER " + strVersion + "\r\n";
     const std::string strMcuIdLine = "MCUID " + strMcuId + "\r\n";
     switch (variant) {
-    case IdentityVariant::VersionOnly: return strVersionLine;
-    case IdentityVariant::McuIdOnly:   return "\r\n" + strMcuIdLine;
-    case IdentityVariant::ExtraLine:   return strVersionLine + strMcuIdLine + "BUILD 2024-05-01\r\n";
-    case IdentityVariant::Both:        break;
+    case IdentityVariant::VersionOnly:
+        return strVersionLine;
+    case IdentityVariant::McuIdOnly:
+        return "\r\n" + strMcuIdLine;
+    case IdentityVariant::ExtraLine:
+        return strVersionLine + strMcuIdLine + "BUILD 2024-05-01\r\n";
+    case IdentityVariant::Both:
+        break;
     }
     return strVersionLine + strMcuIdLine;
 }
@@ -150,7 +154,8 @@ UnitSettings FactoryUnitSettings()
     return s;
 }
 
-bool SetUnitField(UnitSettings& s, const std::string& strProfile, const std::string& strField, const std::wstring& strValue)
+bool SetUnitField(UnitSettings& s, const std::string& strProfile, const std::string& strField,
+                  const std::wstring& strValue)
 {
     const WireField* pField = FindWireField(strProfile, strField);
     if (pField == nullptr)
@@ -184,7 +189,7 @@ bool VirtualUnit::Start(std::string* pstrError)
     };
 
     if (!m_options.strStateFile.empty()) {
-        struct stat st {};
+        struct stat st { };
         if (stat(m_options.strStateFile.c_str(), &st) == 0) {
             UnitSettings loaded;
             if (!LoadState(loaded, strError))
@@ -355,7 +360,7 @@ bool VirtualUnit::OpenPty(std::string& strError)
         // Point the link at the new slave in one step: a reader sees either
         // the old target or the new one, never no link.
         // Only a link of ours is ever replaced, never a file that is there.
-        struct stat st {};
+        struct stat st { };
         if (lstat(m_options.strLinkPath.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
             errno = EEXIST;
             return fail(m_options.strLinkPath.c_str());
@@ -423,8 +428,7 @@ void VirtualUnit::StopThread()
     }
     m_thread.join();
     char buf[64];
-    while (read(m_fdWake[0], buf, sizeof(buf)) > 0) {
-    }
+    while (read(m_fdWake[0], buf, sizeof(buf)) > 0) { }
     m_bStopThread = false;
 }
 
@@ -438,7 +442,7 @@ void VirtualUnit::ClosePty()
     m_fdMaster = m_fdSlave = -1;
     if (!m_options.strLinkPath.empty()) {
         // Like a device node, the link goes away with the unit.
-        struct stat st {};
+        struct stat st { };
         if (lstat(m_options.strLinkPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
             unlink(m_options.strLinkPath.c_str());
     }
@@ -546,7 +550,7 @@ void VirtualUnit::HandleLine(const std::string& strLine)
         if (!strSilent.empty()) {
             const bool bPrefix = strSilent.back() != '\r';
             if (strLine == strSilent || (bPrefix && strLine.compare(0, strSilent.size(), strSilent) == 0))
-                return;   // the line is ignored altogether
+                return; // the line is ignored altogether
         }
         if (!m_faults.strErrorOnCommand.empty() && strLine == m_faults.strErrorOnCommand) {
             strReply = kErrorReply;
@@ -613,7 +617,8 @@ std::string VirtualUnit::AnswerSet(const std::string& strLine)
     const size_t nBlank2 = strBody.find(' ', nBlank1 + 1);
     if (nBlank2 == std::string::npos)
         return kErrorReply;
-    const WireField* pField = FindWireField(strBody.substr(0, nBlank1), strBody.substr(nBlank1 + 1, nBlank2 - nBlank1 - 1));
+    const WireField* pField =
+        FindWireField(strBody.substr(0, nBlank1), strBody.substr(nBlank1 + 1, nBlank2 - nBlank1 - 1));
     const std::string strValue = strBody.substr(nBlank2 + 1);
     if (pField == nullptr || !ValueAccepted(KindOf(*pField), strValue, m_settings.wifi.strKeyFormat))
         return kErrorReply;

@@ -2,4 +2,6 @@
 // reached through the About menu only.
 #include "app/SystemMenu.h"
 
-void AddAboutToSystemMenu(wxTopLevelWindow*, int) {}
+void AddAboutToSystemMenu(wxTopLevelWindow*, int)
+{
+}

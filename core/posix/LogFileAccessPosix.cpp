@@ -100,8 +100,8 @@ bool IsLogFileAt(const std::string& strPath, std::FILE* pFile)
     struct stat stOpen, stPath;
     if (!pFile || ::fstat(::fileno(pFile), &stOpen) != 0 || ::lstat(strPath.c_str(), &stPath) != 0)
         return false;
-    return S_ISREG(stPath.st_mode) && stOpen.st_uid == ::geteuid() && (stOpen.st_mode & 077) == 0 &&
-           stOpen.st_dev == stPath.st_dev && stOpen.st_ino == stPath.st_ino;
+    return S_ISREG(stPath.st_mode) && stOpen.st_uid == ::geteuid() && (stOpen.st_mode & 077) == 0
+        && stOpen.st_dev == stPath.st_dev && stOpen.st_ino == stPath.st_ino;
 }
 
 void DivertLogStream(std::FILE* pFile)

@@ -16,9 +16,9 @@ std::string LastErrorText()
 {
     const DWORD nError = GetLastError();
     wchar_t* pszText = nullptr;
-    const DWORD nLen = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                          FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, nError, 0, reinterpret_cast<wchar_t*>(&pszText), 0, nullptr);
+    const DWORD nLen =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, nError, 0, reinterpret_cast<wchar_t*>(&pszText), 0, nullptr);
     std::wstring strText = nLen && pszText ? std::wstring(pszText, nLen) : std::wstring();
     if (pszText)
         LocalFree(pszText);
@@ -38,8 +38,8 @@ std::wstring CurrentUserSid()
     std::string buf(nSize, '\0');
     std::wstring strSid;
     wchar_t* pszSid = nullptr;
-    if (nSize && GetTokenInformation(hToken, TokenUser, buf.data(), nSize, &nSize) &&
-        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buf.data())->User.Sid, &pszSid)) {
+    if (nSize && GetTokenInformation(hToken, TokenUser, buf.data(), nSize, &nSize)
+        && ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buf.data())->User.Sid, &pszSid)) {
         strSid = pszSid;
         LocalFree(pszSid);
     }
@@ -108,12 +108,12 @@ bool PrepareLogFile(const std::string& strPath, bool bReplaceLink, std::string& 
         return false;
     }
     BY_HANDLE_FILE_INFORMATION info{};
-    const bool bPlain = GetFileType(hFile) == FILE_TYPE_DISK && GetFileInformationByHandle(hFile, &info) &&
-                        IsPlainFile(info);
+    const bool bPlain =
+        GetFileType(hFile) == FILE_TYPE_DISK && GetFileInformationByHandle(hFile, &info) && IsPlainFile(info);
     CloseHandle(hFile);
     if (!bPlain) {
-        strReason = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? "is a symbolic link"
-                                                                            : "is not a regular file";
+        strReason =
+            (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? "is a symbolic link" : "is not a regular file";
         return false;
     }
     return true;
@@ -134,8 +134,8 @@ bool IsLogFileAt(const std::string& strPath, std::FILE* pFile)
         return false;
     const bool bInfo = GetFileInformationByHandle(hPath, &infoPath);
     CloseHandle(hPath);
-    return bInfo && IsPlainFile(infoPath) && infoOpen.dwVolumeSerialNumber == infoPath.dwVolumeSerialNumber &&
-           infoOpen.nFileIndexHigh == infoPath.nFileIndexHigh && infoOpen.nFileIndexLow == infoPath.nFileIndexLow;
+    return bInfo && IsPlainFile(infoPath) && infoOpen.dwVolumeSerialNumber == infoPath.dwVolumeSerialNumber
+        && infoOpen.nFileIndexHigh == infoPath.nFileIndexHigh && infoOpen.nFileIndexLow == infoPath.nFileIndexLow;
 }
 
 void DivertLogStream(std::FILE* pFile)

@@ -23,7 +23,7 @@ void MakeDirectories(const std::string& strPath)
         if (pos == strWide.size() || strWide[pos] == L'\\' || strWide[pos] == L'/') {
             const std::wstring strPart = strWide.substr(0, pos);
             if (strPart.size() == 2 && strPart[1] == L':')
-                continue;   // a drive letter
+                continue; // a drive letter
             CreateDirectoryW(strPart.c_str(), nullptr);
         }
     }

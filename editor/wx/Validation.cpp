@@ -33,11 +33,21 @@ bool CQVLUtilityDlg::CheckEnterText()
     int nId = IDC_EDIT_PASSPHRASE;
     const size_t i = static_cast<size_t>(failure->nNo);
     switch (failure->field) {
-    case ValidationField::Apn:        nId = GroupControlTable.nApn.at(i); break;
-    case ValidationField::UserName:   nId = GroupControlTable.nUserName.at(i); break;
-    case ValidationField::Password:   nId = GroupControlTable.nPassword.at(i); break;
-    case ValidationField::Ssid:       nId = IDC_EDIT_SSID; break;
-    case ValidationField::Passphrase: nId = IDC_EDIT_PASSPHRASE; break;
+    case ValidationField::Apn:
+        nId = GroupControlTable.nApn.at(i);
+        break;
+    case ValidationField::UserName:
+        nId = GroupControlTable.nUserName.at(i);
+        break;
+    case ValidationField::Password:
+        nId = GroupControlTable.nPassword.at(i);
+        break;
+    case ValidationField::Ssid:
+        nId = IDC_EDIT_SSID;
+        break;
+    case ValidationField::Passphrase:
+        nId = IDC_EDIT_PASSPHRASE;
+        break;
     }
     auto* pEdit = static_cast<wxTextCtrl*>(GetDlgItem(nId));
     pEdit->SetFocus();

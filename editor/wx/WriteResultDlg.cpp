@@ -87,15 +87,17 @@ void CWriteResultDlg::FitLines()
         nWidest = std::max(nWidest, pLine->GetTextExtent(pLine->GetLabel()).x);
     }
     // Never wider than the screen can show; beyond that the line is clipped.
-    const int nDisplay = wxDisplay(static_cast<unsigned>(std::max(0, wxDisplay::GetFromWindow(this)))).GetClientArea().width;
+    const int nDisplay =
+        wxDisplay(static_cast<unsigned>(std::max(0, wxDisplay::GetFromWindow(this)))).GetClientArea().width;
     const int nMargin = wxDLG_UNIT(this, wxSize(kLineX, 0)).x;
     nWidest = std::min(nWidest, std::max(nLineWidth, nDisplay - 2 * nMargin - 32));
 
     const int nGrow = nWidest - nLineWidth;
     const wxSize sizeClient = wxDLG_UNIT(this, wxSize(kDialogWidth, kDialogHeight)) + wxSize(nGrow, 0);
     for (size_t i = 0; i < 3; ++i) {
-        FindWindow(kLineIds[i])->SetSize(wxRect(wxDLG_UNIT(this, wxPoint(kLineX, kLineY[i])),
-                                                wxSize(nWidest, wxDLG_UNIT(this, wxSize(0, kLineHeight)).y)));
+        FindWindow(kLineIds[i])
+            ->SetSize(wxRect(wxDLG_UNIT(this, wxPoint(kLineX, kLineY[i])),
+                             wxSize(nWidest, wxDLG_UNIT(this, wxSize(0, kLineHeight)).y)));
     }
     FindWindow(wxID_OK)->Move(wxDLG_UNIT(this, wxPoint(kOkX, kOkY)) + wxPoint(nGrow / 2, 0));
     SetClientSize(sizeClient);

@@ -28,13 +28,13 @@ namespace {
 
 bool IsDirectory(const std::string& strPath)
 {
-    struct stat st {};
+    struct stat st { };
     return stat(strPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool FileExists(const std::string& strPath)
 {
-    struct stat st {};
+    struct stat st { };
     return stat(strPath.c_str(), &st) == 0;
 }
 
@@ -89,7 +89,7 @@ std::string FindUsbInterface(const std::string& strDevice)
         if (FileExists(strDir + "/bInterfaceNumber"))
             return strDir;
         if (FileExists(strDir + "/idVendor"))
-            return {};   // reached a USB device without passing an interface
+            return {}; // reached a USB device without passing an interface
         strDir = ParentDir(strDir);
         if (strDir == "/")
             break;
@@ -155,9 +155,9 @@ bool ListPortCandidates(const std::string& strSysfsRoot, std::vector<PortCandida
 
     for (const std::string& strName : arrNames) {
         const std::string strLink = strClassDir + "/" + strName + "/device";
-        struct stat st {};
+        struct stat st { };
         if (lstat(strLink.c_str(), &st) != 0)
-            continue;   // no device behind it: a virtual terminal or a pty
+            continue; // no device behind it: a virtual terminal or a pty
 
         PortCandidate candidate;
         char szResolved[PATH_MAX];
@@ -170,7 +170,7 @@ bool ListPortCandidates(const std::string& strSysfsRoot, std::vector<PortCandida
         }
         const std::string strInterface = FindUsbInterface(szResolved);
         if (strInterface.empty())
-            continue;   // not a USB port
+            continue; // not a USB port
 
         const std::string strPortName = "/dev/" + strName;
         if (strPortName.size() > kMaxPortNameChars) {
@@ -184,8 +184,8 @@ bool ListPortCandidates(const std::string& strSysfsRoot, std::vector<PortCandida
         const std::string strParent = ParentDir(strFunction);
         candidate.strUsbPath = FromUtf8(BaseName(strFunction));
         std::string strParentVid, strParentPid;
-        if (strParent == "/" || !ReadHexId(strParent + "/idVendor", strParentVid) ||
-            !ReadHexId(strParent + "/idProduct", strParentPid)) {
+        if (strParent == "/" || !ReadHexId(strParent + "/idVendor", strParentVid)
+            || !ReadHexId(strParent + "/idProduct", strParentPid)) {
             candidate.failure = PortReadFailure::Parent;
             arrCandidates.push_back(std::move(candidate));
             continue;
@@ -194,8 +194,8 @@ bool ListPortCandidates(const std::string& strSysfsRoot, std::vector<PortCandida
             FromUtf8("USB\\VID_" + strParentVid + "&PID_" + strParentPid + "\\" + BaseName(strParent));
 
         std::string strVid, strPid, strRev;
-        if (!ReadHexId(strFunction + "/idVendor", strVid) || !ReadHexId(strFunction + "/idProduct", strPid) ||
-            !ReadHexId(strFunction + "/bcdDevice", strRev)) {
+        if (!ReadHexId(strFunction + "/idVendor", strVid) || !ReadHexId(strFunction + "/idProduct", strPid)
+            || !ReadHexId(strFunction + "/bcdDevice", strRev)) {
             candidate.failure = PortReadFailure::HardwareId;
             arrCandidates.push_back(std::move(candidate));
             continue;
@@ -211,6 +211,6 @@ bool ListPortCandidates(const std::string& strSysfsRoot, std::vector<PortCandida
 
 bool PortPresent(const std::wstring& strPortName)
 {
-    struct stat st {};
+    struct stat st { };
     return stat(ToUtf8(strPortName).c_str(), &st) == 0;
 }

@@ -17,7 +17,10 @@
 namespace {
 
 // strerror_r comes in a GNU and an XSI flavour; take the text from either.
-[[maybe_unused]] std::string ErrorTextFrom(const char* pszText, const char*) { return pszText; }
+[[maybe_unused]] std::string ErrorTextFrom(const char* pszText, const char*)
+{
+    return pszText;
+}
 [[maybe_unused]] std::string ErrorTextFrom(int nRc, const char* pszBuf)
 {
     return nRc == 0 ? std::string(pszBuf) : std::string("Unknown error");
@@ -53,8 +56,8 @@ void SetQvlLine(termios& tio)
     tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB);
     tio.c_cflag |= CS8 | CREAD | CLOCAL | CRTSCTS;
     // No parity checking, no XON/XOFF, no translation of the input.
-    tio.c_iflag &= ~static_cast<tcflag_t>(INPCK | IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
-                                          IXON | IXOFF | IXANY);
+    tio.c_iflag &= ~static_cast<tcflag_t>(INPCK | IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON
+                                          | IXOFF | IXANY);
     tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
 }
@@ -131,7 +134,8 @@ bool SerialOpenPort(const std::string& strPath, SerialHandle& port, SerialFailur
     return true;
 }
 
-SerialIoStatus SerialWriteSome(SerialHandle port, const char* pBytes, size_t n, int nTimeoutMs, size_t& nWritten, int& nErrno)
+SerialIoStatus SerialWriteSome(SerialHandle port, const char* pBytes, size_t n, int nTimeoutMs, size_t& nWritten,
+                               int& nErrno)
 {
     nWritten = 0;
     const int fd = static_cast<int>(port);

@@ -20,11 +20,10 @@ namespace {
 const GUID kComPortInterface = {0x86E0D1E0, 0x8089, 0x11D0, {0x9C, 0xE4, 0x08, 0x00, 0x3E, 0x30, 0x1F, 0x73}};
 
 // DEVPKEY_Device_Parent: {4340A6C5-93FA-4706-972C-7B648008A5A7}, 8.
-const DEVPROPKEY kDeviceParent = {
-    {0x4340A6C5, 0x93FA, 0x4706, {0x97, 0x2C, 0x7B, 0x64, 0x80, 0x08, 0xA5, 0xA7}}, 8};
+const DEVPROPKEY kDeviceParent = {{0x4340A6C5, 0x93FA, 0x4706, {0x97, 0x2C, 0x7B, 0x64, 0x80, 0x08, 0xA5, 0xA7}}, 8};
 
-constexpr DWORD kPortNameBytes = 512;      // 256 wide characters, terminator included
-constexpr DWORD kParentIdBytes = 4096;     // 2048 wide characters
+constexpr DWORD kPortNameBytes = 512;  // 256 wide characters, terminator included
+constexpr DWORD kParentIdBytes = 4096; // 2048 wide characters
 
 // A wide text read from a buffer that may lack its terminator.
 std::wstring TextOf(const wchar_t* pText, size_t nMaxChars)
@@ -44,7 +43,7 @@ void ReadCandidate(HDEVINFO hList, SP_DEVINFO_DATA& devInfo, PortCandidate& cand
         return;
     }
     wchar_t szPort[kPortNameBytes / sizeof(wchar_t)] = {};
-    DWORD nSize = sizeof(szPort) - sizeof(wchar_t);   // room for a terminator the value may lack
+    DWORD nSize = sizeof(szPort) - sizeof(wchar_t); // room for a terminator the value may lack
     const LSTATUS nStatus =
         RegQueryValueExW(hKey, L"PortName", nullptr, nullptr, reinterpret_cast<BYTE*>(szPort), &nSize);
     RegCloseKey(hKey);
@@ -71,7 +70,7 @@ void ReadCandidate(HDEVINFO hList, SP_DEVINFO_DATA& devInfo, PortCandidate& cand
     SetupDiGetDeviceRegistryPropertyW(hList, &devInfo, SPDRP_HARDWAREID, nullptr, nullptr, 0, &nNeeded);
     candidate.nHardwareIdSize = nNeeded;
     if (nNeeded == 0) {
-        candidate.failure = PortReadFailure::HardwareId;   // there is no list to read
+        candidate.failure = PortReadFailure::HardwareId; // there is no list to read
         return;
     }
     // Two spare terminators: the list is read whole, whatever its end holds.

@@ -22,8 +22,8 @@ HANDLE AsHandle(SerialHandle port)
 HANDLE OpenExclusive(const std::wstring& strName)
 {
     // No sharing: a port another program holds is refused.
-    return CreateFileW(strName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(strName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
 }
 
 bool Fail(SerialStep step, HANDLE hPort, SerialFailure& failure)
@@ -62,10 +62,9 @@ void SetQvlLine(DCB& dcb)
 std::string SerialErrorText(int nErrno)
 {
     wchar_t* pszText = nullptr;
-    const DWORD nLen = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                          FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, static_cast<DWORD>(nErrno), 0,
-                                      reinterpret_cast<wchar_t*>(&pszText), 0, nullptr);
+    const DWORD nLen =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, static_cast<DWORD>(nErrno), 0, reinterpret_cast<wchar_t*>(&pszText), 0, nullptr);
     std::wstring strText = nLen && pszText ? std::wstring(pszText, nLen) : std::wstring();
     if (pszText)
         LocalFree(pszText);
@@ -148,9 +147,13 @@ SerialWake SerialWakeCreate()
     return kNoSerialWake;
 }
 
-void SerialWakeSignal(SerialWake) {}
+void SerialWakeSignal(SerialWake)
+{
+}
 
-void SerialWakeClose(SerialWake) {}
+void SerialWakeClose(SerialWake)
+{
+}
 
 SerialIoStatus SerialReadSomeOrWake(SerialHandle port, SerialWake, char* pBytes, size_t nMax, int nTimeoutMs,
                                     size_t& nRead, int& nErrno)

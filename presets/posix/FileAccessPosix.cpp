@@ -104,13 +104,13 @@ bool RewriteInPlace(const std::string& strPath, const std::string& strBytes, con
         errno = nErr;
         return false;
     };
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd, &st) != 0)
         return fail(errno);
     if (!S_ISREG(st.st_mode) || st.st_uid != facts.nOwner || st.st_gid != facts.nGroup)
-        return fail(EAGAIN);  // replaced since it was checked
-    if (!strBytes.empty() && ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(strBytes.size())) != 0 &&
-        errno != EOPNOTSUPP && errno != ENOSYS)
+        return fail(EAGAIN); // replaced since it was checked
+    if (!strBytes.empty() && ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(strBytes.size())) != 0
+        && errno != EOPNOTSUPP && errno != ENOSYS)
         return fail(errno);
     if (::lseek(fd, 0, SEEK_SET) != 0 || !WriteAll(fd, strBytes))
         return fail(errno);
@@ -136,7 +136,8 @@ bool ReplaceFile(const std::string& strPath, const std::string& strBytes, const 
         // O_EXCL: a file or link already there is never opened or followed.
         // 0666 lets the umask decide the bits of a new file; a private one
         // is never readable by others, not even for a moment.
-        fd = ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, facts.bPrivate ? 0600 : 0666);
+        fd =
+            ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, facts.bPrivate ? 0600 : 0666);
         if (fd < 0 && errno != EEXIST)
             return false;
     }
@@ -156,7 +157,7 @@ bool ReplaceFile(const std::string& strPath, const std::string& strBytes, const 
         // give a file its group).
         if (::fchown(fd, facts.nOwner, facts.nGroup) != 0)
             (void)::fchown(fd, static_cast<uid_t>(-1), facts.nGroup);
-        struct stat st {};
+        struct stat st { };
         if (::fstat(fd, &st) != 0)
             return fail(errno);
         if (st.st_uid != facts.nOwner || st.st_gid != facts.nGroup) {
@@ -195,7 +196,7 @@ bool ReadRegularFile(const std::string& strPath, size_t nMax, std::string& strBy
 {
     strBytes.clear();
     bCut = false;
-    struct stat st {};
+    struct stat st { };
     const int fd = OpenRegularForReading(strPath, st);
     if (fd < 0) {
         nErr = errno;
@@ -218,7 +219,7 @@ std::string ResolveTarget(const std::string& strPath)
 bool CheckReplaceable(const std::string& strPath, size_t nMax, FileFacts& facts, int& nErr)
 {
     facts = FileFacts{};
-    struct stat st {};
+    struct stat st { };
     if (::stat(strPath.c_str(), &st) != 0) {
         nErr = errno;
         return nErr == ENOENT;

@@ -77,8 +77,8 @@ void CarryFileFacts(const std::wstring& strFrom, const std::wstring& strTo)
             SetFileSecurityW(strTo.c_str(), DACL_SECURITY_INFORMATION, security.data());
     }
     const DWORD nAttributes = GetFileAttributesW(strFrom.c_str());
-    constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    constexpr DWORD kKept =
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     if (nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & kKept))
         SetFileAttributesW(strTo.c_str(), nAttributes & kKept);
 }
@@ -162,8 +162,7 @@ bool CheckReplaceable(const std::string& strPath, size_t nMax, FileFacts& facts,
     if (hFile == INVALID_HANDLE_VALUE)
         return false;
     CloseHandle(hFile);
-    const unsigned long long nSize =
-        (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    const unsigned long long nSize = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     if (nSize > nMax) {
         nErr = EFBIG;
         return false;

@@ -31,13 +31,13 @@ const PresetKind kAllPreset = {"All Preset File(*.all)|*.all", "all"};
 // dialog closes with OK.
 class CGroupCheckHook : public wxFileDialogCustomizeHook {
 public:
-    explicit CGroupCheckHook(std::array<bool, kGroupCount>& bChecked) : m_bChecked(bChecked) {}
+    explicit CGroupCheckHook(std::array<bool, kGroupCount>& bChecked) : m_bChecked(bChecked) { }
 
     void AddCustomControls(wxFileDialogCustomize& customizer) override
     {
         for (size_t i = 0; i < kGroupCount; ++i) {
-            const wxString strLabel = i < kWwanCount ? wxString::Format("WWAN%d", static_cast<int>(i) + 1)
-                                                     : wxString("Wi-Fi");
+            const wxString strLabel =
+                i < kWwanCount ? wxString::Format("WWAN%d", static_cast<int>(i) + 1) : wxString("Wi-Fi");
             m_boxes[i] = customizer.AddCheckBox(strLabel);
             m_boxes[i]->SetValue(m_bChecked[i]);
         }
@@ -101,8 +101,9 @@ void ShowSaveError(wxWindow* pParent, const std::wstring& strPath, const std::ws
 // file, and the key and reason.
 void ShowLoadError(wxWindow* pParent, const std::wstring& strPath, const std::wstring& strReason)
 {
-    wxMessageBox(wxString::Format("The preset could not be loaded from\n%s\n\n%s", wxString(strPath), wxString(strReason)),
-                 "Orra QVL Utility", wxOK | wxICON_ERROR, pParent);
+    wxMessageBox(
+        wxString::Format("The preset could not be loaded from\n%s\n\n%s", wxString(strPath), wxString(strReason)),
+        "Orra QVL Utility", wxOK | wxICON_ERROR, pParent);
 }
 
 // Why the file cannot hold the form's values (the first one found), or empty.
@@ -119,14 +120,38 @@ std::wstring UnstorableFormReason(const WwanProfiles& profiles, const WifiSettin
 
 } // namespace
 
-void CQVLUtilityDlg::OnBnClickedLoadpreset1(wxCommandEvent&) { LoadWwanPreset(0); }
-void CQVLUtilityDlg::OnBnClickedLoadpreset2(wxCommandEvent&) { LoadWwanPreset(1); }
-void CQVLUtilityDlg::OnBnClickedLoadpreset3(wxCommandEvent&) { LoadWwanPreset(2); }
-void CQVLUtilityDlg::OnBnClickedLoadpreset4(wxCommandEvent&) { LoadWwanPreset(3); }
-void CQVLUtilityDlg::OnBnClickedSavepreset1(wxCommandEvent&) { SaveWwanPreset(0); }
-void CQVLUtilityDlg::OnBnClickedSavepreset2(wxCommandEvent&) { SaveWwanPreset(1); }
-void CQVLUtilityDlg::OnBnClickedSavepreset3(wxCommandEvent&) { SaveWwanPreset(2); }
-void CQVLUtilityDlg::OnBnClickedSavepreset4(wxCommandEvent&) { SaveWwanPreset(3); }
+void CQVLUtilityDlg::OnBnClickedLoadpreset1(wxCommandEvent&)
+{
+    LoadWwanPreset(0);
+}
+void CQVLUtilityDlg::OnBnClickedLoadpreset2(wxCommandEvent&)
+{
+    LoadWwanPreset(1);
+}
+void CQVLUtilityDlg::OnBnClickedLoadpreset3(wxCommandEvent&)
+{
+    LoadWwanPreset(2);
+}
+void CQVLUtilityDlg::OnBnClickedLoadpreset4(wxCommandEvent&)
+{
+    LoadWwanPreset(3);
+}
+void CQVLUtilityDlg::OnBnClickedSavepreset1(wxCommandEvent&)
+{
+    SaveWwanPreset(0);
+}
+void CQVLUtilityDlg::OnBnClickedSavepreset2(wxCommandEvent&)
+{
+    SaveWwanPreset(1);
+}
+void CQVLUtilityDlg::OnBnClickedSavepreset3(wxCommandEvent&)
+{
+    SaveWwanPreset(2);
+}
+void CQVLUtilityDlg::OnBnClickedSavepreset4(wxCommandEvent&)
+{
+    SaveWwanPreset(3);
+}
 
 void CQVLUtilityDlg::LoadWwanPreset(int nNo)
 {

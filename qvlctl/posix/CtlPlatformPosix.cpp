@@ -37,10 +37,10 @@ bool StderrIsTerminal()
 
 bool CheckPortName(const std::string& strPort, std::string& strMessage)
 {
-    struct stat st {};
+    struct stat st { };
     if (stat(strPort.c_str(), &st) != 0) {
-        strMessage = "cannot use " + strPort + ": " + std::strerror(errno) +
-                     "; the unit is not there: check its USB cable and the port name";
+        strMessage = "cannot use " + strPort + ": " + std::strerror(errno)
+            + "; the unit is not there: check its USB cable and the port name";
         return false;
     }
     if (!S_ISCHR(st.st_mode)) {
@@ -52,7 +52,7 @@ bool CheckPortName(const std::string& strPort, std::string& strMessage)
 
 bool PortIsThere(const std::string& strPort)
 {
-    struct stat st {};
+    struct stat st { };
     return stat(strPort.c_str(), &st) == 0;
 }
 
@@ -78,9 +78,9 @@ bool InstallStopRequest(std::string& strError)
         strError = std::strerror(errno);
         return false;
     }
-    struct sigaction sa {};
+    struct sigaction sa { };
     sa.sa_handler = OnStopSignal;
-    sa.sa_flags = SA_RESETHAND;   // a second signal ends the program
+    sa.sa_flags = SA_RESETHAND; // a second signal ends the program
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
@@ -121,7 +121,7 @@ std::string HostName()
 
 std::tm UtcTime(std::time_t t)
 {
-    std::tm tm {};
+    std::tm tm{};
     gmtime_r(&t, &tm);
     return tm;
 }

@@ -42,7 +42,7 @@ HANDLE g_hStopEvent = nullptr;
 BOOL WINAPI OnConsoleControl(DWORD)
 {
     if (g_bStopRequested.exchange(true))
-        return FALSE;   // the second one: the system ends the program
+        return FALSE; // the second one: the system ends the program
     SetEvent(g_hStopEvent);
     return TRUE;
 }
@@ -95,7 +95,7 @@ std::string HostName()
 
 std::tm UtcTime(std::time_t t)
 {
-    std::tm tm {};
+    std::tm tm{};
     gmtime_s(&tm, &t);
     return tm;
 }
@@ -113,8 +113,8 @@ bool CAppendFile::Open(const std::string& strPath, std::string& strError)
     if (n > 0)
         MultiByteToWideChar(CP_UTF8, 0, strPath.c_str(), -1, &strWide[0], n);
     // FILE_APPEND_DATA alone: every write lands at the end of the file.
-    const HANDLE h = CreateFileW(strWide.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE h = CreateFileW(strWide.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         strError = SystemText(GetLastError());
         return false;

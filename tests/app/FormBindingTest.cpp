@@ -39,12 +39,20 @@ TEST_F(WindowTest, IndexTextIsReadLikeANumberAndComesBackCanonical)
 {
     struct Case {
         const wchar_t* pszIndex;
-        int nSelection;            // in the three-item lists
+        int nSelection; // in the three-item lists
         const wchar_t* pszBack;
     } cases[] = {
-        {L"01", 1, L"1"},          {L"  2", 2, L"2"},       {L"1 ", 1, L"1"},      {L"1abc", 1, L"1"},
-        {L"", 0, L"0"},            {L"abc", 0, L"0"},       {L"3", -1, L"-1"},     {L"-1", -1, L"-1"},
-        {L"99999999999", -1, L"-1"}, {L"4294967297", -1, L"-1"}, {L"-4294967296", -1, L"-1"},
+        {L"01", 1, L"1"},
+        {L"  2", 2, L"2"},
+        {L"1 ", 1, L"1"},
+        {L"1abc", 1, L"1"},
+        {L"", 0, L"0"},
+        {L"abc", 0, L"0"},
+        {L"3", -1, L"-1"},
+        {L"-1", -1, L"-1"},
+        {L"99999999999", -1, L"-1"},
+        {L"4294967297", -1, L"-1"},
+        {L"-4294967296", -1, L"-1"},
     };
     for (const Case& c : cases) {
         m_pDlg->SetWwanProfile(2, Profile(L"apn", L"", L"", c.pszIndex, c.pszIndex));
@@ -76,17 +84,18 @@ TEST_F(WindowTest, GroupNumbersOutsideTheFormChangeNothing)
         m_pDlg->GetDataFromGroup(nNo);
         m_pDlg->EnableGroupUI(nNo, true);
     }
-    EXPECT_EQ(m_pLog->Lines(), (std::vector<std::string>{
-                                   "[debug] CQVLUtilityDlg::SetDataToGroup nNo:6",
-                                   "[debug] CQVLUtilityDlg::GetDataFromGroup nNo:6",
-                                   "[debug] CQVLUtilityDlg::EnableGroupUI nNo:6",
-                                   "[debug] CQVLUtilityDlg::SetDataToGroup nNo:0",
-                                   "[debug] CQVLUtilityDlg::GetDataFromGroup nNo:0",
-                                   "[debug] CQVLUtilityDlg::EnableGroupUI nNo:0",
-                                   "[debug] CQVLUtilityDlg::SetDataToGroup nNo:1001",
-                                   "[debug] CQVLUtilityDlg::GetDataFromGroup nNo:1001",
-                                   "[debug] CQVLUtilityDlg::EnableGroupUI nNo:1001",
-                               }));
+    EXPECT_EQ(m_pLog->Lines(),
+              (std::vector<std::string>{
+                  "[debug] CQVLUtilityDlg::SetDataToGroup nNo:6",
+                  "[debug] CQVLUtilityDlg::GetDataFromGroup nNo:6",
+                  "[debug] CQVLUtilityDlg::EnableGroupUI nNo:6",
+                  "[debug] CQVLUtilityDlg::SetDataToGroup nNo:0",
+                  "[debug] CQVLUtilityDlg::GetDataFromGroup nNo:0",
+                  "[debug] CQVLUtilityDlg::EnableGroupUI nNo:0",
+                  "[debug] CQVLUtilityDlg::SetDataToGroup nNo:1001",
+                  "[debug] CQVLUtilityDlg::GetDataFromGroup nNo:1001",
+                  "[debug] CQVLUtilityDlg::EnableGroupUI nNo:1001",
+              }));
     EXPECT_EQ(m_pDlg->Text(IDC_EDIT_APN1), "apn");
     EXPECT_FALSE(m_pDlg->GetDlgItem(IDC_EDIT_APN1)->IsEnabled());
 }
@@ -100,12 +109,12 @@ TEST_F(WindowTest, ShowingAGroupLogsEveryValue)
     m_pDlg->SetDataToGroup(1);
     m_pDlg->SetDataToGroup(kWifiGroup);
     m_pDlg->m_bChangeByCode = false;
-    for (const char* pszLine : {"[info] Display WWAN 2 APN apn\xC3\xA9", "[info] Display WWAN 2 username user",
-                                "[info] Display WWAN 2 password pw", "[info] Display WWAN 2 PDP 2",
-                                "[info] Display WWAN 2 Auth 1", "[info] Display WiFi SSID ssid",
-                                "[info] Display WiFi security 1", "[info] Display WiFi key_fmt 0",
-                                "[info] Display WiFi passphrase passphrase", "[debug] CQVLUtilityDlg::SetDataToGroup nNo:2",
-                                "[debug] CQVLUtilityDlg::DisplayModifiedState nNo:5"})
+    for (const char* pszLine :
+         {"[info] Display WWAN 2 APN apn\xC3\xA9", "[info] Display WWAN 2 username user",
+          "[info] Display WWAN 2 password pw", "[info] Display WWAN 2 PDP 2", "[info] Display WWAN 2 Auth 1",
+          "[info] Display WiFi SSID ssid", "[info] Display WiFi security 1", "[info] Display WiFi key_fmt 0",
+          "[info] Display WiFi passphrase passphrase", "[debug] CQVLUtilityDlg::SetDataToGroup nNo:2",
+          "[debug] CQVLUtilityDlg::DisplayModifiedState nNo:5"})
         EXPECT_TRUE(m_pLog->Has(pszLine)) << pszLine;
 }
 
@@ -158,8 +167,10 @@ TEST_F(WindowTest, EveryControlOfAGroupMarksThatGroup)
                                        {IDC_EDIT_APN2, IDC_EDIT_USER2, IDC_EDIT_PW2},
                                        {IDC_EDIT_APN3, IDC_EDIT_USER3, IDC_EDIT_PW3},
                                        {IDC_EDIT_APN4, IDC_EDIT_USER4, IDC_EDIT_PW4}};
-    const int nLists[kWwanCount][2] = {{IDC_COMBO_AUTH1, IDC_COMBO_PDP1}, {IDC_COMBO_AUTH2, IDC_COMBO_PDP2},
-                                       {IDC_COMBO_AUTH3, IDC_COMBO_PDP3}, {IDC_COMBO_AUTH4, IDC_COMBO_PDP4}};
+    const int nLists[kWwanCount][2] = {{IDC_COMBO_AUTH1, IDC_COMBO_PDP1},
+                                       {IDC_COMBO_AUTH2, IDC_COMBO_PDP2},
+                                       {IDC_COMBO_AUTH3, IDC_COMBO_PDP3},
+                                       {IDC_COMBO_AUTH4, IDC_COMBO_PDP4}};
     auto onlyMarked = [&](int nMarked) {
         for (int nNo = 0; nNo < kGroupCount; ++nNo)
             if (m_pDlg->m_bChanged[static_cast<size_t>(nNo)] != (nNo == nMarked))
@@ -198,17 +209,18 @@ TEST_F(WindowTest, KeyFormatChangeMarksWifiAndLogsEachOutcome)
     EXPECT_EQ(m_pDlg->Caption(kWifiGroup), "Wi-Fi (Changed)");
     EXPECT_TRUE(IsHeavy(m_pDlg->GetDlgItem(IDC_GROUP_WIFI)));
     m_pDlg->Type(IDC_EDIT_SSID, "other");
-    EXPECT_EQ(m_pLog->Lines(), (std::vector<std::string>{
-                                   "[debug] CQVLUtilityDlg::OnEnChangeWifi bChanged = TRUE",
-                                   "[debug] CQVLUtilityDlg::DisplayModifiedState nNo:5",
-                                   "[debug] CQVLUtilityDlg::OnEnChangeWifi bChanged",
-                               }));
+    EXPECT_EQ(m_pLog->Lines(),
+              (std::vector<std::string>{
+                  "[debug] CQVLUtilityDlg::OnEnChangeWifi bChanged = TRUE",
+                  "[debug] CQVLUtilityDlg::DisplayModifiedState nNo:5",
+                  "[debug] CQVLUtilityDlg::OnEnChangeWifi bChanged",
+              }));
 }
 
 TEST_F(WindowTest, ConnectedPanelShowsTheIdentityWithoutItsLabels)
 {
     DeviceInfo info;
-    info.strMcuId = L"MCUID 0123ABCD";      // ends in label letters: they stay
+    info.strMcuId = L"MCUID 0123ABCD"; // ends in label letters: they stay
     info.strVersion = L"VER 1.0.4 VER";
     info.strSerial = L"SERIAL 12345678";
     m_pDlg->SetDeviceInfo(info);
@@ -260,7 +272,7 @@ TEST_F(WindowTest, ConnectingEnablesEverythingAndLosingTheUnitKeepsTheForm)
         EXPECT_TRUE(m_pDlg->GetDlgItem(nId)->IsEnabled()) << nId;
     EXPECT_TRUE(m_pDlg->GetMenuBar()->IsEnabled(ID_FILE_LOAD));
     EXPECT_TRUE(m_pDlg->GetMenuBar()->IsEnabled(ID_FILE_SAVE));
-    EXPECT_FALSE(m_pDlg->GetDlgItem(IDC_GROUP_WIFI)->IsEnabled());   // stays as the template has it
+    EXPECT_FALSE(m_pDlg->GetDlgItem(IDC_GROUP_WIFI)->IsEnabled()); // stays as the template has it
 
     m_pDlg->Type(IDC_EDIT_USER4, "someone");
     m_pDlg->m_bConnected = false;

@@ -24,12 +24,13 @@ using std::chrono::milliseconds;
 
 // The controls a user reaches with Tab when the form is enabled, in order.
 const std::vector<int> kTabOrder = {
-    IDC_LOADPRESET1, IDC_SAVEPRESET1, IDC_EDIT_APN1, IDC_EDIT_USER1, IDC_EDIT_PW1, IDC_COMBO_AUTH1, IDC_COMBO_PDP1,
-    IDC_LOADPRESET2, IDC_SAVEPRESET2, IDC_EDIT_APN2, IDC_EDIT_USER2, IDC_EDIT_PW2, IDC_COMBO_AUTH2, IDC_COMBO_PDP2,
-    IDC_LOADPRESET3, IDC_SAVEPRESET3, IDC_EDIT_APN3, IDC_EDIT_USER3, IDC_EDIT_PW3, IDC_COMBO_AUTH3, IDC_COMBO_PDP3,
-    IDC_LOADPRESET4, IDC_SAVEPRESET4, IDC_EDIT_APN4, IDC_EDIT_USER4, IDC_EDIT_PW4, IDC_COMBO_AUTH4, IDC_COMBO_PDP4,
-    IDC_LOADPRESET5, IDC_SAVEPRESET5, IDC_EDIT_SSID, IDC_COMBO_SECURITY, IDC_COMBO_KEYFORMAT, IDC_EDIT_PASSPHRASE,
-    IDC_ERASE, IDC_RELOAD, IDC_WRITE,
+    IDC_LOADPRESET1, IDC_SAVEPRESET1,    IDC_EDIT_APN1,       IDC_EDIT_USER1,      IDC_EDIT_PW1,    IDC_COMBO_AUTH1,
+    IDC_COMBO_PDP1,  IDC_LOADPRESET2,    IDC_SAVEPRESET2,     IDC_EDIT_APN2,       IDC_EDIT_USER2,  IDC_EDIT_PW2,
+    IDC_COMBO_AUTH2, IDC_COMBO_PDP2,     IDC_LOADPRESET3,     IDC_SAVEPRESET3,     IDC_EDIT_APN3,   IDC_EDIT_USER3,
+    IDC_EDIT_PW3,    IDC_COMBO_AUTH3,    IDC_COMBO_PDP3,      IDC_LOADPRESET4,     IDC_SAVEPRESET4, IDC_EDIT_APN4,
+    IDC_EDIT_USER4,  IDC_EDIT_PW4,       IDC_COMBO_AUTH4,     IDC_COMBO_PDP4,      IDC_LOADPRESET5, IDC_SAVEPRESET5,
+    IDC_EDIT_SSID,   IDC_COMBO_SECURITY, IDC_COMBO_KEYFORMAT, IDC_EDIT_PASSPHRASE, IDC_ERASE,       IDC_RELOAD,
+    IDC_WRITE,
 };
 
 class KeyboardTest : public WindowTest {
@@ -63,11 +64,11 @@ protected:
         RunFor(milliseconds(100));
     }
 
-    bool RunUntil(const std::function<bool()>& pred, milliseconds bound)
+    bool RunUntil(const std::function<bool()>& pred, milliseconds bound) { return RunEventsUntil(pred, bound); }
+    void RunFor(milliseconds span)
     {
-        return RunEventsUntil(pred, bound);
+        RunUntil([] { return false; }, span);
     }
-    void RunFor(milliseconds span) { RunUntil([] { return false; }, span); }
 
     // The control holding the keyboard focus. The toolkit's focus can sit
     // on an inner part of a control (the button inside a drop-down list) that

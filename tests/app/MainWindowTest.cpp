@@ -17,8 +17,8 @@ namespace {
 std::vector<int> FormControlIds(int nNo)
 {
     if (nNo == kWifiGroup)
-        return {IDC_STATIC_SSID, IDC_STATIC_SECURITY, IDC_STATIC_KEYFORMAT, IDC_STATIC_PASSPHRASE, IDC_EDIT_SSID,
-                IDC_COMBO_SECURITY, IDC_COMBO_KEYFORMAT, IDC_EDIT_PASSPHRASE, IDC_LOADPRESET5, IDC_SAVEPRESET5};
+        return {IDC_STATIC_SSID,    IDC_STATIC_SECURITY, IDC_STATIC_KEYFORMAT, IDC_STATIC_PASSPHRASE, IDC_EDIT_SSID,
+                IDC_COMBO_SECURITY, IDC_COMBO_KEYFORMAT, IDC_EDIT_PASSPHRASE,  IDC_LOADPRESET5,       IDC_SAVEPRESET5};
     const int nBase[] = {IDC_STATIC_APN1, IDC_STATIC_APN2, IDC_STATIC_APN3, IDC_STATIC_APN4};
     std::vector<int> ids;
     if (nNo == 0) {
@@ -61,7 +61,7 @@ TEST_F(WindowTest, OpensDisconnectedWithTheFormDisabled)
 
 TEST_F(WindowTest, InitialisationLogsInOrderIntoTheFile)
 {
-    m_pLog.reset();   // back to the file logger of the window
+    m_pLog.reset(); // back to the file logger of the window
     spdlog::default_logger()->flush();
     std::ifstream in(m_strDir + "/Orra_QVL_Utility_log.txt");
     const std::string strLog((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -82,7 +82,7 @@ TEST_F(WindowTest, InitialisationLogsInOrderIntoTheFile)
 TEST_F(WindowTest, FormHasTheLabelsListsAndCaptionsOfTheTemplate)
 {
     auto label = [&](int nId) { return m_pDlg->GetDlgItem(nId)->GetLabel(); };
-    const wxString strColon = wxString::FromUTF8("\xEF\xBC\x9A");   // full-width colon
+    const wxString strColon = wxString::FromUTF8("\xEF\xBC\x9A"); // full-width colon
     for (int nBase : {IDC_STATIC_APN1, IDC_STATIC_APN2, IDC_STATIC_APN3, IDC_STATIC_APN4}) {
         EXPECT_EQ(label(nBase), "APN" + strColon);
         EXPECT_EQ(label(nBase + 1), "User Name" + strColon);
@@ -135,13 +135,13 @@ TEST_F(WindowTest, TabOrderFollowsTheTemplateAndSkipsTheUnitPanel)
     std::vector<int> ids;
     for (wxWindow* p : children)
         ids.push_back(p->GetId());
-    const std::vector<int> expected = {IDC_LOADPRESET1, IDC_SAVEPRESET1, IDC_EDIT_APN1, IDC_EDIT_USER1, IDC_EDIT_PW1,
+    const std::vector<int> expected = {IDC_LOADPRESET1, IDC_SAVEPRESET1, IDC_EDIT_APN1,   IDC_EDIT_USER1, IDC_EDIT_PW1,
                                        IDC_COMBO_AUTH1, IDC_COMBO_PDP1,  IDC_LOADPRESET2, IDC_SAVEPRESET2};
     ASSERT_GE(ids.size(), expected.size());
     EXPECT_EQ(std::vector<int>(ids.begin(), ids.begin() + static_cast<long>(expected.size())), expected);
     const auto posWrite = std::find(ids.begin(), ids.end(), IDC_WRITE);
     const auto posPassphrase = std::find(ids.begin(), ids.end(), IDC_EDIT_PASSPHRASE);
-    EXPECT_EQ(posWrite - posPassphrase, 3);   // Erase, Reload, Write follow the Wi-Fi group
+    EXPECT_EQ(posWrite - posPassphrase, 3); // Erase, Reload, Write follow the Wi-Fi group
 
     for (int nId : {IDC_EDIT_STATUS, IDC_EDIT_PORT, IDC_EDIT_MCUID, IDC_EDIT_FWVER, IDC_EDIT_SERIAL}) {
         EXPECT_FALSE(m_pDlg->GetDlgItem(nId)->AcceptsFocusFromKeyboard()) << nId;
@@ -160,5 +160,6 @@ TEST_F(WindowTest, StatusBoxUsesTwiceTheDialogFont)
     m_pDlg->Type(IDC_EDIT_APN2, "changed");
     const wxFont fontChanged = m_pDlg->GetDlgItem(IDC_GROUP_WWAN2)->GetFont();
     EXPECT_GE(fontChanged.GetNumericWeight(), 900);
-    EXPECT_DOUBLE_EQ(fontChanged.GetFractionalPointSize(), m_pDlg->GetDlgItem(IDC_GROUP_WWAN1)->GetFont().GetFractionalPointSize());
+    EXPECT_DOUBLE_EQ(fontChanged.GetFractionalPointSize(),
+                     m_pDlg->GetDlgItem(IDC_GROUP_WWAN1)->GetFont().GetFractionalPointSize());
 }

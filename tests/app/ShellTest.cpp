@@ -88,8 +88,8 @@ class UtilityProcess {
 public:
     explicit UtilityProcess(const std::string& strDir)
     {
-        const std::string strCommand = "cd '" + strDir + "' && XDG_RUNTIME_DIR='" + strDir + "' exec '" +
-                                       QVL_UTILITY_BINARY + "' --port=" + strDir + "/no-such-port";
+        const std::string strCommand = "cd '" + strDir + "' && XDG_RUNTIME_DIR='" + strDir + "' exec '"
+            + QVL_UTILITY_BINARY + "' --port=" + strDir + "/no-such-port";
         m_pid = ::fork();
         if (m_pid == 0) {
             ::execl("/bin/sh", "sh", "-c", strCommand.c_str(), static_cast<char*>(nullptr));
@@ -194,8 +194,8 @@ TEST(InstanceGuard, ASecondCopyIsRefusedAndADeadCopyLeavesNoGuard)
         EXPECT_FALSE(bAcquired);
 
         // The first copy's window is up, and Esc ends that process.
-        std::string strWindow = RunCommand("timeout 20 xdotool search --all --sync --onlyvisible --pid " +
-                                                 std::to_string(first.Pid()) + " --name 'Orra QVL Utility' | head -1");
+        std::string strWindow = RunCommand("timeout 20 xdotool search --all --sync --onlyvisible --pid "
+                                           + std::to_string(first.Pid()) + " --name 'Orra QVL Utility' | head -1");
         while (!strWindow.empty() && (strWindow.back() == '\n' || strWindow.back() == ' '))
             strWindow.pop_back();
         ASSERT_FALSE(strWindow.empty());

@@ -40,8 +40,7 @@ UnitSettings DistinctSettings(const std::wstring& strTag)
     for (int n = 0; n < kWwanCount; ++n) {
         const std::wstring strNo = std::to_wstring(n + 1);
         s.wwan[static_cast<size_t>(n)] = {L"apn" + strNo + L"." + strTag, L"user" + strNo + strTag,
-                                          L"pw" + strNo + strTag, std::to_wstring(n % 3),
-                                          std::to_wstring((n + 1) % 3)};
+                                          L"pw" + strNo + strTag, std::to_wstring(n % 3), std::to_wstring((n + 1) % 3)};
     }
     s.wifi = {L"ssid-" + strTag, L"1", L"0", L"pass-" + strTag + L"-phrase"};
     return s;
@@ -95,10 +94,7 @@ protected:
 
     // Runs the window's event loop (timer, queued thread events, deferred
     // deletions) until the condition holds or the bound passes.
-    bool RunUntil(const std::function<bool()>& pred, milliseconds bound)
-    {
-        return RunEventsUntil(pred, bound);
-    }
+    bool RunUntil(const std::function<bool()>& pred, milliseconds bound) { return RunEventsUntil(pred, bound); }
     void RunFor(milliseconds span)
     {
         RunUntil([] { return false; }, span);
@@ -114,8 +110,8 @@ protected:
     std::vector<int> GroupIds(int nNo) const
     {
         if (nNo == kWifiGroup)
-            return {IDC_EDIT_SSID, IDC_COMBO_SECURITY, IDC_COMBO_KEYFORMAT, IDC_EDIT_PASSPHRASE, IDC_LOADPRESET5,
-                    IDC_SAVEPRESET5};
+            return {IDC_EDIT_SSID,       IDC_COMBO_SECURITY, IDC_COMBO_KEYFORMAT,
+                    IDC_EDIT_PASSPHRASE, IDC_LOADPRESET5,    IDC_SAVEPRESET5};
         const int nApn[] = {IDC_EDIT_APN1, IDC_EDIT_APN2, IDC_EDIT_APN3, IDC_EDIT_APN4};
         const int nUser[] = {IDC_EDIT_USER1, IDC_EDIT_USER2, IDC_EDIT_USER3, IDC_EDIT_USER4};
         const int nPw[] = {IDC_EDIT_PW1, IDC_EDIT_PW2, IDC_EDIT_PW3, IDC_EDIT_PW4};
@@ -343,8 +339,8 @@ TEST_F(ConnectTest, NoReconnectionWhileAModalDialogIsOpen)
         m_pUnit->SetSettings(DistinctSettings(L"b"));
         const bool bPlugged = m_pUnit->Plug();
         RunFor(milliseconds(2500));
-        bHeld = bGone && bPlugged && Disconnected() && m_pDlg->Text(IDC_EDIT_APN1) == "edited.apn" &&
-                m_pDlg->m_bChanged[0];
+        bHeld =
+            bGone && bPlugged && Disconnected() && m_pDlg->Text(IDC_EDIT_APN1) == "edited.apn" && m_pDlg->m_bChanged[0];
         dlg.EndModal(wxID_CANCEL);
     });
     dlg.ShowModal();
@@ -360,7 +356,7 @@ TEST_F(ConnectTest, NoReconnectionWhileAModalDialogIsOpen)
 struct AttemptFault {
     const char* pszName;
     VirtualUnitFaults faults;
-    const char* pszErrorLine;   // after "[error] ", with <port> for the link path
+    const char* pszErrorLine; // after "[error] ", with <port> for the link path
 };
 
 void PrintTo(const AttemptFault& fault, std::ostream* pOut)
@@ -368,7 +364,7 @@ void PrintTo(const AttemptFault& fault, std::ostream* pOut)
     *pOut << fault.pszName;
 }
 
-class FailedAttemptTest : public ConnectTest, public ::testing::WithParamInterface<AttemptFault> {};
+class FailedAttemptTest : public ConnectTest, public ::testing::WithParamInterface<AttemptFault> { };
 
 TEST_P(FailedAttemptTest, EndsSearchingWithThePortClosedAndConnectsOnceLifted)
 {
@@ -416,13 +412,11 @@ VirtualUnitFaults ErrorOn(const char* psz)
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, FailedAttemptTest,
-    ::testing::Values(AttemptFault{"SilentOnVer", SilentOn("ver\r"), "CQVLUtilityDlg::QueryQvlVer <port> Timeout Error."},
-                      AttemptFault{"SilentOnSerial", SilentOn("serial\r"),
-                                   "CQVLUtilityDlg::QueryQvlVer <port> Timeout Error."},
-                      AttemptFault{"SilentOnGet", SilentOn("get\r"),
-                                   "CQVLUtilityDlg::get_APN_WIFI_info <port> Timeout Error."},
-                      AttemptFault{"ErrorOnGet", ErrorOn("get\r"),
-                                   "CQVLUtilityDlg::get_APN_WIFI_info <port> Reload Error."}),
+    ::testing::Values(
+        AttemptFault{"SilentOnVer", SilentOn("ver\r"), "CQVLUtilityDlg::QueryQvlVer <port> Timeout Error."},
+        AttemptFault{"SilentOnSerial", SilentOn("serial\r"), "CQVLUtilityDlg::QueryQvlVer <port> Timeout Error."},
+        AttemptFault{"SilentOnGet", SilentOn("get\r"), "CQVLUtilityDlg::get_APN_WIFI_info <port> Timeout Error."},
+        AttemptFault{"ErrorOnGet", ErrorOn("get\r"), "CQVLUtilityDlg::get_APN_WIFI_info <port> Reload Error."}),
     [](const ::testing::TestParamInfo<AttemptFault>& info) { return std::string(info.param.pszName); });
 
 TEST_F(ConnectTest, ClosingWhileConnectedStopsTheReceiveThreadAndReleasesThePort)
@@ -450,7 +444,7 @@ TEST_F(ConnectTest, IdleConnectedWindowWritesNoLogLineAtInfo)
     OpenWindow(spdlog::level::info);
     ASSERT_TRUE(RunUntil([&] { return Connected(); }, milliseconds(10000)));
     m_pLog->Clear();
-    RunFor(milliseconds(3500));   // three ticks and many receive passes
+    RunFor(milliseconds(3500)); // three ticks and many receive passes
     EXPECT_TRUE(Connected());
     EXPECT_EQ(m_pLog->Lines(), std::vector<std::string>{});
 }
@@ -458,15 +452,14 @@ TEST_F(ConnectTest, IdleConnectedWindowWritesNoLogLineAtInfo)
 // Units whose firmware answers a little differently, their replies split as
 // USB packets split them: the window connects and shows exactly what the
 // unit holds, the true serial number included.
-class VariantConnectTest : public ConnectTest,
-                           public ::testing::WithParamInterface<VariantParam> {};
+class VariantConnectTest : public ConnectTest, public ::testing::WithParamInterface<VariantParam> { };
 
 TEST_P(VariantConnectTest, ConnectsAndShowsExactlyTheUnitsValues)
 {
     const UnitVariant& variant = std::get<0>(GetParam());
     const ReplySplit& split = std::get<1>(GetParam());
     UnitSettings settings = DistinctSettings(L"v");
-    settings.wwan[1].strUserName.clear();   // empty values, sent trimmed by one variant
+    settings.wwan[1].strUserName.clear(); // empty values, sent trimmed by one variant
     settings.wwan[3].strPassword.clear();
     settings.wifi.strPassphrase.clear();
     VirtualUnitOptions options;

@@ -54,8 +54,8 @@ class Utility {
 public:
     Utility(const std::string& strDir, const std::string& strOptions) : m_strDir(strDir)
     {
-        const std::string strCommand = "cd '" + strDir + "' && XDG_RUNTIME_DIR='" + strDir + "' NO_AT_BRIDGE=1 exec '" +
-                                       QVL_UTILITY_BINARY + "' " + strOptions;
+        const std::string strCommand = "cd '" + strDir + "' && XDG_RUNTIME_DIR='" + strDir + "' NO_AT_BRIDGE=1 exec '"
+            + QVL_UTILITY_BINARY + "' " + strOptions;
         m_pid = ::fork();
         if (m_pid == 0) {
             ::execl("/bin/sh", "sh", "-c", strCommand.c_str(), static_cast<char*>(nullptr));
@@ -95,8 +95,8 @@ public:
     int CloseWithEscape()
     {
         const std::string strPid = std::to_string(m_pid);
-        const std::string strFound = RunCommand("timeout 10 xdotool search --all --sync --onlyvisible --pid " + strPid +
-                                                " --name 'Orra QVL Utility' | head -1");
+        const std::string strFound = RunCommand("timeout 10 xdotool search --all --sync --onlyvisible --pid " + strPid
+                                                + " --name 'Orra QVL Utility' | head -1");
         const std::string strWindow = strFound.substr(0, strFound.find('\n'));
         if (strWindow.empty()) {
             ADD_FAILURE() << "the window of " << strPid << " did not appear";
@@ -170,11 +170,11 @@ TEST_F(UtilityProcessTest, PortOptionConnectsToTheUnitAndLogsItsIdentity)
 TEST_F(UtilityProcessTest, SimulateConnectsToItsOwnDemoUnit)
 {
     Utility utility(m_strDir, "--simulate");
-    EXPECT_TRUE(utility.WaitForLog({"[info] GetQvlComPort num:1, port:/dev/pts/",
-                                    "[info] QvlVersion:VER 1.0.4 QvlMcuID:MCUID 0123ABCD QvlSerial: 12345678\n",
-                                    "[info] CQVLUtilityDlg::DisplayQvlInfo: connect\n",
-                                    "[info] Display WWAN 1 APN internet\n"},
-                                   milliseconds(15000)))
+    EXPECT_TRUE(
+        utility.WaitForLog({"[info] GetQvlComPort num:1, port:/dev/pts/",
+                            "[info] QvlVersion:VER 1.0.4 QvlMcuID:MCUID 0123ABCD QvlSerial: 12345678\n",
+                            "[info] CQVLUtilityDlg::DisplayQvlInfo: connect\n", "[info] Display WWAN 1 APN internet\n"},
+                           milliseconds(15000)))
         << utility.Log();
     EXPECT_EQ(utility.Log().find("[error]"), std::string::npos) << utility.Log();
 

@@ -89,8 +89,8 @@ TEST(LogLevelRule, DebugOnlyForTheExactCaseSensitiveText)
 {
     EXPECT_TRUE(IsDebugLogRequested("qvl-utility --log=DEBUG"));
     EXPECT_TRUE(IsDebugLogRequested("qvl-utility --port=/dev/ttyACM0 --log=DEBUG --simulate"));
-    EXPECT_TRUE(IsDebugLogRequested("qvl-utility --log=DEBUGGING"));            // inside another argument
-    EXPECT_TRUE(IsDebugLogRequested("/opt/x--log=DEBUG/qvl-utility"));          // even in the program's path
+    EXPECT_TRUE(IsDebugLogRequested("qvl-utility --log=DEBUGGING"));   // inside another argument
+    EXPECT_TRUE(IsDebugLogRequested("/opt/x--log=DEBUG/qvl-utility")); // even in the program's path
     EXPECT_TRUE(IsDebugLogRequested("qvl-utility --port=--log=DEBUG"));
 
     EXPECT_FALSE(IsDebugLogRequested(""));
@@ -120,7 +120,9 @@ TEST_F(LoggingSetup, WritesStartLineAtInfoAndDropsDebugWithoutTheOption)
     spdlog::default_logger()->flush();
 
     const std::string strLog = ReadFile(Path(kLogFileName));
-    EXPECT_NE(strLog.find(std::string("] [logger] [info] QVLUtility Ver.") + kVersionText + " Start..\n"), std::string::npos) << strLog;
+    EXPECT_NE(strLog.find(std::string("] [logger] [info] QVLUtility Ver.") + kVersionText + " Start..\n"),
+              std::string::npos)
+        << strLog;
     EXPECT_NE(strLog.find("[info] CQVLUtilityDlg::OnInitDialog SetTimer:1\n"), std::string::npos);
     EXPECT_EQ(strLog.find("[debug]"), std::string::npos);
 }
@@ -225,7 +227,8 @@ TEST_F(LoggingSetup, FallsBackToTheStateDirectoryWhenTheCurrentOneIsUnusable)
     EXPECT_EQ(SetupLogging("qvl-utility"), strExpected);
     EXPECT_EQ(LogFallbackDirectory(), m_strDir + "/state/qvl-utility");
     spdlog::error("{} {}", "CQVLUtilityDlg::OnBnClickedWrite", "/dev/ttyACM0 Write Error.");
-    EXPECT_NE(ReadFile(strExpected).find(std::string("QVLUtility Ver.") + kVersionText + " Start.."), std::string::npos);
+    EXPECT_NE(ReadFile(strExpected).find(std::string("QVLUtility Ver.") + kVersionText + " Start.."),
+              std::string::npos);
     EXPECT_NE(ReadFile(strExpected).find("/dev/ttyACM0 Write Error."), std::string::npos);
 }
 
@@ -318,8 +321,8 @@ TEST_F(LoggingSetup, AnotherUsersFileIsNeitherWrittenNorChanged)
         EXPECT_EQ(stAfter.st_mode & 07777, 0666u) << pszCase;
         EXPECT_EQ(stAfter.st_uid, stBefore.st_uid) << pszCase;
         EXPECT_EQ(stAfter.st_ino, stBefore.st_ino) << pszCase;
-        EXPECT_FALSE(Exists(std::filesystem::path(strFile).parent_path().string() + "/" + kLogFileName) &&
-                     std::string(pszCase).find("rotated") == 0)
+        EXPECT_FALSE(Exists(std::filesystem::path(strFile).parent_path().string() + "/" + kLogFileName)
+                     && std::string(pszCase).find("rotated") == 0)
             << "a log was started beside another user's rotated file";
         ASSERT_EQ(::unlink(strUsed.c_str()), 0);
     }

@@ -9,7 +9,9 @@
 // two UTF-16 units, and a cut never splits it.
 TEST(TextUtil, CharactersBeyondTheBasicPlaneSurviveUtf8AndTheCut)
 {
-    const std::string strUtf8 = "a\xF0\x9F\x98\x80" "b";
+    const std::string strUtf8 =
+        "a\xF0\x9F\x98\x80"
+        "b";
     const std::wstring strWide = FromUtf8(strUtf8);
     EXPECT_EQ(ToUtf8(strWide), strUtf8);
     EXPECT_EQ(Utf16Length(strWide), 4u);

@@ -26,7 +26,7 @@ TEST(IndexText, TextWithoutLeadingNumberIsZero)
     EXPECT_EQ(IndexTextToInt(L"- 1"), 0);
     EXPECT_EQ(IndexTextToInt(L"+"), 0);
     EXPECT_EQ(IndexTextToInt(L"x1"), 0);
-    EXPECT_EQ(IndexTextToInt(L"\x0661"), 0);   // a non-ASCII digit is not a digit here
+    EXPECT_EQ(IndexTextToInt(L"\x0661"), 0); // a non-ASCII digit is not a digit here
 }
 
 // Numbers beyond int never wrap into a valid list position.
@@ -35,8 +35,8 @@ TEST(IndexText, NumbersBeyondIntAreClampedNotWrapped)
     EXPECT_EQ(IndexTextToInt(L"2147483647"), INT_MAX);
     EXPECT_EQ(IndexTextToInt(L"-2147483648"), INT_MIN);
     EXPECT_EQ(IndexTextToInt(L"2147483648"), INT_MAX);
-    EXPECT_EQ(IndexTextToInt(L"4294967297"), INT_MAX);       // 2^32 + 1 would wrap to 1
-    EXPECT_EQ(IndexTextToInt(L"-4294967296"), INT_MIN);      // -2^32 would wrap to 0
+    EXPECT_EQ(IndexTextToInt(L"4294967297"), INT_MAX);  // 2^32 + 1 would wrap to 1
+    EXPECT_EQ(IndexTextToInt(L"-4294967296"), INT_MIN); // -2^32 would wrap to 0
     EXPECT_EQ(IndexTextToInt(L"99999999999999999999999999"), INT_MAX);
     EXPECT_EQ(IndexTextToInt(L"-99999999999999999999999999"), INT_MIN);
 }

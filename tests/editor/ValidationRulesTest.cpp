@@ -108,9 +108,9 @@ TEST(ValidationRules, LengthsCountUtf16Units)
     input = ValidForm();
     input.strPassphrase = L"\U0001F600\U0001F600\U0001F600\U0001F600";
     EXPECT_EQ(BoxText(input), L"Wi-Fi - Passphrase (ASCII)\nPlease enter only ASCII characters other than spaces.");
-    input.strPassphrase = L"abcdef\U0001F600";  // 8 units, 7 characters
+    input.strPassphrase = L"abcdef\U0001F600"; // 8 units, 7 characters
     EXPECT_EQ(BoxText(input), L"Wi-Fi - Passphrase (ASCII)\nPlease enter only ASCII characters other than spaces.");
-    input.strPassphrase = std::wstring(62, L'a') + L"\U0001F600";  // 64 units
+    input.strPassphrase = std::wstring(62, L'a') + L"\U0001F600"; // 64 units
     EXPECT_EQ(BoxText(input), L"Wi-Fi - Passphrase (ASCII)\nPlease enter characters length of 8 to 63.");
 
     // HEX: 63 characters of which one is outside the BMP make 64 units, so
@@ -162,9 +162,9 @@ TEST(ValidationRules, AsciiPassphrase)
     EXPECT_EQ(BoxText(input), L"<pass>");
     input.strPassphrase = std::wstring(63, L'p');
     EXPECT_EQ(BoxText(input), L"<pass>");
-    input.strPassphrase = kHex64;  // 64 hex digits are still too long for ASCII
+    input.strPassphrase = kHex64; // 64 hex digits are still too long for ASCII
     EXPECT_EQ(BoxText(input), kLen);
-    input.strPassphrase = L"a b c";  // length is checked before characters here
+    input.strPassphrase = L"a b c"; // length is checked before characters here
     EXPECT_EQ(BoxText(input), kLen);
     input.strPassphrase = L"pass word";
     auto failure = FindInvalidField(input);
@@ -180,7 +180,7 @@ TEST(ValidationRules, HexPassphraseAndNoSelection)
         SCOPED_TRACE(nKeyFormat);
         ValidationInput input = ValidForm();
         input.nKeyFormat = nKeyFormat;
-        input.strPassphrase = kHex64;  // mixed case
+        input.strPassphrase = kHex64; // mixed case
         EXPECT_EQ(BoxText(input), L"<pass>");
         input.strPassphrase = kHex64.substr(0, 63);
         EXPECT_EQ(BoxText(input), L"Wi-Fi - Passphrase (HEX)\nPlease enter 64 digits.");

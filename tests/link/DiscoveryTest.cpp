@@ -104,13 +104,13 @@ const std::string kEntry = "[debug] CQVLUtilityDlg::GetQvlComPort";
 TEST(PortDiscovery, OneUnitIsFoundWithTheTextsOfItsHubAndFunction)
 {
     FakeSysfs sys;
-    sys.AddTty("tty0", "", "");   // a virtual terminal: no device
+    sys.AddTty("tty0", "", ""); // a virtual terminal: no device
     sys.AddTty("ttyS0", "devices/platform/serial8250", "../../../serial8250");
     sys.AddPort(sys.AddHub("1-1", "1a40", "0201"), "1-1.2", "ttyACM0", "0483", "5740", "0200");
 
     std::vector<PortCandidate> arrCandidates;
     ASSERT_TRUE(ListPortCandidates(sys.Root(), arrCandidates));
-    ASSERT_EQ(1u, arrCandidates.size());   // ttys without a USB interface are no ports
+    ASSERT_EQ(1u, arrCandidates.size()); // ttys without a USB interface are no ports
     EXPECT_EQ(L"/dev/ttyACM0", arrCandidates[0].strPortName);
     EXPECT_EQ(L"USB\\VID_1A40&PID_0201\\1-1", arrCandidates[0].strParentInstanceId);
     EXPECT_EQ(L"USB\\VID_0483&PID_5740&REV_0200", arrCandidates[0].strFirstHardwareId);
@@ -133,7 +133,7 @@ TEST(PortDiscovery, TwoUnitsAreBothListedAndTheFirstByNumberIsUsedRepeatably)
     LogCapture log;
     TestSession session;
     session.SetSysfsRoot(sys.Root());
-    for (int nRun = 0; nRun < 2; ++nRun) {   // the list is emptied first: no duplicates
+    for (int nRun = 0; nRun < 2; ++nRun) { // the list is emptied first: no duplicates
         std::wstring strPort;
         ASSERT_TRUE(session.GetQvlComPort(strPort));
         EXPECT_EQ(L"/dev/ttyACM2", strPort);
@@ -147,9 +147,9 @@ TEST(PortDiscovery, TwoUnitsAreBothListedAndTheFirstByNumberIsUsedRepeatably)
 TEST(PortDiscovery, UnitFunctionBehindAnotherHubIsRejected)
 {
     FakeSysfs sys;
-    sys.AddPort(sys.AddHub("1-1", "05e3", "0608"), "1-1.1", "ttyACM0", "0483", "5740", "0200");  // silently
+    sys.AddPort(sys.AddHub("1-1", "05e3", "0608"), "1-1.1", "ttyACM0", "0483", "5740", "0200"); // silently
     sys.AddPort(sys.AddHub("1-2", "1a40", "0101"), "1-2.1", "ttyACM1", "0483", "5740", "0200");
-    sys.AddPort("devices/pci0000:00/usb1", "1-4", "ttyACM2", "0483", "5740", "0200");  // on the root hub
+    sys.AddPort("devices/pci0000:00/usb1", "1-4", "ttyACM2", "0483", "5740", "0200"); // on the root hub
     LogCapture log;
     TestSession session;
     session.SetSysfsRoot(sys.Root());
@@ -170,10 +170,9 @@ TEST(PortDiscovery, OtherProductBehindTheUnitsHubIsRejectedWithItsHardwareId)
     LogCapture log;
     std::vector<std::wstring> arrPorts;
     EXPECT_EQ(0, CGetComList::EnumQVLCommPort(arrPorts, sys.Root()));
-    EXPECT_EQ((std::vector<std::string>{"[debug] CGetComList::EnumQVLCommPort not QVL2",
-                                        "[debug] USB\\VID_0483&PID_5741&REV_0200",
-                                        "[debug] CGetComList::EnumQVLCommPort not QVL1",
-                                        "[debug] USB\\VID_0403&PID_6001&REV_0600"}),
+    EXPECT_EQ((std::vector<std::string>{
+                  "[debug] CGetComList::EnumQVLCommPort not QVL2", "[debug] USB\\VID_0483&PID_5741&REV_0200",
+                  "[debug] CGetComList::EnumQVLCommPort not QVL1", "[debug] USB\\VID_0403&PID_6001&REV_0600"}),
               log.Lines());
 }
 
@@ -181,23 +180,22 @@ TEST(PortDiscovery, UnreadableTextsSkipOnlyTheirPortWithTheirLine)
 {
     FakeSysfs sys;
     const std::string strHub = sys.AddHub("1-1", "1a40", "0201");
-    sys.AddPort(strHub, "1-1.1", "ttyACM0", "0483", "5740", nullptr);   // no revision
+    sys.AddPort(strHub, "1-1.1", "ttyACM0", "0483", "5740", nullptr); // no revision
     sys.AddPort(sys.AddHub("1-2", "1a40", nullptr), "1-2.1", "ttyACM1", "0483", "5740", "0200");
-    sys.AddPort(strHub, "1-1.3", "ttyACM3", "0483", "5740", "20000");   // not four hex digits
-    sys.AddPort(strHub, "1-1.4", std::string(252, 'x'), "0483", "5740", "0200");  // name too long
-    sys.AddTty("ttyGone", "devices/gone", "../../../missing");           // dangling device link
-    sys.AddPort(strHub, "1-1.5", "ttyACM5", "483", "5740", "200");      // short ids are padded
+    sys.AddPort(strHub, "1-1.3", "ttyACM3", "0483", "5740", "20000");            // not four hex digits
+    sys.AddPort(strHub, "1-1.4", std::string(252, 'x'), "0483", "5740", "0200"); // name too long
+    sys.AddTty("ttyGone", "devices/gone", "../../../missing");                   // dangling device link
+    sys.AddPort(strHub, "1-1.5", "ttyACM5", "483", "5740", "200");               // short ids are padded
     LogCapture log;
     std::vector<std::wstring> arrPorts{L"kept"};
     EXPECT_EQ(1, CGetComList::EnumQVLCommPort(arrPorts, sys.Root()));
     EXPECT_EQ((std::vector<std::wstring>{L"kept", L"/dev/ttyACM5"}), arrPorts);
-    EXPECT_EQ((std::vector<std::string>{
-                  "[debug] CGetComList::EnumQVLCommPort SetupDiGetDeviceRegistryProperty fail1",
-                  "[debug] CGetComList::EnumQVLCommPort SetupDiGetDeviceProperty fail",
-                  "[debug] CGetComList::EnumQVLCommPort SetupDiGetDeviceRegistryProperty fail1",
-                  "[debug] Add /dev/ttyACM5",
-                  "[debug] CGetComList::EnumQVLCommPort SetupDiOpenDevRegKey fail",
-                  "[debug] CGetComList::EnumQVLCommPort RegQueryValueEx fail"}),
+    EXPECT_EQ((std::vector<std::string>{"[debug] CGetComList::EnumQVLCommPort SetupDiGetDeviceRegistryProperty fail1",
+                                        "[debug] CGetComList::EnumQVLCommPort SetupDiGetDeviceProperty fail",
+                                        "[debug] CGetComList::EnumQVLCommPort SetupDiGetDeviceRegistryProperty fail1",
+                                        "[debug] Add /dev/ttyACM5",
+                                        "[debug] CGetComList::EnumQVLCommPort SetupDiOpenDevRegKey fail",
+                                        "[debug] CGetComList::EnumQVLCommPort RegQueryValueEx fail"}),
               log.Lines());
 
     log.Clear();
@@ -216,19 +214,21 @@ TEST(PortDiscovery, MarksAreCaseSensitiveSubstringsAnywhere)
     };
     LogCapture log;
     std::vector<std::wstring> arrPorts;
-    EXPECT_EQ(0, CGetComList::MatchQVLCommPorts({candidate(L"USB\\vid_1a40&pid_0201\\1-1", L"USB\\VID_0483&PID_5740")},
-                                                 arrPorts));
-    EXPECT_EQ(0, CGetComList::MatchQVLCommPorts({candidate(L"USB\\VID_1A40&PID_0201\\1-1", L"USB\\vid_0483&pid_5740")},
-                                                 arrPorts));
+    EXPECT_EQ(0,
+              CGetComList::MatchQVLCommPorts({candidate(L"USB\\vid_1a40&pid_0201\\1-1", L"USB\\VID_0483&PID_5740")},
+                                             arrPorts));
+    EXPECT_EQ(0,
+              CGetComList::MatchQVLCommPorts({candidate(L"USB\\VID_1A40&PID_0201\\1-1", L"USB\\vid_0483&pid_5740")},
+                                             arrPorts));
     EXPECT_EQ(1, CGetComList::MatchQVLCommPorts({candidate(L"PID_0201 X VID_1A40", L"XPID_5740VID_0483")}, arrPorts));
     PortCandidate noBuffer = candidate(L"USB\\VID_1A40&PID_0201\\1-1", L"");
     noBuffer.failure = PortReadFailure::HardwareIdBuffer;
     noBuffer.nHardwareIdSize = 64;
     EXPECT_EQ(0, CGetComList::MatchQVLCommPorts({noBuffer}, arrPorts));
-    EXPECT_EQ((std::vector<std::string>{"[debug] CGetComList::EnumQVLCommPort not QVL1",
-                                        "[debug] USB\\vid_0483&pid_5740", "[debug] Add /dev/ttyACM0",
-                                        "[debug] CGetComList::EnumQVLCommPort pHardID fail 64"}),
-              log.Lines());
+    EXPECT_EQ(
+        (std::vector<std::string>{"[debug] CGetComList::EnumQVLCommPort not QVL1", "[debug] USB\\vid_0483&pid_5740",
+                                  "[debug] Add /dev/ttyACM0", "[debug] CGetComList::EnumQVLCommPort pHardID fail 64"}),
+        log.Lines());
 }
 
 TEST(PortDiscovery, PortOverrideIsReportedWhileItExistsWithoutListing)

@@ -15,17 +15,24 @@ TEST(PortOpenFailure, EachSystemsCodesGiveTheirReason)
     };
     using K = PortOpenFailureKind;
     const Case cases[] = {
-        {ErrorCodeSet::Posix, EBUSY, K::InUse},         {ErrorCodeSet::Posix, EACCES, K::NoPermission},
-        {ErrorCodeSet::Posix, EPERM, K::NoPermission},  {ErrorCodeSet::Posix, ENOENT, K::Gone},
-        {ErrorCodeSet::Posix, ENODEV, K::Gone},         {ErrorCodeSet::Posix, ENXIO, K::Gone},
+        {ErrorCodeSet::Posix, EBUSY, K::InUse},
+        {ErrorCodeSet::Posix, EACCES, K::NoPermission},
+        {ErrorCodeSet::Posix, EPERM, K::NoPermission},
+        {ErrorCodeSet::Posix, ENOENT, K::Gone},
+        {ErrorCodeSet::Posix, ENODEV, K::Gone},
+        {ErrorCodeSet::Posix, ENXIO, K::Gone},
         {ErrorCodeSet::Posix, EIO, K::Other},
         // ERROR_ACCESS_DENIED is what a port held by another program gives.
-        {ErrorCodeSet::Windows, 5, K::InUse},           {ErrorCodeSet::Windows, 32, K::InUse},
-        {ErrorCodeSet::Windows, 2, K::Gone},            {ErrorCodeSet::Windows, 3, K::Gone},
-        {ErrorCodeSet::Windows, 1167, K::Gone},         {ErrorCodeSet::Windows, 1314, K::NoPermission},
+        {ErrorCodeSet::Windows, 5, K::InUse},
+        {ErrorCodeSet::Windows, 32, K::InUse},
+        {ErrorCodeSet::Windows, 2, K::Gone},
+        {ErrorCodeSet::Windows, 3, K::Gone},
+        {ErrorCodeSet::Windows, 1167, K::Gone},
+        {ErrorCodeSet::Windows, 1314, K::NoPermission},
         // ERROR_INVALID_FUNCTION (not a serial port) and ERROR_INVALID_DATA
         // share their numbers with EPERM and EACCES: not a permission matter.
-        {ErrorCodeSet::Windows, 1, K::Other},           {ErrorCodeSet::Windows, 13, K::Other},
+        {ErrorCodeSet::Windows, 1, K::Other},
+        {ErrorCodeSet::Windows, 13, K::Other},
     };
     for (const Case& c : cases) {
         const PortOpenFailure failure = ClassifyPortOpenFailure(c.set, c.nCode, "system text");

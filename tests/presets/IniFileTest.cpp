@@ -103,7 +103,7 @@ TEST(IniRead, ValueIsCutTo1023Utf16Units)
 
     // A character outside the BMP that would straddle the cut is left out
     // whole rather than split.
-    const std::string strEmoji = "\xF0\x9F\x98\x80";  // U+1F600, two UTF-16 units
+    const std::string strEmoji = "\xF0\x9F\x98\x80"; // U+1F600, two UTF-16 units
     const std::wstring strRead = Get(Parsed("[S]\nK=" + std::string(1022, 'y') + strEmoji + "\n"), L"S", L"K");
     EXPECT_EQ(strRead, std::wstring(1022, L'y'));
     const std::wstring strFits = Get(Parsed("[S]\nK=" + std::string(1021, 'y') + strEmoji + "z\n"), L"S", L"K");
@@ -190,7 +190,7 @@ TEST(IniUpdate, KeepsForeignContentByteForByte)
         "; trailing comment\r\n"
         "\r\n"
         "[Last]\r\n"
-        "Z=\xE9\r\n";  // Latin-1 byte: must survive untouched
+        "Z=\xE9\r\n"; // Latin-1 byte: must survive untouched
     WriteBytes(strPath, strBefore);
 
     std::wstring strError;
@@ -223,8 +223,7 @@ TEST(IniUpdate, AddsSectionsAtTheEndInTheFilesOwnStyle)
     std::wstring strError;
     ASSERT_TRUE(UpdateIniFile(dir.WPath("new.wifi"), L"Wi-Fi", {{L"SSID", L"caf\u00E9"}, {L"PWTYPE", L"0"}}, strError));
     ASSERT_TRUE(UpdateIniFile(dir.WPath("new.wifi"), L"WWAN", {{L"APN", L"a"}}, strError));
-    EXPECT_EQ(ReadBytes(dir.Path("new.wifi")),
-              "[Wi-Fi]\r\nSSID=caf\xC3\xA9\r\nPWTYPE=0\r\n\r\n[WWAN]\r\nAPN=a\r\n");
+    EXPECT_EQ(ReadBytes(dir.Path("new.wifi")), "[Wi-Fi]\r\nSSID=caf\xC3\xA9\r\nPWTYPE=0\r\n\r\n[WWAN]\r\nAPN=a\r\n");
 
     // An LF file without a final line end stays LF.
     WriteBytes(dir.Path("lf.ini"), "[A]\nK=1");
@@ -253,8 +252,8 @@ TEST(IniUpdate, Utf16FileStaysUtf16)
     const std::string strPath = dir.Path("hand.wifi");
     WriteBytes(strPath, Utf16LeWithBom(u"[Wi-Fi]\r\nSSID=old\r\n; note \u00E9\r\n"));
     std::wstring strError;
-    ASSERT_TRUE(UpdateIniFile(dir.WPath("hand.wifi"), L"Wi-Fi",
-                              {{L"SSID", L"n\u00E9w \U0001F600"}, {L"PWTYPE", L"1"}}, strError));
+    ASSERT_TRUE(UpdateIniFile(dir.WPath("hand.wifi"), L"Wi-Fi", {{L"SSID", L"n\u00E9w \U0001F600"}, {L"PWTYPE", L"1"}},
+                              strError));
     EXPECT_EQ(ReadBytes(strPath),
               Utf16LeWithBom(u"[Wi-Fi]\r\nSSID=n\u00E9w \U0001F600\r\nPWTYPE=1\r\n; note \u00E9\r\n"));
 }
@@ -263,8 +262,8 @@ TEST(IniUpdate, EveryValueReadsBackExactly)
 {
     TempDir dir;
     const std::vector<std::wstring> values = {
-        L"", L" lead", L"trail\t", L"\"quoted\"", L"'single'", L"\"half", L"=", L"a=b;c#d",
-        L"[notasection]", L"\u00E9\U0001F600", L"\"", L"  ",
+        L"",  L" lead",   L"trail\t",       L"\"quoted\"",       L"'single'", L"\"half",
+        L"=", L"a=b;c#d", L"[notasection]", L"\u00E9\U0001F600", L"\"",       L"  ",
     };
     std::wstring strError;
     for (size_t i = 0; i < values.size(); ++i)
@@ -298,10 +297,10 @@ TEST(IniUpdate, KeepsPermissionsAndFollowsLinks)
     ASSERT_TRUE(UpdateIniFile(dir.WPath("link.ini"), L"A", {{L"K", L"2"}}, strError));
     EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("link.ini")));
     EXPECT_EQ(ReadBytes(dir.Path("real.ini")), "[A]\nK=2\n");
-    struct stat st {};
+    struct stat st { };
     ASSERT_EQ(::stat(dir.Path("real.ini").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(CountEntries(dir.Root()), 2u);  // no temporary file left behind
+    EXPECT_EQ(CountEntries(dir.Root()), 2u); // no temporary file left behind
 }
 
 namespace {
@@ -311,7 +310,8 @@ namespace {
 // Returns what went wrong, empty when nothing did.
 std::string SaveOverOthersFile(const std::string& strFile)
 {
-    struct stat before {}, after {};
+    struct stat before {
+    }, after{};
     if (::stat(strFile.c_str(), &before) != 0 || before.st_uid == ::geteuid())
         return "no file of another account at " + strFile;
     const std::wstring strValue = L"ours-" + std::to_wstring(::getpid());
@@ -359,8 +359,8 @@ TEST(IniUpdate, SavingAnotherAccountsFileKeepsItsOwnerAndGroup)
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-        if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
-            ::setresuid(65534, 65534, 65534) != 0)
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0
+            || ::setresuid(65534, 65534, 65534) != 0)
             ::_exit(3);
         const std::string strWrong = SaveOverOthersFile(dir.Path("user.wwan"));
         if (!strWrong.empty())
@@ -420,21 +420,22 @@ TEST(IniUpdate, FailedWriteOfTheDataLeavesTheOriginal)
     const std::string strOriginal = "[WWAN]\nAPN=keep\n";
     WriteBytes(dir.Path("p.wwan"), strOriginal);
 
-    struct rlimit old {};
+    struct rlimit old { };
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit small = old;
     small.rlim_cur = 64;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     std::wstring strError;
-    const bool bResult = UpdateIniFile(dir.WPath("p.wwan"), L"WWAN", {{L"PASSWORD", std::wstring(200, L'p')}}, strError);
+    const bool bResult =
+        UpdateIniFile(dir.WPath("p.wwan"), L"WWAN", {{L"PASSWORD", std::wstring(200, L'p')}}, strError);
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_FALSE(bResult);
     EXPECT_EQ(strError, L"File too large");
     EXPECT_EQ(ReadBytes(dir.Path("p.wwan")), strOriginal);
-    EXPECT_EQ(CountEntries(dir.Root()), 1u);  // the temporary file is gone
+    EXPECT_EQ(CountEntries(dir.Root()), 1u); // the temporary file is gone
 }
 
 TEST(IniRead, FileOfTooManyLinesIsUnreadable)
@@ -459,7 +460,7 @@ TEST(IniRead, FileOfTooManyLinesIsUnreadable)
 TEST(IniUpdate, NameNearTheFileNameLimitIsSaved)
 {
     TempDir dir;
-    const std::string strName = std::string(251, 'n') + ".all";   // 255 bytes
+    const std::string strName = std::string(251, 'n') + ".all"; // 255 bytes
     std::wstring strError;
     ASSERT_TRUE(UpdateIniFile(dir.WPath(strName), L"WWAN1", {{L"APN", L"x"}}, strError)) << ToUtf8(strError);
     ASSERT_TRUE(UpdateIniFile(dir.WPath(strName), L"WWAN2", {{L"APN", L"y"}}, strError)) << ToUtf8(strError);

@@ -26,7 +26,7 @@ TEST(IniUtf16, CharacterOutsideTheBmpSurvivesReadingAndWriting)
 {
     CIniFile ini;
     ini.Parse(Utf16Le(u"[Wi-Fi]\r\nSSID=a\U0001F600b\r\n"));
-    const std::wstring strFace = FromUtf8("\xF0\x9F\x98\x80");   // U+1F600
+    const std::wstring strFace = FromUtf8("\xF0\x9F\x98\x80"); // U+1F600
     EXPECT_EQ(ini.GetString(L"Wi-Fi", L"SSID", L""), L"a" + strFace + L"b");
     // Both UTF-16 units of the character count against the value's limit.
     EXPECT_EQ(Utf16Length(strFace), 2u);

@@ -16,7 +16,8 @@ namespace {
 WwanProfile Profile(int n)
 {
     const std::wstring s = std::to_wstring(n);
-    return WwanProfile{L"apn" + s + L".example", L"user" + s, L"pw#" + s, std::to_wstring(n % 3), std::to_wstring((n + 1) % 3)};
+    return WwanProfile{L"apn" + s + L".example", L"user" + s, L"pw#" + s, std::to_wstring(n % 3),
+                       std::to_wstring((n + 1) % 3)};
 }
 
 WifiSettings Wifi()
@@ -91,35 +92,38 @@ TEST(PresetSections, WwanFileLayoutAndLogOrder)
     ASSERT_TRUE(session.WriteWwanSection(2, strPath, false));
     EXPECT_EQ(ReadBytes(P(strPath)),
               "[WWAN]\r\nAPN=internet\r\nUSERNAME=bob\r\nPASSWORD=secret\r\nAUTHTYPE=0\r\nPDPTYPE=2\r\n");
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{
-                               "[info] Save WWAN Preset 3 [" + P(strPath) + "]",
-                               "[info] Save WWAN 3 APN internet",
-                               "[info] Save WWAN 3 username bob",
-                               "[info] Save WWAN 3 password secret",
-                               "[info] Save WWAN 3 PDP 2",
-                               "[info] Save WWAN 3 Auth 0",
-                           }));
+    EXPECT_EQ(log.Lines(),
+              (std::vector<std::string>{
+                  "[info] Save WWAN Preset 3 [" + P(strPath) + "]",
+                  "[info] Save WWAN 3 APN internet",
+                  "[info] Save WWAN 3 username bob",
+                  "[info] Save WWAN 3 password secret",
+                  "[info] Save WWAN 3 PDP 2",
+                  "[info] Save WWAN 3 Auth 0",
+              }));
 
     log.Clear();
     session.SetWifiSettings(WifiSettings{L"net", L"1", L"0", L"passphrase"});
     const std::wstring strWifi = dir.WPath("w.wifi");
     ASSERT_TRUE(session.WriteWifiSection(strWifi));
     EXPECT_EQ(ReadBytes(P(strWifi)), "[Wi-Fi]\r\nSSID=net\r\nPASSPHRASE=passphrase\r\nSECURITY=1\r\nPWTYPE=0\r\n");
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{
-                               "[info] Save WiFi Preset [" + P(strWifi) + "]",
-                               "[info] Save WiFi SSID net",
-                               "[info] Save WiFi security 1",
-                               "[info] Save WiFi key_fmt 0",
-                               "[info] Save WiFi passphrase passphrase",
-                           }));
+    EXPECT_EQ(log.Lines(),
+              (std::vector<std::string>{
+                  "[info] Save WiFi Preset [" + P(strWifi) + "]",
+                  "[info] Save WiFi SSID net",
+                  "[info] Save WiFi security 1",
+                  "[info] Save WiFi key_fmt 0",
+                  "[info] Save WiFi passphrase passphrase",
+              }));
 
     log.Clear();
     EXPECT_TRUE(session.ReadWwanSection(0, strPath, false));
     EXPECT_TRUE(session.ReadWifiSection(strWifi));
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{
-                               "[info] Load WWAN Preset 1 [" + P(strPath) + "]",
-                               "[info] Load WiFi Preset [" + P(strWifi) + "]",
-                           }));
+    EXPECT_EQ(log.Lines(),
+              (std::vector<std::string>{
+                  "[info] Load WWAN Preset 1 [" + P(strPath) + "]",
+                  "[info] Load WiFi Preset [" + P(strWifi) + "]",
+              }));
 }
 
 TEST(PresetSections, SavingIntoAnExistingFileUpdatesInPlace)
@@ -142,7 +146,8 @@ TEST(PresetSections, SavingIntoAnExistingFileUpdatesInPlace)
     ASSERT_TRUE(session.WriteWwanSection(0, strAll, false));
     CIniFile ini;
     ASSERT_EQ(ini.Load(strAll), CIniFile::LoadResult::Ok);
-    EXPECT_EQ(ini.SectionNames(), (std::vector<std::wstring>{L"WWAN1", L"WWAN2", L"WWAN3", L"WWAN4", L"Wi-Fi", L"WWAN"}));
+    EXPECT_EQ(ini.SectionNames(),
+              (std::vector<std::wstring>{L"WWAN1", L"WWAN2", L"WWAN3", L"WWAN4", L"Wi-Fi", L"WWAN"}));
 
     CQVLSession loader;
     ASSERT_TRUE(loader.ReadWwanSection(3, strAll, false));
@@ -160,18 +165,18 @@ TEST(PresetSections, IndexKeysDefaultsRangesAndReplacements)
     TempDir dir;
     CQVLSession session;
     struct Case {
-        std::string strLines;   // lines of the section after the free-text keys
+        std::string strLines; // lines of the section after the free-text keys
         std::wstring strAuth;
         std::wstring strPdp;
     } cases[] = {
-        {"", L"1", L"0"},                                       // both absent
+        {"", L"1", L"0"}, // both absent
         {"AUTHTYPE=7\nPDPTYPE=3\n", L"1", L"0"},
         {"AUTHTYPE=-1\nPDPTYPE=-1\n", L"1", L"0"},
-        {"AUTHTYPE=\nPDPTYPE=\n", L"", L""},                    // present but empty
-        {"AUTHTYPE=01\nPDPTYPE=  2  \n", L"01", L"2"},          // kept as written (blanks dropped)
-        {"AUTHTYPE=2abc\nPDPTYPE=x\n", L"2abc", L"x"},          // judged by the leading number
+        {"AUTHTYPE=\nPDPTYPE=\n", L"", L""},           // present but empty
+        {"AUTHTYPE=01\nPDPTYPE=  2  \n", L"01", L"2"}, // kept as written (blanks dropped)
+        {"AUTHTYPE=2abc\nPDPTYPE=x\n", L"2abc", L"x"}, // judged by the leading number
         {"AUTHTYPE=99999999999\nPDPTYPE=+1\n", L"1", L"+1"},
-        {"authtype=0\npdptype=1\n", L"0", L"1"},                // key names ignore case
+        {"authtype=0\npdptype=1\n", L"0", L"1"}, // key names ignore case
     };
     for (const Case& c : cases) {
         WriteBytes(dir.Path("c.wwan"), "[WWAN]\nAPN=a\nUSERNAME=u\nPASSWORD=p\n" + c.strLines);
@@ -318,20 +323,21 @@ TEST(PresetSections, ValueWithAControlCharacterRefusesItsGroup)
     CQVLSession session;
     session.SetWwanProfile(0, Profile(1));
     session.SetWifiSettings(Wifi());
-    WriteBytes(dir.Path("cr.all"), "[WWAN1]\r\nAPN=internet\rfe\r\n[WWAN2]\r\nAUTHTYPE=1\x01\r\n"
-                                   "[Wi-Fi]\r\nSSID=a\x1b\r\n[WWAN3]\r\nAPN=ok\r\n");
+    WriteBytes(dir.Path("cr.all"),
+               "[WWAN1]\r\nAPN=internet\rfe\r\n[WWAN2]\r\nAUTHTYPE=1\x01\r\n"
+               "[Wi-Fi]\r\nSSID=a\x1b\r\n[WWAN3]\r\nAPN=ok\r\n");
     EXPECT_FALSE(session.ReadWwanSection(0, dir.WPath("cr.all"), true));
     EXPECT_FALSE(session.ReadWwanSection(1, dir.WPath("cr.all"), true));
     EXPECT_FALSE(session.ReadWifiSection(dir.WPath("cr.all")));
     EXPECT_EQ(session.GetWwanProfile(0), Profile(1));
     EXPECT_EQ(session.GetWwanProfile(1), WwanProfile{});
     EXPECT_EQ(session.GetWifiSettings(), Wifi());
-    EXPECT_TRUE(log.Has("[error] Preset value refused: APN of [WWAN1] in [" + dir.Path("cr.all") +
-                        "] holds a control character."));
-    EXPECT_TRUE(log.Has("[error] Preset value refused: AUTHTYPE of [WWAN2] in [" + dir.Path("cr.all") +
-                        "] holds a control character."));
-    EXPECT_TRUE(log.Has("[error] Preset value refused: SSID of [Wi-Fi] in [" + dir.Path("cr.all") +
-                        "] holds a control character."));
+    EXPECT_TRUE(log.Has("[error] Preset value refused: APN of [WWAN1] in [" + dir.Path("cr.all")
+                        + "] holds a control character."));
+    EXPECT_TRUE(log.Has("[error] Preset value refused: AUTHTYPE of [WWAN2] in [" + dir.Path("cr.all")
+                        + "] holds a control character."));
+    EXPECT_TRUE(log.Has("[error] Preset value refused: SSID of [Wi-Fi] in [" + dir.Path("cr.all")
+                        + "] holds a control character."));
     EXPECT_TRUE(session.ReadWwanSection(2, dir.WPath("cr.all"), true));
 }
 
@@ -354,7 +360,8 @@ TEST(PresetSections, WhatASaveWritesLoadsBackAndARefusalSaysKeyAndReason)
     // What a load refuses, a save refuses too, with the same reason.
     session.SetWwanProfile(1, WwanProfile{L"a\x01", L"", L"", L"0", L"0"});
     EXPECT_FALSE(session.WriteWwanSection(1, dir.WPath("ctl.wwan"), false));
-    EXPECT_EQ(session.PresetError(), L"The value of APN holds a control character (U+0001), which a preset file cannot store.");
+    EXPECT_EQ(session.PresetError(),
+              L"The value of APN holds a control character (U+0001), which a preset file cannot store.");
     WriteBytes(dir.Path("ctl.wwan"), "[WWAN]\r\nAPN=a\x01\r\n");
     EXPECT_FALSE(loaded.ReadWwanSection(1, dir.WPath("ctl.wwan"), false));
     EXPECT_EQ(loaded.PresetError(),
@@ -376,7 +383,7 @@ TEST(PresetSections, SaveOfAllGroupsReplacesTheFileOnceOrNotAtAll)
     // part-way would.
     for (int n = 0; n < kWwanCount; ++n)
         session.SetWwanProfile(n, WwanProfile{std::wstring(100, L'a'), L"u", L"p", L"0", L"0"});
-    struct rlimit old {};
+    struct rlimit old { };
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit small = old;

@@ -66,7 +66,10 @@ public:
         close(m_slave);
     }
 
-    void Start() { m_thread = std::thread([this] { Loop(); }); }
+    void Start()
+    {
+        m_thread = std::thread([this] { Loop(); });
+    }
     void Unplug()
     {
         m_bStop = true;
@@ -112,10 +115,10 @@ public:
     std::string strPath;
     int m_slave = -1;
     // Behaviour, set before Start.
-    int nErrorAtSet = 0;            // this set line (1-based) is answered ERROR
-    std::string strErrorOn;         // this command is answered ERROR
-    std::string strSilentOn = "-";  // this command is not answered ("" for all)
-    size_t nPiece = 0;              // replies go out in pieces of this size
+    int nErrorAtSet = 0;           // this set line (1-based) is answered ERROR
+    std::string strErrorOn;        // this command is answered ERROR
+    std::string strSilentOn = "-"; // this command is not answered ("" for all)
+    size_t nPiece = 0;             // replies go out in pieces of this size
     std::chrono::milliseconds delay{0};
 
 private:
@@ -212,7 +215,10 @@ protected:
     void PostCloseQvlSerial() override { ++nPosts; }
 };
 
-std::wstring Wide(const std::string& str) { return std::wstring(str.begin(), str.end()); }
+std::wstring Wide(const std::string& str)
+{
+    return std::wstring(str.begin(), str.end());
+}
 
 } // namespace
 
@@ -338,7 +344,7 @@ TEST(ReceiveThread, DropsInputPendingBeforeOpenAndWidensBytes)
     FakeUnit unit;
     unit.Write("VER stale\r\n");
     pollfd pfd{unit.m_slave, POLLIN, 0};
-    ASSERT_EQ(poll(&pfd, 1, 1000), 1);  // the bytes wait in the slave's input
+    ASSERT_EQ(poll(&pfd, 1, 1000), 1); // the bytes wait in the slave's input
 
     TestSession session;
     ASSERT_TRUE(session.Connect(unit.strPath));
@@ -410,8 +416,9 @@ TEST(Transactions, FullExchangeWithTheUnit)
     EXPECT_EQ(lines[1], "serial\r");
     EXPECT_EQ(lines[2], "get\r");
     const std::vector<std::string> first5(lines.begin() + 3, lines.begin() + 8);
-    EXPECT_EQ(first5, (std::vector<std::string>{"set 1 apn internet\r", "set 1 user \r", "set 1 pw p w\r",
-                                                "set 1 auth 2\r", "set 1 pdp -1\r"}));
+    EXPECT_EQ(first5,
+              (std::vector<std::string>{"set 1 apn internet\r", "set 1 user \r", "set 1 pw p w\r", "set 1 auth 2\r",
+                                        "set 1 pdp -1\r"}));
     EXPECT_EQ(lines[8], "set 2 apn apn2\r");
     EXPECT_EQ(lines[22], "set 4 pdp pdp4\r");
     EXPECT_EQ(lines[23], "set w ssid home net\r");
@@ -521,7 +528,7 @@ TEST(Transactions, SignalBeforeTheWaitIsKept)
 
 TEST(Transactions, LateReplyOfEarlierCommandDoesNotEndTheNextWait)
 {
-    FakeUnit unit;   // played by hand: nothing answers unless the test writes
+    FakeUnit unit; // played by hand: nothing answers unless the test writes
     TestSession session;
     session.SetReplyTimeout(300ms);
     ASSERT_TRUE(session.Connect(unit.strPath));
@@ -535,7 +542,7 @@ TEST(Transactions, LateReplyOfEarlierCommandDoesNotEndTheNextWait)
         status = session.Transact(L"fw\r");
         dWaited = SecondsSince(t0);
     });
-    EXPECT_TRUE(WaitFor([&] { return session.GetSendData() == L"fw\r"; }));   // (the thread is joined either way)
+    EXPECT_TRUE(WaitFor([&] { return session.GetSendData() == L"fw\r"; })); // (the thread is joined either way)
     unit.Write("FE OK\r\n");
     ui.join();
     EXPECT_EQ(status, TxStatus::Timeout);
@@ -545,7 +552,7 @@ TEST(Transactions, LateReplyOfEarlierCommandDoesNotEndTheNextWait)
 TEST(Transactions, LineLeftHalfWrittenIsEndedBeforeTheNextCommand)
 {
     LogCapture log;
-    FakeUnit unit;   // not reading yet: the line stalls part-way
+    FakeUnit unit; // not reading yet: the line stalls part-way
     TestSession session;
     ASSERT_TRUE(session.Connect(unit.strPath));
     EXPECT_FALSE(session.SendData(std::wstring(256 << 10, L'x') + L"\r"));
@@ -554,7 +561,7 @@ TEST(Transactions, LineLeftHalfWrittenIsEndedBeforeTheNextCommand)
     EXPECT_EQ(session.Transact(L"fe\r"), TxStatus::Ok);
     const auto lines = unit.Lines();
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].back(), '\r');          // the fragment, ended on its own
+    EXPECT_EQ(lines[0].back(), '\r'); // the fragment, ended on its own
     EXPECT_EQ(lines[0].find_first_not_of('x'), lines[0].size() - 1);
     EXPECT_EQ(lines[1], "fe\r");
 }
@@ -628,7 +635,7 @@ TEST(Transactions, LateReplyWaitingInThePortIsNeverTheNextReply)
     std::this_thread::sleep_for(50ms);
     TxStatus status = TxStatus::Ok;
     std::thread ui([&] { status = session.Transact(L"ver\r"); });
-    std::this_thread::sleep_for(150ms);   // the transaction is at its start, waiting for the lock
+    std::this_thread::sleep_for(150ms); // the transaction is at its start, waiting for the lock
     hold.unlock();
     ui.join();
     EXPECT_EQ(status, TxStatus::Timeout);

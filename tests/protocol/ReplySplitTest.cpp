@@ -35,9 +35,9 @@ UnitSettings Distinct(const std::wstring& strTag)
     UnitSettings s = FactoryUnitSettings();
     for (const WireField& f : WireFields()) {
         std::wstring& strValue = f.In(s.wwan, s.wifi);
-        if (strValue.empty())   // the text fields; indexes stay "0"
-            strValue = strTag + std::wstring(f.pszKey, f.pszKey + std::char_traits<char>::length(f.pszKey)) +
-                       std::to_wstring(f.nGroup);
+        if (strValue.empty()) // the text fields; indexes stay "0"
+            strValue = strTag + std::wstring(f.pszKey, f.pszKey + std::char_traits<char>::length(f.pszKey))
+                + std::to_wstring(f.nGroup);
     }
     s.wwan[2].strAuthType = L"2";
     s.wifi.strSecurity = L"1";
@@ -60,7 +60,7 @@ VirtualUnitFaults Faults(size_t nChunk, int nPauseMs, bool bPerLine, int nLateLf
     return f;
 }
 
-class ReplySplit : public ::testing::TestWithParam<Split> {};
+class ReplySplit : public ::testing::TestWithParam<Split> { };
 
 } // namespace
 
@@ -92,11 +92,11 @@ TEST_P(ReplySplit, IdentityAndAllFieldsArriveExactlyAndAWriteSendsExactlyItsLine
     ASSERT_TRUE(session.set_APN_WIFI_info(strErr)) << ToUtf8(strErr);
     ASSERT_TRUE(session.fw_APN_WIFI_info(strErr)) << ToUtf8(strErr);
     const std::vector<std::string> expected = {
-        "set 1 apn bapn0\r", "set 1 user buser0\r", "set 1 pw bpw0\r", "set 1 auth 0\r", "set 1 pdp 0\r",
-        "set 2 apn bapn1\r", "set 2 user buser1\r", "set 2 pw bpw1\r", "set 2 auth 0\r", "set 2 pdp 0\r",
-        "set 3 apn bapn2\r", "set 3 user buser2\r", "set 3 pw bpw2\r", "set 3 auth 2\r", "set 3 pdp 0\r",
-        "set 4 apn bapn3\r", "set 4 user buser3\r", "set 4 pw bpw3\r", "set 4 auth 0\r", "set 4 pdp 0\r",
-        "set w ssid bssid4\r", "set w sec 1\r", "set w pw_type 0\r", "set w pw bFATALERROR\r", "fw\r"};
+        "set 1 apn bapn0\r",   "set 1 user buser0\r", "set 1 pw bpw0\r",   "set 1 auth 0\r",         "set 1 pdp 0\r",
+        "set 2 apn bapn1\r",   "set 2 user buser1\r", "set 2 pw bpw1\r",   "set 2 auth 0\r",         "set 2 pdp 0\r",
+        "set 3 apn bapn2\r",   "set 3 user buser2\r", "set 3 pw bpw2\r",   "set 3 auth 2\r",         "set 3 pdp 0\r",
+        "set 4 apn bapn3\r",   "set 4 user buser3\r", "set 4 pw bpw3\r",   "set 4 auth 0\r",         "set 4 pdp 0\r",
+        "set w ssid bssid4\r", "set w sec 1\r",       "set w pw_type 0\r", "set w pw bFATALERROR\r", "fw\r"};
     EXPECT_EQ(unit.ReceivedLines(), expected);
     EXPECT_EQ(unit.CommittedSettings().wifi, written.wifi);
 

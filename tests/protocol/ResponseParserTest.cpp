@@ -32,8 +32,8 @@ std::wstring GetReply(const std::wstring& strSeparator = L"\r\n")
         for (const wchar_t* f : {L"apn", L"user", L"pw", L"auth", L"pdp"})
             s += L"GET " + k + L" " + f + L" " + f + k + strSeparator;
     }
-    s += L"GET w ssid office" + strSeparator + L"GET w sec 1" + strSeparator + L"GET w pw_type 0" + strSeparator +
-         L"GET w pw secret" + strSeparator;
+    s += L"GET w ssid office" + strSeparator + L"GET w sec 1" + strSeparator + L"GET w pw_type 0" + strSeparator
+        + L"GET w pw secret" + strSeparator;
     return s;
 }
 
@@ -121,7 +121,7 @@ TEST(ResponseParser, EraseAndCommitNeedExactReplies)
     Parsed p;
     EXPECT_EQ(p.Run(L"fe\r", L"FE OK\r\n"), kComplete);
     EXPECT_EQ(p.Run(L"fe\r", L"ERROR\r\n"), kError);
-    EXPECT_EQ(p.Run(L"fe\r", L"\nFE OK\r\n"), kComplete);  // the late LF of an earlier line
+    EXPECT_EQ(p.Run(L"fe\r", L"\nFE OK\r\n"), kComplete); // the late LF of an earlier line
     EXPECT_EQ(p.Run(L"fe\r", L"FE OK\r\nx"), kIncomplete);
     EXPECT_EQ(p.Run(L"fe\r", L"FW OK\r\n"), kIncomplete);
     EXPECT_EQ(p.Run(L"fw\r", L"FW OK\r\n"), kComplete);
@@ -213,11 +213,11 @@ TEST(ResponseParser, SetLineCompletesOnEchoIgnoringCaseOrOnError)
     EXPECT_EQ(p.Run(strLine, L"SET 1 APN INTERNET\r\nmore"), kComplete);
     EXPECT_EQ(p.Run(strLine, L"ERROR\r\n"), kError);
     EXPECT_EQ(p.Run(strLine, L"noise\r\nERROR\r\n"), kError);
-    EXPECT_EQ(p.Run(strLine, L"noise ERROR\r\n"), kIncomplete);  // not an error reply, not the echo
+    EXPECT_EQ(p.Run(strLine, L"noise ERROR\r\n"), kIncomplete); // not an error reply, not the echo
     EXPECT_EQ(p.Run(strLine, L"\nset 1 apn internet\r\n"), kComplete);
     EXPECT_EQ(p.Run(strLine, L"OK\r\n"), kIncomplete);
     EXPECT_EQ(p.Run(strLine, L"set 1 apn intern"), kIncomplete);
-    EXPECT_EQ(p.Run(strLine, L"set 1 apn internet\n"), kIncomplete);  // the CR is part of the echo
+    EXPECT_EQ(p.Run(strLine, L"set 1 apn internet\n"), kIncomplete); // the CR is part of the echo
     EXPECT_EQ(p.Run(L"set w pw \r", L"set w pw_\r\n"), kIncomplete);
     EXPECT_EQ(p.Run(L"set w pw MYFATALERROR\r", L"set w pw MYFATALERROR\r\n"), kComplete);
 }
@@ -227,7 +227,7 @@ TEST(ResponseParser, TextWithoutKnownCommandIsIgnoredSilently)
     LogCapture log;
     Parsed p;
     EXPECT_EQ(p.Run(L"", L"FE OK\r\n"), kIncomplete);
-    EXPECT_EQ(p.Run(L"ver", L"VER 1\r\n"), kIncomplete);  // no carriage return: not the command
+    EXPECT_EQ(p.Run(L"ver", L"VER 1\r\n"), kIncomplete); // no carriage return: not the command
     EXPECT_EQ(p.Run(L"sett 1 apn x\r", L"ERROR\r\n"), kIncomplete);
     EXPECT_EQ(p.info.strVersion, L"VER old");
     EXPECT_TRUE(log.Lines().empty());

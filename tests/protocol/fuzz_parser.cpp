@@ -30,13 +30,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     WifiSettings wifi{L"x", L"", L"", L""};
     const ReplyVerdict verdict = ParseResponse(WidenBytes(strCommand.data(), strCommand.size()),
                                                WidenBytes(strBytes.data(), strBytes.size()), info, profiles, wifi);
-    const bool bStores = verdict == ReplyVerdict::Complete &&
-                         (strCommand == "ver\r" || strCommand == "serial\r" || strCommand == "get\r");
+    const bool bStores = verdict == ReplyVerdict::Complete
+        && (strCommand == "ver\r" || strCommand == "serial\r" || strCommand == "get\r");
     const bool bSerialEmptied = verdict == ReplyVerdict::Error && strCommand == "serial\r" && info.strSerial.empty();
-    const bool bUntouched = info.strMcuId == L"m" && info.strVersion == L"v" &&
-                            (info.strSerial == L"s" || bSerialEmptied) && wifi.strSsid == L"x" && profiles[0].strApn.empty();
+    const bool bUntouched = info.strMcuId == L"m" && info.strVersion == L"v"
+        && (info.strSerial == L"s" || bSerialEmptied) && wifi.strSsid == L"x" && profiles[0].strApn.empty();
     if (!bStores && !bUntouched) {
-        std::fprintf(stderr, "invariant broken: values stored from an incomplete or error reply, or one that carries none\n");
+        std::fprintf(stderr,
+                     "invariant broken: values stored from an incomplete or error reply, or one that carries none\n");
         std::abort();
     }
     return 0;

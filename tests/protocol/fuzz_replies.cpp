@@ -26,7 +26,7 @@ namespace {
 
 class Input {
 public:
-    Input(const uint8_t* pData, size_t nSize) : m_p(pData), m_n(nSize) {}
+    Input(const uint8_t* pData, size_t nSize) : m_p(pData), m_n(nSize) { }
     uint8_t Next()
     {
         if (m_n == 0)
@@ -151,7 +151,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     const std::vector<std::wstring> oldSettings = SettingsOf(session);
 
     bool bReadDone = false;
-    std::string strCarried;  // the unread rest of a reply, still on its way
+    std::string strCarried; // the unread rest of a reply, still on its way
     for (const Exchange& ex : talk) {
         static const char* const kLeads[] = {"", "", "\n", "\r\n"};
         const std::string strStream = strCarried + kLeads[in.Next() % 4] + ex.strReply;
@@ -162,7 +162,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         std::vector<std::string> chunks;
         for (size_t nPos = 0; nPos < strStream.size();) {
             const uint8_t nSize = in.Next();
-            const size_t nTake = nSize == 0 ? strStream.size() - nPos : std::min<size_t>(nSize, strStream.size() - nPos);
+            const size_t nTake =
+                nSize == 0 ? strStream.size() - nPos : std::min<size_t>(nSize, strStream.size() - nPos);
             chunks.push_back(strStream.substr(nPos, nTake));
             nPos += nTake;
         }
@@ -177,7 +178,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         while (nFed < chunks.size() && session.Status() == TxStatus::Timeout)
             session.Arrive(chunks[nFed++]);
         if (session.Status() == TxStatus::Timeout)
-            session.Quiet();   // all of it is in: a reply that could still grow completes
+            session.Quiet(); // all of it is in: a reply that could still grow completes
         for (size_t n = 0; session.Status() != TxStatus::Timeout && n < nBeforeWake && nFed < chunks.size(); ++n)
             session.Arrive(chunks[nFed++]);
         // As the transactions judge it; a unit without a serial number
@@ -187,8 +188,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 
         // The values this command carries, as the waiting transaction reads them.
         const DeviceInfo info = session.GetDeviceInfo();
-        if (ex.strCommand == "ver\r" && bOk &&
-            (info.strVersion != FromUtf8("VER " + strVersion) || info.strMcuId != FromUtf8("MCUID " + strMcuId)))
+        if (ex.strCommand == "ver\r" && bOk
+            && (info.strVersion != FromUtf8("VER " + strVersion) || info.strMcuId != FromUtf8("MCUID " + strMcuId)))
             Broken("identity read in pieces differs: " + ToUtf8(info.strVersion) + " / " + ToUtf8(info.strMcuId));
         if (ex.strCommand == "serial\r" && bOk && info.strSerial != FromUtf8(strSerial))
             Broken("serial number read in pieces differs: " + ToUtf8(info.strSerial));
@@ -204,10 +205,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         // whole reply; the one thing that may spoil an exchange is the rest
         // of an earlier reply, other than its line ends, arriving ahead.)
         if (!bOk && strCarried.find_first_not_of("\r\n") == std::string::npos)
-            Broken("a clean exchange did not complete: " + ex.strCommand.substr(0, ex.strCommand.size() - 1) +
-                   (status == TxStatus::Timeout ? " (no reply seen)" : " (taken as an error reply)"));
+            Broken("a clean exchange did not complete: " + ex.strCommand.substr(0, ex.strCommand.size() - 1)
+                   + (status == TxStatus::Timeout ? " (no reply seen)" : " (taken as an error reply)"));
         if (!bOk)
-            return 0;  // the utility stops at the first failed exchange
+            return 0; // the utility stops at the first failed exchange
 
         for (size_t n = 0; n < nBeforeNext && nFed < chunks.size(); ++n)
             session.Arrive(chunks[nFed++]);
@@ -223,10 +224,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         session.Arrive(strCarried);
 
     const DeviceInfo info = session.GetDeviceInfo();
-    if (info.strVersion != FromUtf8("VER " + strVersion) || info.strMcuId != FromUtf8("MCUID " + strMcuId) ||
-        info.strSerial != FromUtf8(strSerial))
-        Broken("identity changed after its exchange: " + ToUtf8(info.strVersion) + " / " + ToUtf8(info.strMcuId) +
-               " / " + ToUtf8(info.strSerial));
+    if (info.strVersion != FromUtf8("VER " + strVersion) || info.strMcuId != FromUtf8("MCUID " + strMcuId)
+        || info.strSerial != FromUtf8(strSerial))
+        Broken("identity changed after its exchange: " + ToUtf8(info.strVersion) + " / " + ToUtf8(info.strMcuId) + " / "
+               + ToUtf8(info.strSerial));
     if (bReadDone && SettingsOf(session) != wideValues)
         Broken("settings changed after their exchange");
     return 0;

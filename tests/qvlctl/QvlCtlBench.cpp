@@ -36,12 +36,12 @@ std::string PresetOf(const UnitSettings& s)
     std::string strText;
     for (int n = 0; n < kWwanCount; ++n) {
         const WwanProfile& p = s.wwan[static_cast<size_t>(n)];
-        strText += "[WWAN" + std::to_string(n + 1) + "]\r\nAPN=" + ToUtf8(p.strApn) + "\r\nUSERNAME=" +
-                   ToUtf8(p.strUserName) + "\r\nPASSWORD=" + ToUtf8(p.strPassword) + "\r\nAUTHTYPE=" +
-                   ToUtf8(p.strAuthType) + "\r\nPDPTYPE=" + ToUtf8(p.strPdpType) + "\r\n\r\n";
+        strText += "[WWAN" + std::to_string(n + 1) + "]\r\nAPN=" + ToUtf8(p.strApn)
+            + "\r\nUSERNAME=" + ToUtf8(p.strUserName) + "\r\nPASSWORD=" + ToUtf8(p.strPassword)
+            + "\r\nAUTHTYPE=" + ToUtf8(p.strAuthType) + "\r\nPDPTYPE=" + ToUtf8(p.strPdpType) + "\r\n\r\n";
     }
-    strText += "[Wi-Fi]\r\nSSID=" + ToUtf8(s.wifi.strSsid) + "\r\nPASSPHRASE=" + ToUtf8(s.wifi.strPassphrase) +
-               "\r\nSECURITY=" + ToUtf8(s.wifi.strSecurity) + "\r\nPWTYPE=" + ToUtf8(s.wifi.strKeyFormat) + "\r\n";
+    strText += "[Wi-Fi]\r\nSSID=" + ToUtf8(s.wifi.strSsid) + "\r\nPASSPHRASE=" + ToUtf8(s.wifi.strPassphrase)
+        + "\r\nSECURITY=" + ToUtf8(s.wifi.strSecurity) + "\r\nPWTYPE=" + ToUtf8(s.wifi.strKeyFormat) + "\r\n";
     return strText;
 }
 
@@ -98,7 +98,8 @@ double Median(std::vector<double> v)
 
 // Runs the program nRuns times; the median time in milliseconds, or -1 when a
 // run failed.
-double TimeRuns(const std::string& strProgram, const std::vector<std::string>& args, const std::string& strDir, int nRuns)
+double TimeRuns(const std::string& strProgram, const std::vector<std::string>& args, const std::string& strDir,
+                int nRuns)
 {
     std::vector<double> times;
     for (int i = 0; i < nRuns; ++i) {

@@ -105,7 +105,7 @@ TEST_F(QvlCtlTest, GetWriteRoundTripAndOneChangedField)
     unit.ClearReceived();
     const CtlRun same = Ctl({"write", m_dir.Path("unit.all")}, &unit);
     EXPECT_EQ(same.nExit, 0) << same.strErr;
-    EXPECT_EQ(ChangingLines(unit).size(), 25u);   // 24 set lines and "fw"
+    EXPECT_EQ(ChangingLines(unit).size(), 25u); // 24 set lines and "fw"
     EXPECT_TRUE(Same(unit.CommittedSettings(), Sample()));
 
     // One value changed in the file changes that field and nothing else.
@@ -159,7 +159,7 @@ TEST_F(QvlCtlTest, PresetFilesInterchangeWithTheWindow)
         window2.SetWwanProfile(0, {L"one.profile", L"u", L"p", L"1", L"2"});
         ASSERT_TRUE(window2.WriteWwanSection(0, m_dir.WPath("one.wwan"), false));
     }
-    EXPECT_EQ(Ctl({"write", m_dir.Path("one.wwan")}, &unit).nExit, 2);   // which profile?
+    EXPECT_EQ(Ctl({"write", m_dir.Path("one.wwan")}, &unit).nExit, 2); // which profile?
     EXPECT_EQ(Ctl({"write", "--group=4", m_dir.Path("one.wwan")}, &unit).nExit, 0);
     EXPECT_EQ(unit.CommittedSettings().wwan[3], (WwanProfile{L"one.profile", L"u", L"p", L"1", L"2"}));
 }
@@ -167,7 +167,8 @@ TEST_F(QvlCtlTest, PresetFilesInterchangeWithTheWindow)
 TEST_F(QvlCtlTest, SetChangesExactlyTheNamedFields)
 {
     VirtualUnit& unit = AddUnit();
-    const CtlRun set = Ctl({"set", "wwan1.apn=internet.new", "wifi.ssid=Lab", "wifi.security=none", "WWAN4.pdp=IPV4V6"}, &unit);
+    const CtlRun set =
+        Ctl({"set", "wwan1.apn=internet.new", "wifi.ssid=Lab", "wifi.security=none", "WWAN4.pdp=IPV4V6"}, &unit);
     ASSERT_EQ(set.nExit, 0) << set.strErr;
     UnitSettings expected = Sample();
     expected.wwan[0].strApn = L"internet.new";
@@ -197,7 +198,8 @@ TEST_F(QvlCtlTest, InvalidValuesAndDryRunsSendNothing)
     WriteBytes(m_dir.Path("short.wifi"), "[Wi-Fi]\r\nSSID=x\r\nPASSPHRASE=short\r\nSECURITY=1\r\nPWTYPE=0\r\n");
     const CtlRun shortPass = Ctl({"write", m_dir.Path("short.wifi")}, &unit);
     EXPECT_EQ(shortPass.nExit, 4);
-    EXPECT_NE(shortPass.strErr.find("Wi-Fi - Passphrase (ASCII): Please enter characters length of 8 to 63."), std::string::npos);
+    EXPECT_NE(shortPass.strErr.find("Wi-Fi - Passphrase (ASCII): Please enter characters length of 8 to 63."),
+              std::string::npos);
 
     const CtlRun dry = Ctl({"set", "--dry-run", "wwan1.password=topsecret"}, &unit);
     EXPECT_EQ(dry.nExit, 0) << dry.strErr;
@@ -207,7 +209,7 @@ TEST_F(QvlCtlTest, InvalidValuesAndDryRunsSendNothing)
     const CtlRun shown = Ctl({"--show-secrets", "set", "--dry-run", "wwan1.password=topsecret"}, &unit);
     EXPECT_NE(shown.strOut.find("set 1 pw topsecret\n"), std::string::npos);
     EXPECT_EQ(Ctl({"erase", "--dry-run"}, &unit).strOut, "fe\n");
-    EXPECT_EQ(Ctl({"erase"}, &unit).nExit, 2);   // no --yes
+    EXPECT_EQ(Ctl({"erase"}, &unit).nExit, 2); // no --yes
 
     // A line end in a value would put a second command on the wire.
     EXPECT_EQ(Ctl({"set", "wwan1.apn=x\rfe"}, &unit).nExit, 4);
@@ -228,7 +230,7 @@ TEST_F(QvlCtlTest, UnitFailuresNameWhatFailed)
 {
     VirtualUnit& unit = AddUnit();
     VirtualUnitFaults faults;
-    faults.nErrorOnSetLine = 7;   // the user name of profile 2
+    faults.nErrorOnSetLine = 7; // the user name of profile 2
     unit.SetFaults(faults);
     const CtlRun refused = Ctl({"--json", "set", "wwan1.apn=x"}, &unit);
     EXPECT_EQ(refused.nExit, 1);
@@ -255,7 +257,8 @@ TEST_F(QvlCtlTest, AllUnitsAtOnceAndSelection)
     VirtualUnit& a = AddUnit("11111111");
     VirtualUnit& b = AddUnit("22222222");
     VirtualUnit& c = AddUnit("33333333");
-    const std::vector<std::string> ports = {"--port=" + a.PortPath(), "--port=" + b.PortPath(), "--port=" + c.PortPath()};
+    const std::vector<std::string> ports = {"--port=" + a.PortPath(), "--port=" + b.PortPath(),
+                                            "--port=" + c.PortPath()};
 
     auto with = [&ports](std::vector<std::string> args) {
         args.insert(args.begin(), ports.begin(), ports.end());
@@ -263,8 +266,9 @@ TEST_F(QvlCtlTest, AllUnitsAtOnceAndSelection)
     };
     const CtlRun all = Ctl(with({"--all", "set", "wifi.ssid=Line7"}));
     EXPECT_EQ(all.nExit, 0) << all.strErr;
-    EXPECT_EQ(all.strOut, a.PortPath() + " 11111111 written\n" + b.PortPath() + " 22222222 written\n" +
-                              c.PortPath() + " 33333333 written\n");
+    EXPECT_EQ(all.strOut,
+              a.PortPath() + " 11111111 written\n" + b.PortPath() + " 22222222 written\n" + c.PortPath()
+                  + " 33333333 written\n");
     for (VirtualUnit* pUnit : {&a, &b, &c})
         EXPECT_EQ(pUnit->CommittedSettings().wifi.strSsid, L"Line7");
 
@@ -365,7 +369,8 @@ TEST_F(QvlCtlTest, ValuesAreCheckedBeforeAnyUnitIsSentALine)
     EXPECT_EQ(pdp.nExit, 4);
     const CtlRun accent = writeAll("accent.all", SampleFile("APN=web.vodafone.de", "APN=web.vodaf\xc3\xb6ne.de"));
     EXPECT_EQ(accent.nExit, 4);
-    EXPECT_NE(accent.strErr.find("WWAN 3 - APN: Please enter only ASCII characters other than spaces."), std::string::npos)
+    EXPECT_NE(accent.strErr.find("WWAN 3 - APN: Please enter only ASCII characters other than spaces."),
+              std::string::npos)
         << accent.strErr;
 
     // Valid for unit a (ASCII key format), not for unit b (HEX): neither unit
@@ -374,7 +379,8 @@ TEST_F(QvlCtlTest, ValuesAreCheckedBeforeAnyUnitIsSentALine)
     args.insert(args.end(), {"set", "wifi.passphrase=abcdefgh12"});
     const CtlRun mixed = Ctl(args);
     EXPECT_EQ(mixed.nExit, 4);
-    EXPECT_NE(mixed.strOut.find(a.PortPath() + " FAILED: not written: the values for " + b.PortPath()), std::string::npos)
+    EXPECT_NE(mixed.strOut.find(a.PortPath() + " FAILED: not written: the values for " + b.PortPath()),
+              std::string::npos)
         << mixed.strOut;
 
     EXPECT_TRUE(ChangingLines(a).empty());
@@ -452,7 +458,7 @@ TEST_F(QvlCtlTest, CutAndOversizedPresetsAreRefused)
     CQVLSession window;
     EXPECT_FALSE(window.ReadWwanSection(1, m_dir.WPath("long.all"), true));
     EXPECT_FALSE(window.ReadWifiSection(m_dir.WPath("long.all")));
-    EXPECT_TRUE(window.ReadWwanSection(1, m_dir.WPath("cut.all"), true));   // the file itself reads
+    EXPECT_TRUE(window.ReadWwanSection(1, m_dir.WPath("cut.all"), true)); // the file itself reads
 }
 
 // A write that fails part-way puts the unit's working settings back, so a
@@ -460,10 +466,11 @@ TEST_F(QvlCtlTest, CutAndOversizedPresetsAreRefused)
 TEST_F(QvlCtlTest, FailedWriteRestoresThePreviousSettings)
 {
     VirtualUnit& unit = AddUnit();
-    WriteBytes(m_dir.Path("new.all"), SampleFile("[WWAN1]\r\nAPN=internet\r\nUSERNAME=\r\nPASSWORD=",
-                                                 "[WWAN1]\r\nAPN=changed\r\nUSERNAME=u\r\nPASSWORD=p"));
+    WriteBytes(m_dir.Path("new.all"),
+               SampleFile("[WWAN1]\r\nAPN=internet\r\nUSERNAME=\r\nPASSWORD=",
+                          "[WWAN1]\r\nAPN=changed\r\nUSERNAME=u\r\nPASSWORD=p"));
     VirtualUnitFaults faults;
-    faults.nErrorOnSetLine = 4;   // after apn, user and pw of profile 1
+    faults.nErrorOnSetLine = 4; // after apn, user and pw of profile 1
     unit.SetFaults(faults);
     const CtlRun failed = Ctl({"write", m_dir.Path("new.all")}, &unit);
     EXPECT_EQ(failed.nExit, 1);
@@ -481,7 +488,8 @@ TEST_F(QvlCtlTest, FailedWriteRestoresThePreviousSettings)
     unit.SetFaults(faults);
     const CtlRun stuck = Ctl({"write", m_dir.Path("new.all")}, &unit);
     EXPECT_EQ(stuck.nExit, 1);
-    EXPECT_NE(stuck.strErr.find("the unit holds unconfirmed changes and must be power-cycled or erased"), std::string::npos)
+    EXPECT_NE(stuck.strErr.find("the unit holds unconfirmed changes and must be power-cycled or erased"),
+              std::string::npos)
         << stuck.strErr;
     EXPECT_TRUE(Same(unit.CommittedSettings(), expected));
 }
@@ -507,11 +515,14 @@ TEST_F(QvlCtlTest, UnitTextIsPrintedEscaped)
     VirtualUnitOptions options;
     options.settings = Sample();
     options.settings.wifi.strSsid = L"Lab\x1b[2J";
-    options.strSerialReply = "SERIAL 1\x1b]2;owned\x07\x1b[2J\x9b" "1m\r\n";
+    options.strSerialReply =
+        "SERIAL 1\x1b]2;owned\x07\x1b[2J\x9b"
+        "1m\r\n";
     VirtualUnit unit(options);
     ASSERT_TRUE(unit.Start());
     const std::string strShown = "1\\x1b]2;owned\\x07\\x1b[2J\\x9b1m";
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"info"}, {"list", "--probe"}, {"get"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"info"}, {"list", "--probe"}, {"get"}}) {
         const CtlRun run = Ctl(args, &unit);
         EXPECT_EQ(run.nExit, 0) << args[0] << run.strErr;
         EXPECT_EQ(run.strOut.find('\x1b'), std::string::npos) << args[0];
@@ -522,21 +533,22 @@ TEST_F(QvlCtlTest, UnitTextIsPrintedEscaped)
     }
     EXPECT_NE(Ctl({"get"}, &unit).strOut.find("SSID=Lab\\x1b[2J"), std::string::npos);
     const nlohmann::json doc = nlohmann::json::parse(Ctl({"--json", "info"}, &unit).strOut);
-    EXPECT_EQ(doc["serial"], "1\x1b]2;owned\x07\x1b[2J\xc2\x9b" "1m");
+    EXPECT_EQ(doc["serial"],
+              "1\x1b]2;owned\x07\x1b[2J\xc2\x9b"
+              "1m");
 }
 
 // Units whose firmware answers a little differently, their replies split as
 // USB packets split them: qvlctl finds the unit by its true serial number and
 // reads exactly what it holds.
-class QvlCtlVariantTest : public QvlCtlTest,
-                          public ::testing::WithParamInterface<VariantParam> {};
+class QvlCtlVariantTest : public QvlCtlTest, public ::testing::WithParamInterface<VariantParam> { };
 
 TEST_P(QvlCtlVariantTest, FindsTheUnitBySerialAndReadsExactlyItsValues)
 {
     const UnitVariant& variant = std::get<0>(GetParam());
     const ReplySplit& split = std::get<1>(GetParam());
     VirtualUnitOptions options;
-    options.settings = Sample();   // with empty user names and passwords
+    options.settings = Sample(); // with empty user names and passwords
     ApplyVariant(variant, options);
     VirtualUnit unit(options);
     ASSERT_TRUE(unit.Start());

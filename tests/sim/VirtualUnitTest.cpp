@@ -28,7 +28,7 @@ int OpenClient(const std::string& strPath)
 {
     const int fd = open(strPath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd >= 0) {
-        termios tio {};
+        termios tio{};
         tcgetattr(fd, &tio);
         cfmakeraw(&tio);
         tcsetattr(fd, TCSANOW, &tio);
@@ -41,8 +41,8 @@ int OpenClient(const std::string& strPath)
 std::string Read(int fd, const std::string& strEnd = "", int nIdleMs = 1000)
 {
     std::string strText;
-    while (strEnd.empty() || strText.size() < strEnd.size() ||
-           strText.compare(strText.size() - strEnd.size(), strEnd.size(), strEnd) != 0) {
+    while (strEnd.empty() || strText.size() < strEnd.size()
+           || strText.compare(strText.size() - strEnd.size(), strEnd.size(), strEnd) != 0) {
         pollfd p = {fd, POLLIN, 0};
         if (poll(&p, 1, nIdleMs) <= 0 || !(p.revents & POLLIN))
             break;
@@ -99,13 +99,18 @@ std::string GetReply(const UnitSettings& s)
     for (int n = 0; n < 4; ++n) {
         const WwanProfile& p = s.wwan[static_cast<size_t>(n)];
         const std::string strN = std::to_string(n + 1);
-        for (auto [pszName, pField] : {std::pair{" apn ", &p.strApn}, {" user ", &p.strUserName},
-                                       {" pw ", &p.strPassword}, {" auth ", &p.strAuthType}, {" pdp ", &p.strPdpType}})
+        for (auto [pszName, pField] : {std::pair{" apn ", &p.strApn},
+                                       {" user ", &p.strUserName},
+                                       {" pw ", &p.strPassword},
+                                       {" auth ", &p.strAuthType},
+                                       {" pdp ", &p.strPdpType}})
             str += "GET " + strN + pszName + std::string(pField->begin(), pField->end()) + "\r\n";
     }
     const WifiSettings& w = s.wifi;
-    for (auto [pszName, pField] : {std::pair{"ssid ", &w.strSsid}, {"sec ", &w.strSecurity},
-                                   {"pw_type ", &w.strKeyFormat}, {"pw ", &w.strPassphrase}})
+    for (auto [pszName, pField] : {std::pair{"ssid ", &w.strSsid},
+                                   {"sec ", &w.strSecurity},
+                                   {"pw_type ", &w.strKeyFormat},
+                                   {"pw ", &w.strPassphrase}})
         str += std::string("GET w ") + pszName + std::string(pField->begin(), pField->end()) + "\r\n";
     return str;
 }
@@ -117,7 +122,7 @@ TEST_F(UnitTest, AnswersEveryCommandAndRecordsWhatItReceived)
     VirtualUnitOptions options;
     options.settings = FactoryUnitSettings();
     options.settings.wwan[0].strApn = L"internet";
-    options.settings.wifi.strPassphrase = L"caf\u00e9 secret";   // held as bytes: E9 on the wire
+    options.settings.wifi.strPassphrase = L"caf\u00e9 secret"; // held as bytes: E9 on the wire
     Open(options);
     EXPECT_EQ(0u, m_pUnit->PortPath().find("/dev/pts/"));
 
@@ -128,12 +133,12 @@ TEST_F(UnitTest, AnswersEveryCommandAndRecordsWhatItReceived)
     EXPECT_EQ(GetReply(options.settings), Read(m_fd, "GET w pw caf\xE9 secret\r\n"));
     EXPECT_EQ("ERROR\r\n", Ask("VER\r"));
     EXPECT_EQ("ERROR\r\n", Ask("\r"));
-    EXPECT_EQ("ERROR\r\n", Ask("garbage without end", 1000));   // answered once it stays unended
+    EXPECT_EQ("ERROR\r\n", Ask("garbage without end", 1000)); // answered once it stays unended
     // "\n" right after "\r" is ignored; two lines in one write get two replies.
     Send(m_fd, "serial\r\nserial\r");
     EXPECT_EQ("SERIAL 12345678\r\nSERIAL 12345678\r\n", Read(m_fd, "SERIAL 12345678\r\nSERIAL 12345678\r\n"));
-    EXPECT_EQ((std::vector<std::string>{"ver\r", "serial\r", "get\r", "VER\r", "\r", "garbage without end",
-                                        "serial\r", "serial\r"}),
+    EXPECT_EQ((std::vector<std::string>{"ver\r", "serial\r", "get\r", "VER\r", "\r", "garbage without end", "serial\r",
+                                        "serial\r"}),
               m_pUnit->ReceivedLines());
     EXPECT_EQ("ver\rserial\rget\rVER\r\rgarbage without endserial\r\nserial\r", m_pUnit->ReceivedBytes());
     m_pUnit->ClearReceived();
@@ -147,9 +152,9 @@ TEST_F(UnitTest, SetLinesRoundTripThroughGetAndAreStoredOnlyByFw)
     UnitSettings expected = FactoryUnitSettings();
     m_pUnit->SetSettings(expected);
     const std::string strHex(64, 'a');
-    const char* apszLines[] = {"set 1 apn internet\r", "set 1 user guest\r", "set 1 pw s3cr3t\r", "set 1 auth 2\r",
-                               "set 1 pdp 1\r",        "set 4 apn \r",       "set w ssid office\r", "set w sec 1\r",
-                               "set w pw_type 1\r"};
+    const char* apszLines[] = {"set 1 apn internet\r", "set 1 user guest\r", "set 1 pw s3cr3t\r",
+                               "set 1 auth 2\r",       "set 1 pdp 1\r",      "set 4 apn \r",
+                               "set w ssid office\r",  "set w sec 1\r",      "set w pw_type 1\r"};
     for (const char* pszLine : apszLines)
         EXPECT_EQ(Accepted(pszLine), Ask(pszLine)) << pszLine;
     EXPECT_EQ(Accepted("set w pw " + strHex + "\r"), Ask("set w pw " + strHex + "\r"));
@@ -171,21 +176,23 @@ TEST_F(UnitTest, SetLinesRoundTripThroughGetAndAreStoredOnlyByFw)
 TEST_F(UnitTest, RefusesUnknownFieldsIndexesOutsideTheListsAndValuesBeyondTheLimits)
 {
     Open();
-    m_pUnit->SetSettings(FactoryUnitSettings());   // key format ASCII
+    m_pUnit->SetSettings(FactoryUnitSettings()); // key format ASCII
     const std::string s32(32, 'x'), s33(33, 'x');
-    const char* apszRefused[] = {"set 5 apn x\r", "set 0 apn x\r", "set W ssid x\r", "set 1 ssid x\r", "set w apn x\r",
-                                 "set 1 auth 3\r", "set 1 pdp -1\r", "set w sec 2\r", "set w pw_type -1\r",
-                                 "set 1 auth \r", "set 1 auth 01\r", "set 1 apn\r", "SET 1 apn x\r", "set w pw 1234567\r",
-                                 "set 1 apn a\nb\r"};
+    const char* apszRefused[] = {"set 5 apn x\r",      "set 0 apn x\r",      "set W ssid x\r",  "set 1 ssid x\r",
+                                 "set w apn x\r",      "set 1 auth 3\r",     "set 1 pdp -1\r",  "set w sec 2\r",
+                                 "set w pw_type -1\r", "set 1 auth \r",      "set 1 auth 01\r", "set 1 apn\r",
+                                 "SET 1 apn x\r",      "set w pw 1234567\r", "set 1 apn a\nb\r"};
     for (const char* pszLine : apszRefused)
         EXPECT_EQ("ERROR\r\n", Ask(pszLine)) << pszLine;
     for (const char* pszField : {"1 apn ", "2 user ", "3 pw ", "w ssid "}) {
-        EXPECT_EQ(Accepted("set " + std::string(pszField) + s32 + "\r"), Ask("set " + std::string(pszField) + s32 + "\r"));
+        EXPECT_EQ(Accepted("set " + std::string(pszField) + s32 + "\r"),
+                  Ask("set " + std::string(pszField) + s32 + "\r"));
         EXPECT_EQ("ERROR\r\n", Ask("set " + std::string(pszField) + s33 + "\r")) << pszField;
     }
     // Passphrase: 8..63 characters in ASCII format, 64 hex digits otherwise, or empty.
     for (size_t nLen : {8u, 63u})
-        EXPECT_EQ(Accepted("set w pw " + std::string(nLen, 'p') + "\r"), Ask("set w pw " + std::string(nLen, 'p') + "\r"));
+        EXPECT_EQ(Accepted("set w pw " + std::string(nLen, 'p') + "\r"),
+                  Ask("set w pw " + std::string(nLen, 'p') + "\r"));
     EXPECT_EQ("ERROR\r\n", Ask("set w pw " + std::string(64, 'a') + "\r"));
     EXPECT_EQ(Accepted("set w pw_type 1\r"), Ask("set w pw_type 1\r"));
     EXPECT_EQ("ERROR\r\n", Ask("set w pw " + std::string(63, 'a') + "\r"));
@@ -219,7 +226,7 @@ TEST_F(UnitTest, FaultsCanBeSwitchedOnAndOff)
     EXPECT_EQ(Accepted("set 1 apn a\r"), Ask("set 1 apn a\r"));
     EXPECT_EQ("ERROR\r\n", Ask("set 1 apn b\r"));
     EXPECT_EQ(Accepted("set 1 apn c\r"), Ask("set 1 apn c\r"));
-    EXPECT_EQ("", Ask("set 3 apn x\r", 300));   // silent, and not applied
+    EXPECT_EQ("", Ask("set 3 apn x\r", 300)); // silent, and not applied
     EXPECT_EQ(L"", m_pUnit->Settings().wwan[2].strApn);
     EXPECT_EQ("ERROR\r\n", Ask("fw\r"));
     EXPECT_EQ(L"", m_pUnit->CommittedSettings().wwan[0].strApn);
@@ -236,13 +243,13 @@ TEST_F(UnitTest, FaultsCanBeSwitchedOnAndOff)
     std::string strReply;
     int nPieces = 0;
     for (int i = 0; i < 200 && strReply.size() < 26; ++i) {
-        const std::string strPiece = Read(m_fd, "", 10);   // what came until a short silence
+        const std::string strPiece = Read(m_fd, "", 10); // what came until a short silence
         nPieces += strPiece.empty() ? 0 : 1;
         strReply += strPiece;
     }
     EXPECT_EQ("\r\n#noise#SERIAL 12345678\r\n", strReply);
     EXPECT_GT(nPieces, 2);
-    EXPECT_GE(steady_clock::now() - start, milliseconds(6 * 40));   // 7 pieces, 6 pauses
+    EXPECT_GE(steady_clock::now() - start, milliseconds(6 * 40)); // 7 pieces, 6 pauses
 
     m_pUnit->SetFaults({});
     EXPECT_EQ("FW OK\r\n", Ask("fw\r"));
@@ -259,7 +266,7 @@ TEST_F(UnitTest, RepliesGoOutOneLinePerPacketOrWithLateLineFeeds)
     faults.nChunkPauseMs = 200;
     m_pUnit->SetFaults(faults);
     auto start = steady_clock::now();
-    EXPECT_EQ(Ask("ver\r", 2000), "VER 1.0.4\r\n");   // the first line's write alone
+    EXPECT_EQ(Ask("ver\r", 2000), "VER 1.0.4\r\n"); // the first line's write alone
     EXPECT_EQ(Read(m_fd, "\r\n", 2000), "MCUID 0123ABCD\r\n");
     EXPECT_GE(steady_clock::now() - start, milliseconds(200));
 
@@ -279,7 +286,7 @@ TEST_F(UnitTest, UnplugHangsUpTheClientAndPlugReturnsAtTheSameLinkPath)
     options.strLinkPath = TempPath("link");
     Open(options);
     EXPECT_EQ(options.strLinkPath, m_pUnit->PortPath());
-    EXPECT_TRUE(m_pUnit->Plug());   // already plugged: nothing changes
+    EXPECT_TRUE(m_pUnit->Plug()); // already plugged: nothing changes
     EXPECT_EQ("SERIAL 12345678\r\n", Ask("serial\r"));
 
     m_pUnit->Unplug();
@@ -289,9 +296,9 @@ TEST_F(UnitTest, UnplugHangsUpTheClientAndPlugReturnsAtTheSameLinkPath)
     EXPECT_TRUE(p.revents & POLLHUP);
     char c;
     EXPECT_GE(0, read(m_fd, &c, 1));
-    struct stat st {};
-    EXPECT_NE(0, lstat(options.strLinkPath.c_str(), &st));   // gone like a device node
-    m_pUnit->Unplug();   // twice is harmless
+    struct stat st { };
+    EXPECT_NE(0, lstat(options.strLinkPath.c_str(), &st)); // gone like a device node
+    m_pUnit->Unplug();                                     // twice is harmless
 
     ASSERT_TRUE(m_pUnit->Plug());
     EXPECT_TRUE(m_pUnit->IsPlugged());
@@ -302,7 +309,7 @@ TEST_F(UnitTest, UnplugHangsUpTheClientAndPlugReturnsAtTheSameLinkPath)
 
     m_pUnit->Stop();
     EXPECT_NE(0, lstat(options.strLinkPath.c_str(), &st));
-    EXPECT_FALSE(m_pUnit->Plug());   // not started
+    EXPECT_FALSE(m_pUnit->Plug()); // not started
 }
 
 TEST_F(UnitTest, StateFilePersistsStoredSettingsAndForeignFilesAreNeverOverwritten)
@@ -317,14 +324,14 @@ TEST_F(UnitTest, StateFilePersistsStoredSettingsAndForeignFilesAreNeverOverwritt
     ASSERT_EQ(0, symlink(TempPath("victim").c_str(), strPlanted.c_str()));
     EXPECT_EQ(Accepted("set 1 apn 50%\t\xE9\r"), Ask("set 1 apn 50%\t\xE9\r"));
     EXPECT_EQ("FW OK\r\n", Ask("fw\r"));
-    struct stat st {};
+    struct stat st { };
     EXPECT_NE(0, lstat(TempPath("victim").c_str(), &st));
     unlink(strPlanted.c_str());
     close(m_fd);
     m_fd = -1;
     m_pUnit.reset();
 
-    options.settings = FactoryUnitSettings();   // the file wins over these
+    options.settings = FactoryUnitSettings(); // the file wins over these
     Open(options);
     EXPECT_EQ(L"50%\t\u00e9", m_pUnit->Settings().wwan[0].strApn);
     EXPECT_EQ(L"initial", m_pUnit->CommittedSettings().wwan[1].strApn);
@@ -351,7 +358,7 @@ TEST_F(UnitTest, StateFilePersistsStoredSettingsAndForeignFilesAreNeverOverwritt
     EXPECT_FALSE(foreign.Start(&strError));
     EXPECT_NE(std::string::npos, strError.find("not a state file"));
     foreignOptions.strStateFile.clear();
-    foreignOptions.strLinkPath = strForeign;   // a file is no link to replace
+    foreignOptions.strLinkPath = strForeign; // a file is no link to replace
     VirtualUnit foreignLink(foreignOptions);
     EXPECT_FALSE(foreignLink.Start(&strError));
     std::ifstream in(strForeign);
@@ -368,7 +375,7 @@ TEST_F(UnitTest, StateFileIsPrivate)
     VirtualUnitOptions options;
     options.strStateFile = TempPath("private-state");
     auto mode = [&options] {
-        struct stat st {};
+        struct stat st { };
         EXPECT_EQ(0, stat(options.strStateFile.c_str(), &st));
         return st.st_mode & 07777;
     };
@@ -410,8 +417,8 @@ TEST_F(UnitTest, ApiIsSafeWhileTheUnitServes)
 TEST(UnitSimProgram, ServesAtItsLinkTakesFaultOptionsAndQuitsAtEndOfInput)
 {
     const std::string strLink = TempPath("prog-link");
-    const std::string strCommand = std::string(QVL_UNIT_SIM_PATH) + " --link=" + strLink +
-                                   " --init=1.apn=internet --serial=87654321 --error-on='fw\\r'";
+    const std::string strCommand = std::string(QVL_UNIT_SIM_PATH) + " --link=" + strLink
+        + " --init=1.apn=internet --serial=87654321 --error-on='fw\\r'";
     int fdIn[2];
     ASSERT_EQ(0, pipe(fdIn));
     FILE* pOut = nullptr;
@@ -440,7 +447,7 @@ TEST(UnitSimProgram, ServesAtItsLinkTakesFaultOptionsAndQuitsAtEndOfInput)
     EXPECT_EQ(1, poll(&p, 1, 2000));
     EXPECT_TRUE(p.revents & POLLHUP);
     close(fd);
-    close(fdIn[1]);   // end of input quits
+    close(fdIn[1]); // end of input quits
     int nStatus = -1;
     EXPECT_EQ(pid, waitpid(pid, &nStatus, 0));
     EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0);

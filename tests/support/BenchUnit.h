@@ -15,7 +15,8 @@ inline UnitSettings BenchSettings()
     UnitSettings s;
     for (int n = 0; n < kWwanCount; ++n) {
         const std::wstring strNo = std::to_wstring(n + 1);
-        s.wwan[static_cast<size_t>(n)] = {L"internet.provider" + strNo, L"user" + strNo, L"password" + strNo, L"2", L"1"};
+        s.wwan[static_cast<size_t>(n)] = {L"internet.provider" + strNo, L"user" + strNo, L"password" + strNo, L"2",
+                                          L"1"};
     }
     s.wifi = {L"office-network", L"1", L"0", L"a-long-enough-passphrase"};
     return s;

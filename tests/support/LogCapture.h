@@ -35,7 +35,7 @@ protected:
         strLine.append(msg.payload.data(), msg.payload.size());
         m_lines.push_back(std::move(strLine));
     }
-    void flush_() override {}
+    void flush_() override { }
 
 private:
     std::vector<std::string> m_lines;
@@ -70,9 +70,8 @@ public:
     size_t Count(const std::string& strText)
     {
         const auto lines = Lines();
-        return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const std::string& s) {
-            return s.find(strText) != std::string::npos;
-        }));
+        return static_cast<size_t>(std::count_if(
+            lines.begin(), lines.end(), [&](const std::string& s) { return s.find(strText) != std::string::npos; }));
     }
 
 private:

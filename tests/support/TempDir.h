@@ -15,7 +15,8 @@ class TempDir {
 public:
     explicit TempDir(const char* pszPrefix = "qvl-test")
     {
-        std::string strTemplate = (std::filesystem::temp_directory_path() / (std::string(pszPrefix) + "-XXXXXX")).string();
+        std::string strTemplate =
+            (std::filesystem::temp_directory_path() / (std::string(pszPrefix) + "-XXXXXX")).string();
         if (::mkdtemp(strTemplate.data()) != nullptr)
             m_path = strTemplate;
     }

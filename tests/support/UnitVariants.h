@@ -14,8 +14,8 @@ struct UnitVariant {
     const char* pszName;
     IdentityVariant identity;
     bool bTrimEmpty;
-    const char* pszVersion;   // what is shown for the unit's version
-    const char* pszMcuId;     // and for its MCU ID
+    const char* pszVersion; // what is shown for the unit's version
+    const char* pszMcuId;   // and for its MCU ID
 };
 
 struct ReplySplit {
@@ -65,8 +65,7 @@ inline std::string VariantParamName(const ::testing::TestParamInfo<VariantParam>
     return std::string(std::get<0>(info.param).pszName) + "_" + std::get<1>(info.param).pszName;
 }
 
-#define QVL_INSTANTIATE_VARIANTS(suite)                                                                   \
-    INSTANTIATE_TEST_SUITE_P(Units, suite,                                                               \
-                             ::testing::Combine(::testing::ValuesIn(kUnitVariants),                      \
-                                                ::testing::ValuesIn(kReplySplits)),                      \
-                             VariantParamName)
+#define QVL_INSTANTIATE_VARIANTS(suite)                                                                                \
+    INSTANTIATE_TEST_SUITE_P(                                                                                          \
+        Units, suite, ::testing::Combine(::testing::ValuesIn(kUnitVariants), ::testing::ValuesIn(kReplySplits)),       \
+        VariantParamName)

@@ -30,8 +30,8 @@ std::wstring UserSid()
     std::string buf(nSize, '\0');
     std::wstring strSid;
     wchar_t* pszSid = nullptr;
-    if (GetTokenInformation(hToken, TokenUser, buf.data(), nSize, &nSize) &&
-        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buf.data())->User.Sid, &pszSid)) {
+    if (GetTokenInformation(hToken, TokenUser, buf.data(), nSize, &nSize)
+        && ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buf.data())->User.Sid, &pszSid)) {
         strSid = pszSid;
         LocalFree(pszSid);
     }
@@ -45,9 +45,9 @@ std::wstring AccessList(const fs::path& path)
     GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &nSize);
     std::string buf(nSize, '\0');
     wchar_t* pszText = nullptr;
-    if (nSize == 0 || !GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, buf.data(), nSize, &nSize) ||
-        !ConvertSecurityDescriptorToStringSecurityDescriptorW(buf.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
-                                                              &pszText, nullptr))
+    if (nSize == 0 || !GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, buf.data(), nSize, &nSize)
+        || !ConvertSecurityDescriptorToStringSecurityDescriptorW(buf.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                                 &pszText, nullptr))
         return std::wstring();
     std::wstring strText(pszText);
     LocalFree(pszText);

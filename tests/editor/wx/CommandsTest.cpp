@@ -17,12 +17,11 @@ namespace {
 
 // The exchange of a Write of SampleSettings(), as the unit must receive it.
 const char* const kSampleWrite[] = {
-    "set 1 apn apn.carrier1\r", "set 1 user user1\r", "set 1 pw pw1\r", "set 1 auth 1\r", "set 1 pdp 0\r",
-    "set 2 apn apn.carrier2\r", "set 2 user user2\r", "set 2 pw pw2\r", "set 2 auth 2\r", "set 2 pdp 1\r",
-    "set 3 apn apn.carrier3\r", "set 3 user user3\r", "set 3 pw pw3\r", "set 3 auth 0\r", "set 3 pdp 2\r",
-    "set 4 apn apn.carrier4\r", "set 4 user user4\r", "set 4 pw pw4\r", "set 4 auth 1\r", "set 4 pdp 0\r",
-    "set w ssid office\r",      "set w sec 1\r",      "set w pw_type 0\r", "set w pw secret-pass\r",
-    "fw\r",
+    "set 1 apn apn.carrier1\r", "set 1 user user1\r", "set 1 pw pw1\r",    "set 1 auth 1\r",         "set 1 pdp 0\r",
+    "set 2 apn apn.carrier2\r", "set 2 user user2\r", "set 2 pw pw2\r",    "set 2 auth 2\r",         "set 2 pdp 1\r",
+    "set 3 apn apn.carrier3\r", "set 3 user user3\r", "set 3 pw pw3\r",    "set 3 auth 0\r",         "set 3 pdp 2\r",
+    "set 4 apn apn.carrier4\r", "set 4 user user4\r", "set 4 pw pw4\r",    "set 4 auth 1\r",         "set 4 pdp 0\r",
+    "set w ssid office\r",      "set w sec 1\r",      "set w pw_type 0\r", "set w pw secret-pass\r", "fw\r",
 };
 
 bool AllPlain(TestDlg* pDlg)
@@ -137,7 +136,7 @@ TEST_F(CommandsTest, UnansweredCommitTimesOutAndKeepsTheConnection)
 TEST_F(CommandsTest, InvalidFieldShowsOnlyTheBoxSendsNothingAndFocusesTheField)
 {
     m_pDlg->Type(IDC_EDIT_APN2, "my apn");
-    m_pDlg->Type(IDC_EDIT_PASSPHRASE, "short");   // also invalid, reported later
+    m_pDlg->Type(IDC_EDIT_PASSPHRASE, "short"); // also invalid, reported later
     const std::vector<bool> flagsBefore = Flags();
 
     wxTEST_DIALOG(Click(IDC_WRITE),
@@ -278,7 +277,8 @@ TEST_F(CommandsTest, UnitLostDuringReloadFailsTheCommandThenShowsDisconnected)
             std::this_thread::sleep_for(2ms);
         m_pUnit->Unplug();
     });
-    wxTEST_DIALOG(Click(IDC_RELOAD), ExpectResult(L"Reload Result", L"Reload Failed", L"get\r", Port() + L" Disconnected."));
+    wxTEST_DIALOG(Click(IDC_RELOAD),
+                  ExpectResult(L"Reload Result", L"Reload Failed", L"get\r", Port() + L" Disconnected."));
     bDone = true;
     unplugger.join();
 

@@ -20,7 +20,8 @@
 // unexpected box open for real (that would wait for a user).
 class GTestModalHook : public wxTestingModalHook {
 public:
-    GTestModalHook(const char* pszFile, int nLine, const char* pszFunc) : wxTestingModalHook(pszFile, nLine, pszFunc) {}
+    GTestModalHook(const char* pszFile, int nLine, const char* pszFunc)
+        : wxTestingModalHook(pszFile, nLine, pszFunc) { }
 
 protected:
     int Enter(wxDialog* pDlg) override
@@ -37,7 +38,7 @@ protected:
 template <>
 class wxExpectModal<CWriteResultDlg> : public wxExpectModalBase<CWriteResultDlg> {
 public:
-    explicit wxExpectModal(std::function<void(CWriteResultDlg&)> fnCheck) : m_fnCheck(std::move(fnCheck)) {}
+    explicit wxExpectModal(std::function<void(CWriteResultDlg&)> fnCheck) : m_fnCheck(std::move(fnCheck)) { }
 
 protected:
     int OnInvoked(CWriteResultDlg* pDlg) const override
@@ -53,7 +54,7 @@ private:
 // The error box of the form's validation with exactly this text.
 class ExpectValidationBox : public wxExpectModalBase<wxMessageDialog, ExpectValidationBox> {
 public:
-    explicit ExpectValidationBox(std::wstring strText) : m_strText(std::move(strText)) {}
+    explicit ExpectValidationBox(std::wstring strText) : m_strText(std::move(strText)) { }
 
 protected:
     int OnInvoked(wxMessageDialog* pDlg) const override;

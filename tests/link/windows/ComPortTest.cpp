@@ -113,7 +113,8 @@ TEST_F(ComPort, HoldsThePortAlone)
     if (IsSkipped())
         return;
     if (RunningUnderWine())
-        GTEST_SKIP() << "Wine lets a second opener have a serial device that is already open; Windows' drivers refuse it";
+        GTEST_SKIP()
+            << "Wine lets a second opener have a serial device that is already open; Windows' drivers refuse it";
     const std::wstring strPort = m_strPort;
     LogCapture log;
     TestSession session, second;

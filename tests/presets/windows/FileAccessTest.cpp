@@ -24,7 +24,8 @@ std::string ReadAll(const fs::path& path)
 
 class ScratchDir {
 public:
-    ScratchDir() : m_path(fs::temp_directory_path() / (L"qvl-test-\u00e9\u65e5-" + std::to_wstring(GetCurrentProcessId())))
+    ScratchDir()
+        : m_path(fs::temp_directory_path() / (L"qvl-test-\u00e9\u65e5-" + std::to_wstring(GetCurrentProcessId())))
     {
         fs::create_directories(m_path);
     }

@@ -40,8 +40,8 @@ public:
     FileLoadDriver& operator=(const FileLoadDriver&) = delete;
 
     std::array<bool, kGroupCount> bOpenedWith{};
-    bool bShown = false;     // the dialog came up with its check buttons
-    bool bAnswered = false;  // the path was typed and Enter pressed
+    bool bShown = false;    // the dialog came up with its check buttons
+    bool bAnswered = false; // the path was typed and Enter pressed
 
 protected:
     int Enter(wxDialog* pDlg) override
@@ -51,7 +51,7 @@ protected:
             m_start = std::chrono::steady_clock::now();
             m_timer.Start(20);
         }
-        return wxID_NONE;   // shown for real
+        return wxID_NONE; // shown for real
     }
     void Exit(wxDialog* pDlg) override
     {
@@ -171,7 +171,7 @@ struct MessageSeen {
 };
 class ExpectMessage : public wxExpectModalBase<wxMessageDialog, ExpectMessage> {
 public:
-    explicit ExpectMessage(MessageSeen* pSeen) : m_pSeen(pSeen) {}
+    explicit ExpectMessage(MessageSeen* pSeen) : m_pSeen(pSeen) { }
 
 protected:
     int OnInvoked(wxMessageDialog* pMsgDlg) const override
@@ -269,8 +269,8 @@ protected:
         WifiSettings wifi;
         bool operator==(const Snapshot& o) const
         {
-            return texts == o.texts && selections == o.selections && marks == o.marks && profiles == o.profiles &&
-                   wifi == o.wifi;
+            return texts == o.texts && selections == o.selections && marks == o.marks && profiles == o.profiles
+                && wifi == o.wifi;
         }
     };
     Snapshot Take() const
@@ -297,8 +297,9 @@ protected:
 TEST_F(PresetWindowTest, LoadPresetShowsTheFileInItsGroupAndMarksOnlyThatGroup)
 {
     ShowSample();
-    WriteFile("cell.wwan", "[WWAN]\r\nAPN=loaded.apn\r\nUSERNAME=alice\r\nPASSWORD=s3cret\r\nAUTHTYPE=2\r\n"
-                           "PDPTYPE=1\r\n");
+    WriteFile("cell.wwan",
+              "[WWAN]\r\nAPN=loaded.apn\r\nUSERNAME=alice\r\nPASSWORD=s3cret\r\nAUTHTYPE=2\r\n"
+              "PDPTYPE=1\r\n");
     m_pLog->Clear();
 
     wxTEST_DIALOG(Click(IDC_LOADPRESET2), wxExpectModal<wxFileDialog>(Path("cell.wwan")));
@@ -331,8 +332,8 @@ TEST_F(PresetWindowTest, WifiLoadPresetReplacesOutOfRangeValuesAndMarksWifi)
 
     EXPECT_EQ(m_pDlg->Text(IDC_EDIT_SSID), "cafe net");
     EXPECT_EQ(m_pDlg->Text(IDC_EDIT_PASSPHRASE), "pa ss");
-    EXPECT_EQ(m_pDlg->Combo(IDC_COMBO_SECURITY)->GetStringSelection(), "WPA2-PSK (AES)");  // absent key
-    EXPECT_EQ(m_pDlg->Combo(IDC_COMBO_KEYFORMAT)->GetStringSelection(), "ASCII");          // 2 replaced
+    EXPECT_EQ(m_pDlg->Combo(IDC_COMBO_SECURITY)->GetStringSelection(), "WPA2-PSK (AES)"); // absent key
+    EXPECT_EQ(m_pDlg->Combo(IDC_COMBO_KEYFORMAT)->GetStringSelection(), "ASCII");         // 2 replaced
     EXPECT_EQ(m_pDlg->Caption(kWifiGroup), "Wi-Fi (Changed)");
     EXPECT_TRUE(IsHeavy(m_pDlg->GetDlgItem(IDC_GROUP_WIFI)));
     EXPECT_EQ(Marks(), (std::array<bool, kGroupCount>{false, false, false, false, true}));
@@ -406,7 +407,7 @@ TEST_F(PresetWindowTest, WwanPresetSavedFromOneGroupLoadsIntoAnotherUnchanged)
     const auto marksBeforeSave = Marks();
 
     wxTEST_DIALOG(Click(IDC_SAVEPRESET1), wxExpectModal<wxFileDialog>(Path("one.wwan")));
-    EXPECT_EQ(Marks(), marksBeforeSave);   // saving touches no mark
+    EXPECT_EQ(Marks(), marksBeforeSave); // saving touches no mark
     const std::string strFile = ReadFile("one.wwan");
     EXPECT_EQ(strFile.find("[WWAN]"), 0u) << strFile;
     EXPECT_EQ(strFile.find("[WWAN1]"), std::string::npos) << strFile;
@@ -453,8 +454,8 @@ TEST_F(PresetWindowTest, WwanPresetSavedIntoAnAllFileKeepsItsSections)
     const std::string strFile = ReadFile("set.all");
     for (const char* pszSection : {"[WWAN1]", "[WWAN2]", "[WWAN3]", "[WWAN4]", "[Wi-Fi]", "[WWAN]"})
         EXPECT_NE(strFile.find(pszSection), std::string::npos) << pszSection << "\n" << strFile;
-    EXPECT_NE(strFile.find("APN=second.apn"), std::string::npos) << strFile;   // WWAN2 as File > Save left it
-    EXPECT_NE(strFile.find("APN=changed.apn"), std::string::npos) << strFile;  // the new WWAN section
+    EXPECT_NE(strFile.find("APN=second.apn"), std::string::npos) << strFile;  // WWAN2 as File > Save left it
+    EXPECT_NE(strFile.find("APN=changed.apn"), std::string::npos) << strFile; // the new WWAN section
 }
 
 TEST_F(PresetWindowTest, EveryDialogOffersItsKindAndNeverInsists)
@@ -539,7 +540,7 @@ TEST_F(PresetWindowTest, FileLoadWithOnlyWifiCheckedNeedsNoWwanSection)
 TEST_F(PresetWindowTest, FileLoadIsAllOrNothing)
 {
     ShowSample();
-    m_pDlg->Type(IDC_EDIT_APN4, "typed");   // a mark of the user's own stays
+    m_pDlg->Type(IDC_EDIT_APN4, "typed"); // a mark of the user's own stays
     WriteFile("partial.all", "[WWAN1]\nAPN=file1\n[WWAN2]\nAPN=file2\n[WWAN3]\nAPN=file3\n[wi-fi]\nSSID=case\n");
     const Snapshot before = Take();
 
@@ -603,7 +604,7 @@ TEST_F(PresetWindowTest, FileSaveWritesEveryGroupAsTheFormHoldsIt)
         m_pDlg->SetWwanProfile(nNo, WwanProfile{});
     m_pDlg->SetWifiSettings(WifiSettings{});
     m_pDlg->ShowAllGroups();
-    wxTEST_DIALOG(Menu(ID_FILE_LOAD), wxExpectModal<wxFileDialog>(Path("all.all")));   // all checked, as it opens
+    wxTEST_DIALOG(Menu(ID_FILE_LOAD), wxExpectModal<wxFileDialog>(Path("all.all"))); // all checked, as it opens
     const Snapshot loaded = Take();
     EXPECT_EQ(loaded.texts, saved.texts);
     // AUTHTYPE=-1 reads back as the default, as a preset file's out-of-range value does.
@@ -622,8 +623,8 @@ TEST_F(PresetWindowTest, SaveIntoAMissingFolderIsReportedAndLogged)
     MessageSeen seen;
     wxTEST_DIALOG(Click(IDC_SAVEPRESET1), wxExpectModal<wxFileDialog>(strTarget), ExpectMessage(&seen));
 
-    EXPECT_EQ(seen.strMessage, "The preset could not be saved to\n" + wxString::FromUTF8(strTarget) +
-                                   "\n\nNo such file or directory");
+    EXPECT_EQ(seen.strMessage,
+              "The preset could not be saved to\n" + wxString::FromUTF8(strTarget) + "\n\nNo such file or directory");
     EXPECT_EQ(seen.strCaption, "Orra QVL Utility");
     EXPECT_TRUE(seen.nStyle & wxICON_ERROR);
     EXPECT_GE(m_pLog->Count("[error]"), 1u);
@@ -662,11 +663,12 @@ TEST_F(PresetWindowTest, ValueWithALineBreakIsRefusedBeforeAnythingIsWritten)
 
     MessageSeen allSeen, oneSeen;
     wxTEST_DIALOG(Menu(ID_FILE_SAVE), wxExpectModal<wxFileDialog>(Path("good.all")), ExpectMessage(&allSeen));
-    EXPECT_EQ(ReadFile("good.all"), strGood);   // not even WWAN1, before the faulty group
+    EXPECT_EQ(ReadFile("good.all"), strGood); // not even WWAN1, before the faulty group
     EXPECT_NE(allSeen.strMessage.find("PASSWORD"), wxString::npos) << allSeen.strMessage;
     EXPECT_NE(allSeen.strMessage.find("WWAN3"), wxString::npos) << allSeen.strMessage;
-    EXPECT_TRUE(m_pLog->Has("[error] Save All Preset Failed [" + Path("good.all") +
-                            "] The value of PASSWORD in WWAN3 holds a line break, which a preset file cannot store."));
+    EXPECT_TRUE(
+        m_pLog->Has("[error] Save All Preset Failed [" + Path("good.all")
+                    + "] The value of PASSWORD in WWAN3 holds a line break, which a preset file cannot store."));
 
     wxTEST_DIALOG(Click(IDC_SAVEPRESET3), wxExpectModal<wxFileDialog>(Path("three.wwan")), ExpectMessage(&oneSeen));
     EXPECT_FALSE(Exists("three.wwan"));

@@ -14,8 +14,8 @@ namespace {
 
 void FailOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& msg)
 {
-    ADD_FAILURE_AT(file.utf8_str(), line) << "wx assertion in " << func.utf8_str() << ": " << cond.utf8_str() << " "
-                                          << msg.utf8_str();
+    ADD_FAILURE_AT(file.utf8_str(), line)
+        << "wx assertion in " << func.utf8_str() << ": " << cond.utf8_str() << " " << msg.utf8_str();
 }
 
 class TestApp : public wxApp {
@@ -54,7 +54,7 @@ int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
     if (::testing::GTEST_FLAG(list_tests))
-        return RUN_ALL_TESTS();   // the listing needs no window system
+        return RUN_ALL_TESTS(); // the listing needs no window system
     // The toolkit's dialogs keep settings (the file dialog's last folder and
     // view): in memory, not in the user's settings.
     ::setenv("GSETTINGS_BACKEND", "memory", 1);

@@ -26,7 +26,8 @@
 #include "support/TempDir.h"
 
 // Records built field by field, in the records' field order.
-inline WwanProfile Profile(const wchar_t* apn, const wchar_t* user, const wchar_t* pw, const wchar_t* pdp, const wchar_t* auth)
+inline WwanProfile Profile(const wchar_t* apn, const wchar_t* user, const wchar_t* pw, const wchar_t* pdp,
+                           const wchar_t* auth)
 {
     WwanProfile p;
     p.strApn = apn;
@@ -75,7 +76,7 @@ protected:
         ADD_FAILURE_AT(m_pszFile, m_nLine) << "a modal dialog was shown: \"" << pDlg->GetTitle().utf8_str() << "\"";
         return wxID_CANCEL;
     }
-    void Exit(wxDialog*) override {}
+    void Exit(wxDialog*) override { }
 
 private:
     const char* m_pszFile;
@@ -83,10 +84,10 @@ private:
 };
 
 // Runs code and fails the test if it shows any modal dialog.
-#define EXPECT_NO_DIALOG(code)                                                  \
-    {                                                                          \
-        NoDialogHook qvl_no_dialog(__FILE__, __LINE__);                        \
-        code;                                                                  \
+#define EXPECT_NO_DIALOG(code)                                                                                         \
+    {                                                                                                                  \
+        NoDialogHook qvl_no_dialog(__FILE__, __LINE__);                                                                \
+        code;                                                                                                          \
     }
 
 class TestDlg : public CQVLUtilityDlg {
@@ -141,7 +142,7 @@ protected:
         m_pDlg = new TestDlg;
         m_pDlg->SetSysfsRoot(m_strDir + "/no-sysfs");
         m_pDlg->OnInitDialog(CommandLine());
-        m_pDlg->m_timer.Stop();   // the tests drive the window themselves
+        m_pDlg->m_timer.Stop(); // the tests drive the window themselves
         m_pLog = std::make_unique<LogCapture>();
     }
 

@@ -21,14 +21,22 @@ namespace {
 unsigned long KeySymOf(int nKey)
 {
     switch (nKey) {
-    case WXK_TAB: return XK_Tab;
-    case WXK_RETURN: return XK_Return;
-    case WXK_ESCAPE: return XK_Escape;
-    case WXK_SPACE: return XK_space;
-    case WXK_BACK: return XK_BackSpace;
-    case WXK_DOWN: return XK_Down;
-    case WXK_UP: return XK_Up;
-    default: break;
+    case WXK_TAB:
+        return XK_Tab;
+    case WXK_RETURN:
+        return XK_Return;
+    case WXK_ESCAPE:
+        return XK_Escape;
+    case WXK_SPACE:
+        return XK_space;
+    case WXK_BACK:
+        return XK_BackSpace;
+    case WXK_DOWN:
+        return XK_Down;
+    case WXK_UP:
+        return XK_Up;
+    default:
+        break;
     }
     // Latin-1 characters are their own key symbols; letters by their lower case.
     if (nKey >= 'A' && nKey <= 'Z')
@@ -38,7 +46,9 @@ unsigned long KeySymOf(int nKey)
 
 } // namespace
 
-XInput::XInput() : m_pDisplay(XOpenDisplay(nullptr)) {}
+XInput::XInput() : m_pDisplay(XOpenDisplay(nullptr))
+{
+}
 
 XInput::~XInput()
 {

@@ -25,8 +25,8 @@ public:
     void Key(int nKey, int nMods = 0);
     // Types the ASCII text key by key (Shift where the character needs it).
     void Text(const std::string& str);
-    void MoveTo(const wxPoint& pt);   // screen coordinates
-    void Click();                     // left button at the pointer
+    void MoveTo(const wxPoint& pt); // screen coordinates
+    void Click();                   // left button at the pointer
     // Waits until every event sent so far has been handled (see above).
     void Settle();
 
