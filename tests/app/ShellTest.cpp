@@ -18,6 +18,7 @@
 #include "app/InstanceGuard.h"
 #include "support/wx/UiTestSupport.h"
 #include "support/BuildPaths.h"
+#include "support/UtilityProcess.h"
 
 namespace {
 
@@ -82,61 +83,6 @@ bool FileExists(const std::string& strPath)
     return ::stat(strPath.c_str(), &st) == 0;
 }
 
-// The real utility, started in its own directory with its own runtime
-// directory; killed (by its pid) if still running at the end.
-class UtilityProcess {
-public:
-    explicit UtilityProcess(const std::string& strDir)
-    {
-        const std::string strCommand = "cd '" + strDir + "' && XDG_RUNTIME_DIR='" + strDir + "' exec '"
-            + QVL_UTILITY_BINARY + "' --port=" + strDir + "/no-such-port";
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::execl("/bin/sh", "sh", "-c", strCommand.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-    }
-    ~UtilityProcess()
-    {
-        if (m_pid > 0 && !m_bReaped) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
-    pid_t Pid() const { return m_pid; }
-    bool Exited()
-    {
-        if (m_bReaped)
-            return true;
-        int nStatus = 0;
-        if (::waitpid(m_pid, &nStatus, WNOHANG) == m_pid)
-            m_bReaped = true;
-        return m_bReaped;
-    }
-    void Kill()
-    {
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, nullptr, 0);
-        m_bReaped = true;
-    }
-
-private:
-    pid_t m_pid = -1;
-    bool m_bReaped = false;
-};
-
-std::string RunCommand(const std::string& strCommand)
-{
-    std::string strOut;
-    if (FILE* p = ::popen(strCommand.c_str(), "r")) {
-        char buf[256];
-        while (std::fgets(buf, sizeof buf, p))
-            strOut += buf;
-        ::pclose(p);
-    }
-    return strOut;
-}
-
 } // namespace
 
 TEST_F(WindowTest, AboutMenuShowsTheAboutBox)
@@ -183,7 +129,7 @@ TEST(InstanceGuard, ASecondCopyIsRefusedAndADeadCopyLeavesNoGuard)
     const std::string strLock = strDir + "/QVLUtility.exe";
 
     {
-        UtilityProcess first(strDir);
+        UtilityProcess first(QVL_UTILITY_BINARY, strDir, "--port=" + strDir + "/no-such-port");
         ASSERT_TRUE(WaitFor([&] { return FileExists(strLock) || first.Exited(); }));
         ASSERT_FALSE(first.Exited());
 
@@ -194,10 +140,7 @@ TEST(InstanceGuard, ASecondCopyIsRefusedAndADeadCopyLeavesNoGuard)
         EXPECT_FALSE(bAcquired);
 
         // The first copy's window is up, and Esc ends that process.
-        std::string strWindow = RunCommand("timeout 20 xdotool search --all --sync --onlyvisible --pid "
-                                           + std::to_string(first.Pid()) + " --name 'Orra QVL Utility' | head -1");
-        while (!strWindow.empty() && (strWindow.back() == '\n' || strWindow.back() == ' '))
-            strWindow.pop_back();
+        const std::string strWindow = first.Window();
         ASSERT_FALSE(strWindow.empty());
         RunCommand("timeout 10 xdotool windowfocus --sync " + strWindow + " key Escape");
         EXPECT_TRUE(WaitFor([&] { return first.Exited(); }));
@@ -207,7 +150,7 @@ TEST(InstanceGuard, ASecondCopyIsRefusedAndADeadCopyLeavesNoGuard)
     {
         // A copy that dies without cleaning up leaves its lock behind; the
         // next start takes it over.
-        UtilityProcess crashed(strDir);
+        UtilityProcess crashed(QVL_UTILITY_BINARY, strDir, "--port=" + strDir + "/no-such-port");
         ASSERT_TRUE(WaitFor([&] { return FileExists(strLock) || crashed.Exited(); }));
         crashed.Kill();
         EXPECT_TRUE(FileExists(strLock));
