@@ -4,6 +4,7 @@
 // display-free CQVLSession it derives from; this class glues them to the form.
 
 #include <array>
+#include <vector>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -84,6 +85,10 @@ public:
     // After a read: clears every change mark and shows every group from the
     // records, without counting it as the user's change.
     void RefreshForm();
+    // Shows the groups from the settings, each group's "(Changed)" flag set to
+    // bChanged first (its caption is drawn from it); the edit events that
+    // showing them raises do not mark them changed.
+    void ShowGroups(const std::vector<int>& groups, bool bChanged);
 
     // ---- Presets -----------------------------------------------------------
     void OnBnClickedLoadpreset1(wxCommandEvent& event);

@@ -23,14 +23,24 @@ void ShowResult(wxWindow* pParent, const std::wstring& strTitle, const std::wstr
 
 void CQVLUtilityDlg::RefreshForm()
 {
-    // Each flag is cleared before its group is shown: showing the group
-    // redraws its caption from the flag.
-    m_bChangeByCode = true;
-    for (int nNo = 0; nNo < kGroupCount; ++nNo) {
-        m_bChanged[static_cast<size_t>(nNo)] = false;
+    ShowGroups({0, 1, 2, 3, kWifiGroup}, false);
+}
+
+void CQVLUtilityDlg::ShowGroups(const std::vector<int>& groups, bool bChanged)
+{
+    // Set while the groups are shown, also if showing one throws.
+    class ChangeByCode {
+    public:
+        explicit ChangeByCode(bool& bFlag) : m_bFlag(bFlag) { m_bFlag = true; }
+        ~ChangeByCode() { m_bFlag = false; }
+
+    private:
+        bool& m_bFlag;
+    } guard(m_bChangeByCode);
+    for (int nNo : groups) {
+        m_bChanged[static_cast<size_t>(nNo)] = bChanged;
         SetDataToGroup(nNo);
     }
-    m_bChangeByCode = false;
 }
 
 void CQVLUtilityDlg::OnBnClickedErase(wxCommandEvent&)

@@ -167,10 +167,7 @@ void CQVLUtilityDlg::LoadWwanPreset(int nNo)
             ShowLoadError(this, strPath, PresetError());
         return;
     }
-    m_bChangeByCode = true;
-    m_bChanged[static_cast<size_t>(nNo)] = true;
-    SetDataToGroup(nNo);
-    m_bChangeByCode = false;
+    ShowGroups({nNo}, true);
 }
 
 void CQVLUtilityDlg::OnBnClickedLoadpreset5(wxCommandEvent&)
@@ -186,10 +183,7 @@ void CQVLUtilityDlg::OnBnClickedLoadpreset5(wxCommandEvent&)
             ShowLoadError(this, strPath, PresetError());
         return;
     }
-    m_bChangeByCode = true;
-    m_bChanged[kWifiGroup] = true;
-    SetDataToGroup(kWifiGroup);
-    m_bChangeByCode = false;
+    ShowGroups({kWifiGroup}, true);
 }
 
 void CQVLUtilityDlg::SaveWwanPreset(int nNo)
@@ -258,14 +252,12 @@ void CQVLUtilityDlg::OnFileLoad(wxCommandEvent&)
         return;
     }
 
-    m_bChangeByCode = true;
+    std::vector<int> loaded;
     for (int nNo = 0; nNo < kGroupCount; ++nNo) {
-        if (!bChecked[static_cast<size_t>(nNo)])
-            continue;
-        m_bChanged[static_cast<size_t>(nNo)] = true;
-        SetDataToGroup(nNo);
+        if (bChecked[static_cast<size_t>(nNo)])
+            loaded.push_back(nNo);
     }
-    m_bChangeByCode = false;
+    ShowGroups(loaded, true);
 }
 
 void CQVLUtilityDlg::OnFileSave(wxCommandEvent&)
