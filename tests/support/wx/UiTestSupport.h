@@ -119,15 +119,7 @@ public:
         Combo(nId)->GetEventHandler()->ProcessEvent(event);
     }
     // Fills the form from the records as the program does.
-    void ShowAllGroups()
-    {
-        m_bChangeByCode = true;
-        for (int nNo = 0; nNo < kGroupCount; ++nNo) {
-            m_bChanged[static_cast<size_t>(nNo)] = false;
-            SetDataToGroup(nNo);
-        }
-        m_bChangeByCode = false;
-    }
+    void ShowAllGroups() { RefreshForm(); }
 };
 
 class WindowTest : public ::testing::Test {
