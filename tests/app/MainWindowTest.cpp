@@ -10,6 +10,7 @@
 #include <wx/stattext.h>
 
 #include "core/Version.h"
+#include "support/FileBytes.h"
 #include "support/wx/UiTestSupport.h"
 
 namespace {
@@ -63,8 +64,7 @@ TEST_F(WindowTest, InitialisationLogsInOrderIntoTheFile)
 {
     m_pLog.reset(); // back to the file logger of the window
     spdlog::default_logger()->flush();
-    std::ifstream in(m_strDir + "/Orra_QVL_Utility_log.txt");
-    const std::string strLog((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string strLog = ReadBytes(m_strDir + "/Orra_QVL_Utility_log.txt");
     const size_t nStart = strLog.find(std::string("[info] QVLUtility Ver.") + kVersionText + " Start..");
     const size_t nDisconnect = strLog.find("[info] CQVLUtilityDlg::DisplayQvlInfo: disconnect");
     const size_t nGroup5 = strLog.find("[debug] CQVLUtilityDlg::EnableGroupUI nNo:5");

@@ -19,6 +19,7 @@
 #include "support/wx/UiTestSupport.h"
 #include "support/BuildPaths.h"
 #include "support/UtilityProcess.h"
+#include "support/WaitFor.h"
 
 namespace {
 
@@ -62,19 +63,6 @@ void SendKey(wxWindow* pWindow, int nKey)
     event.SetEventObject(pWindow);
     wxWindow* pTop = wxGetTopLevelParent(pWindow);
     pTop->GetEventHandler()->ProcessEvent(event);
-}
-
-// Waits for a condition, up to a bound, re-checking every few milliseconds.
-template <class Pred>
-bool WaitFor(Pred pred, std::chrono::milliseconds bound = std::chrono::seconds(20))
-{
-    const auto end = std::chrono::steady_clock::now() + bound;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
 }
 
 bool FileExists(const std::string& strPath)

@@ -17,12 +17,6 @@
 
 namespace {
 
-std::string ReadFile(const std::string& strPath)
-{
-    std::ifstream in(strPath, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 bool Exists(const std::string& strPath)
 {
     struct stat st;
@@ -119,7 +113,7 @@ TEST_F(LoggingSetup, WritesStartLineAtInfoAndDropsDebugWithoutTheOption)
     spdlog::info("{} SetTimer:{}", "CQVLUtilityDlg::OnInitDialog", 1);
     spdlog::default_logger()->flush();
 
-    const std::string strLog = ReadFile(Path(kLogFileName));
+    const std::string strLog = ReadBytes(Path(kLogFileName));
     EXPECT_NE(strLog.find(std::string("] [logger] [info] QVLUtility Ver.") + kVersionText + " Start..\n"),
               std::string::npos)
         << strLog;
@@ -133,7 +127,7 @@ TEST_F(LoggingSetup, DebugLinesWithTheOptionAndErrorsReachTheFileAtOnce)
     spdlog::debug("{}", "CQVLUtilityDlg::OnFileExit");
     spdlog::error("InitSerial Failure.");
     // No explicit flush: an error is flushed as it is logged, with the lines before it.
-    const std::string strLog = ReadFile(Path(kLogFileName));
+    const std::string strLog = ReadBytes(Path(kLogFileName));
     EXPECT_NE(strLog.find("[debug] CQVLUtilityDlg::OnFileExit\n"), std::string::npos) << strLog;
     EXPECT_NE(strLog.find("[error] InitSerial Failure.\n"), std::string::npos) << strLog;
 }
@@ -143,7 +137,7 @@ TEST_F(LoggingSetup, WideValuesAreWrittenAsUtf8)
     SetupLogging("qvl-utility");
     spdlog::info("Display WWAN {} APN {}", 1, ToUtf8(L"\u30A4\u30F3\u30BF\u30FC\u30CD\u30C3\u30C8"));
     spdlog::default_logger()->flush();
-    EXPECT_NE(ReadFile(Path(kLogFileName)).find("Display WWAN 1 APN \xE3\x82\xA4\xE3\x83\xB3\xE3\x82\xBF"),
+    EXPECT_NE(ReadBytes(Path(kLogFileName)).find("Display WWAN 1 APN \xE3\x82\xA4\xE3\x83\xB3\xE3\x82\xBF"),
               std::string::npos);
 }
 
@@ -156,7 +150,7 @@ TEST_F(LoggingSetup, ASecondRunAppendsAfterTheFirst)
     spdlog::info("second run");
     spdlog::default_logger()->flush();
 
-    const std::string strLog = ReadFile(Path(kLogFileName));
+    const std::string strLog = ReadBytes(Path(kLogFileName));
     EXPECT_EQ(CountOf(strLog, std::string("QVLUtility Ver.") + kVersionText + " Start.."), 2u);
     const size_t nFirst = strLog.find("first run");
     const size_t nSecondStart = strLog.rfind(std::string("QVLUtility Ver.") + kVersionText + " Start..");
@@ -174,13 +168,13 @@ TEST_F(LoggingSetup, AFullFileIsNotRotatedOnOpenButOnTheNextLineThatOverflows)
     SetupLogging("qvl-utility");
     spdlog::default_logger()->flush();
     EXPECT_FALSE(Exists(Path("Orra_QVL_Utility_log.1.txt")));
-    EXPECT_EQ(ReadFile(Path(kLogFileName)).rfind("old run\n", 0), 0u);
+    EXPECT_EQ(ReadBytes(Path(kLogFileName)).rfind("old run\n", 0), 0u);
 
     spdlog::info("{}", std::string(400, 'y'));
     spdlog::default_logger()->flush();
     ASSERT_TRUE(Exists(Path("Orra_QVL_Utility_log.1.txt")));
-    EXPECT_EQ(ReadFile(Path("Orra_QVL_Utility_log.1.txt")).rfind("old run\n", 0), 0u);
-    EXPECT_NE(ReadFile(Path(kLogFileName)).find(std::string(400, 'y')), std::string::npos);
+    EXPECT_EQ(ReadBytes(Path("Orra_QVL_Utility_log.1.txt")).rfind("old run\n", 0), 0u);
+    EXPECT_NE(ReadBytes(Path(kLogFileName)).find(std::string(400, 'y')), std::string::npos);
 }
 
 TEST_F(LoggingSetup, RotationKeepsThreeFilesOfAtMostFiveMebibytes)
@@ -211,9 +205,9 @@ TEST_F(LoggingSetup, RotationKeepsThreeFilesOfAtMostFiveMebibytes)
         EXPECT_EQ(ModeOf(Path(pszName)), 0600u) << pszName;
     for (const char* pszName : {"Orra_QVL_Utility_log.txt", "Orra_QVL_Utility_log.1.txt", "Orra_QVL_Utility_log.2.txt",
                                 "Orra_QVL_Utility_log.3.txt"})
-        EXPECT_EQ(ReadFile(Path(pszName)).find("first line of all"), std::string::npos) << pszName;
+        EXPECT_EQ(ReadBytes(Path(pszName)).find("first line of all"), std::string::npos) << pszName;
     // The newest line is in the current file.
-    EXPECT_NE(ReadFile(Path(kLogFileName)).find(std::to_string(5 * 5300 - 1) + " zzz"), std::string::npos);
+    EXPECT_NE(ReadBytes(Path(kLogFileName)).find(std::to_string(5 * 5300 - 1) + " zzz"), std::string::npos);
 }
 
 TEST_F(LoggingSetup, FallsBackToTheStateDirectoryWhenTheCurrentOneIsUnusable)
@@ -227,9 +221,9 @@ TEST_F(LoggingSetup, FallsBackToTheStateDirectoryWhenTheCurrentOneIsUnusable)
     EXPECT_EQ(SetupLogging("qvl-utility"), strExpected);
     EXPECT_EQ(LogFallbackDirectory(), m_strDir + "/state/qvl-utility");
     spdlog::error("{} {}", "CQVLUtilityDlg::OnBnClickedWrite", "/dev/ttyACM0 Write Error.");
-    EXPECT_NE(ReadFile(strExpected).find(std::string("QVLUtility Ver.") + kVersionText + " Start.."),
+    EXPECT_NE(ReadBytes(strExpected).find(std::string("QVLUtility Ver.") + kVersionText + " Start.."),
               std::string::npos);
-    EXPECT_NE(ReadFile(strExpected).find("/dev/ttyACM0 Write Error."), std::string::npos);
+    EXPECT_NE(ReadBytes(strExpected).find("/dev/ttyACM0 Write Error."), std::string::npos);
 }
 
 TEST_F(LoggingSetup, KeepsRunningWithoutAFileWhenNoDirectoryIsUsable)
@@ -269,7 +263,7 @@ TEST_F(LoggingSetup, ANewFileIsPrivateAndTheUsersOwnFilesAreMadePrivate)
     spdlog::default_logger()->flush();
     EXPECT_EQ(ModeOf(Path(kLogFileName)), 0600u);
     EXPECT_EQ(ModeOf(Path("Orra_QVL_Utility_log.2.txt")), 0600u);
-    EXPECT_NE(ReadFile(Path(kLogFileName)).find("second run"), std::string::npos);
+    EXPECT_NE(ReadBytes(Path(kLogFileName)).find("second run"), std::string::npos);
 }
 
 // Another account's files where the log would go, as in a shared folder:
@@ -312,7 +306,7 @@ TEST_F(LoggingSetup, AnotherUsersFileIsNeitherWrittenNorChanged)
         spdlog::shutdown();
 
         EXPECT_EQ(strUsed, m_strDir + "/state/qvl-utility/" + kLogFileName) << pszCase;
-        EXPECT_NE(ReadFile(strUsed).find("password secret"), std::string::npos) << pszCase;
+        EXPECT_NE(ReadBytes(strUsed).find("password secret"), std::string::npos) << pszCase;
         EXPECT_EQ(CountOf(strErr, "\n"), 1u) << strErr;
         EXPECT_NE(strErr.find("logging to " + strUsed), std::string::npos) << strErr;
         struct stat stAfter;
@@ -341,8 +335,8 @@ TEST_F(LoggingSetup, ALinkAtTheLogPathIsNotFollowedAndTheFallbackIsUsed)
     spdlog::error("password {}", "secret");
 
     EXPECT_EQ(strUsed, m_strDir + "/state/qvl-utility/" + kLogFileName);
-    EXPECT_NE(ReadFile(strUsed).find("password secret"), std::string::npos);
-    EXPECT_EQ(ReadFile(strTheirs), "their data\n");
+    EXPECT_NE(ReadBytes(strUsed).find("password secret"), std::string::npos);
+    EXPECT_EQ(ReadBytes(strTheirs), "their data\n");
     struct stat st;
     ASSERT_EQ(::lstat(Path(kLogFileName).c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));

@@ -20,6 +20,7 @@
 
 #include "core/QVLSession.h"
 #include "support/LogCapture.h"
+#include "support/WaitFor.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -29,18 +30,6 @@ namespace {
 double SecondsSince(Clock::time_point t0)
 {
     return std::chrono::duration<double>(Clock::now() - t0).count();
-}
-
-template <class Pred>
-bool WaitFor(Pred pred, std::chrono::milliseconds limit = 3000ms)
-{
-    const auto end = Clock::now() + limit;
-    while (!pred()) {
-        if (Clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
 }
 
 // The unit's end of a pseudo-terminal. Once started, it answers every command

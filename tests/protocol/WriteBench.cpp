@@ -53,12 +53,6 @@ bool MinimalExchange(int fd, const std::string& strLine)
     return strReply != "ERROR\r\n";
 }
 
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char** argv)

@@ -90,12 +90,6 @@ int MinimalClient(const std::string& strPort)
     return 0;
 }
 
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 // Runs the program nRuns times; the median time in milliseconds, or -1 when a
 // run failed.
 double TimeRuns(const std::string& strProgram, const std::vector<std::string>& args, const std::string& strDir,

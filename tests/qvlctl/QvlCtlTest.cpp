@@ -22,6 +22,7 @@
 #include "support/UnitVariants.h"
 #include "support/ProcessRun.h"
 #include "support/BuildPaths.h"
+#include "support/WaitFor.h"
 
 namespace {
 
@@ -413,15 +414,12 @@ TEST_F(QvlCtlTest, PresetIsReadOnceByTheBytesOfItsName)
     std::thread ctl([&] {
         run = Ctl({"--port=" + fast.PortPath(), "--port=" + slow.PortPath(), "--all", "write", strPath});
     });
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    auto gotGet = [&fast] {
+    WaitFor([&fast] {
         for (const std::string& strLine : fast.ReceivedLines())
             if (strLine == "get\r")
                 return true;
         return false;
-    };
-    while (!gotGet() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    });
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     WriteBytes(m_dir.Path("line.new"), SampleFile("APN=internet.telekom", "APN=new.content"));
     ASSERT_EQ(std::rename(m_dir.Path("line.new").c_str(), strPath.c_str()), 0);

@@ -19,6 +19,7 @@
 
 #include "sim/VirtualUnit.h"
 #include "support/BuildPaths.h"
+#include "support/FileBytes.h"
 
 using namespace std::chrono;
 
@@ -361,9 +362,7 @@ TEST_F(UnitTest, StateFilePersistsStoredSettingsAndForeignFilesAreNeverOverwritt
     foreignOptions.strLinkPath = strForeign; // a file is no link to replace
     VirtualUnit foreignLink(foreignOptions);
     EXPECT_FALSE(foreignLink.Start(&strError));
-    std::ifstream in(strForeign);
-    std::string strText((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ("my notes\n", strText);
+    EXPECT_EQ("my notes\n", ReadBytes(strForeign));
     std::system(("rm -rf '" + strDir + "' '" + TempPath("state") + "'").c_str());
 }
 

@@ -1,8 +1,10 @@
 #pragma once
-// What the write benchmarks put on the virtual unit and send to it. The set
+// What the write benchmarks put on the virtual unit and send to it, and how
+// they sum up their times. The set
 // lines are spelled out here rather than taken from the program's own field
 // table, so the minimal clients stay independent of the code they time.
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -41,4 +43,11 @@ inline std::vector<std::string> BenchWriteLines(const UnitSettings& s)
     lines.push_back("set w pw " + ToUtf8(s.wifi.strPassphrase) + "\r");
     lines.push_back("fw\r");
     return lines;
+}
+
+// The middle of a benchmark's run times (0 for none).
+inline double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
 }

@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "support/FileBytes.h"
+
 class TempDir {
 public:
     explicit TempDir(const char* pszPrefix = "qvl-test")
@@ -68,18 +70,6 @@ private:
     std::string m_strOld;
     bool m_bEntered = false;
 };
-
-inline void WriteBytes(const std::string& strPath, const std::string& strBytes)
-{
-    std::ofstream out(strPath, std::ios::binary | std::ios::trunc);
-    out.write(strBytes.data(), static_cast<std::streamsize>(strBytes.size()));
-}
-
-inline std::string ReadBytes(const std::string& strPath)
-{
-    std::ifstream in(strPath, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // UTF-16LE bytes with byte-order mark of a text given as UTF-16 units.
 inline std::string Utf16LeWithBom(const std::u16string& str)

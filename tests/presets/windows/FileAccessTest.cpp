@@ -11,16 +11,11 @@
 #include <sddl.h>
 
 #include "presets/IniFile.h"
+#include "support/FileBytes.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadAll(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 class ScratchDir {
 public:
@@ -115,11 +110,11 @@ TEST(PresetFile, ReadOnlyFilesFoldersAndDevicesAreRefused)
     const fs::path file = dir / L"locked.wwan";
     std::wstring strError;
     ASSERT_TRUE(UpdateIniFile(file.wstring(), L"WWAN", {{L"APN", L"old"}}, strError));
-    const std::string strBefore = ReadAll(file);
+    const std::string strBefore = ReadBytes(file);
     ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_FALSE(UpdateIniFile(file.wstring(), L"WWAN", {{L"APN", L"new"}}, strError));
     EXPECT_FALSE(strError.empty());
-    EXPECT_EQ(ReadAll(file), strBefore);
+    EXPECT_EQ(ReadBytes(file), strBefore);
 
     fs::create_directory(dir / L"folder.wwan");
     EXPECT_FALSE(UpdateIniFile((dir / L"folder.wwan").wstring(), L"WWAN", {{L"APN", L"x"}}, strError));

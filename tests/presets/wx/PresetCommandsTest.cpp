@@ -16,6 +16,7 @@
 #include <wx/testing.h>
 #include <wx/timer.h>
 
+#include "support/FileBytes.h"
 #include "support/wx/UiTestSupport.h"
 #include "support/wx/XInput.h"
 
@@ -206,11 +207,7 @@ protected:
     {
         std::ofstream(Path(strName), std::ios::binary) << strText;
     }
-    std::string ReadFile(const std::string& strName) const
-    {
-        std::ifstream in(Path(strName), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::string ReadFile(const std::string& strName) const { return ReadBytes(Path(strName)); }
     bool Exists(const std::string& strName) const
     {
         struct stat st;
