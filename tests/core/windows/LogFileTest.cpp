@@ -16,46 +16,9 @@
 #include "core/Logging.h"
 #include "core/TextUtil.h"
 #include "support/FileBytes.h"
+#include "support/windows/Security.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-std::wstring UserSid()
-{
-    HANDLE hToken = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &hToken))
-        return std::wstring();
-    DWORD nSize = 0;
-    GetTokenInformation(hToken, TokenUser, nullptr, 0, &nSize);
-    std::string buf(nSize, '\0');
-    std::wstring strSid;
-    wchar_t* pszSid = nullptr;
-    if (GetTokenInformation(hToken, TokenUser, buf.data(), nSize, &nSize)
-        && ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buf.data())->User.Sid, &pszSid)) {
-        strSid = pszSid;
-        LocalFree(pszSid);
-    }
-    CloseHandle(hToken);
-    return strSid;
-}
-
-std::wstring AccessList(const fs::path& path)
-{
-    DWORD nSize = 0;
-    GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &nSize);
-    std::string buf(nSize, '\0');
-    wchar_t* pszText = nullptr;
-    if (nSize == 0 || !GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, buf.data(), nSize, &nSize)
-        || !ConvertSecurityDescriptorToStringSecurityDescriptorW(buf.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
-                                                                 &pszText, nullptr))
-        return std::wstring();
-    std::wstring strText(pszText);
-    LocalFree(pszText);
-    return strText;
-}
-
-} // namespace
 
 TEST(WindowsLog, NonAsciiLocalAppDataReceivesTheLinesInAPrivateFile)
 {

@@ -12,6 +12,7 @@
 
 #include "presets/IniFile.h"
 #include "support/FileBytes.h"
+#include "support/windows/Security.h"
 
 namespace fs = std::filesystem;
 
@@ -36,23 +37,6 @@ public:
 private:
     fs::path m_path;
 };
-
-// The file's access list in its text form ("" when it cannot be read).
-std::wstring AccessList(const fs::path& path)
-{
-    DWORD nSize = 0;
-    GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &nSize);
-    std::string buf(nSize, '\0');
-    if (nSize == 0 || !GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, buf.data(), nSize, &nSize))
-        return std::wstring();
-    wchar_t* pszText = nullptr;
-    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(buf.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
-                                                              &pszText, nullptr))
-        return std::wstring();
-    std::wstring strText(pszText);
-    LocalFree(pszText);
-    return strText;
-}
 
 } // namespace
 
