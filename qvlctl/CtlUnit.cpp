@@ -260,7 +260,7 @@ std::vector<std::wstring> WriteLines(const UnitSettings& s)
 {
     std::vector<std::wstring> lines;
     for (const WireField& field : WireFields())
-        lines.push_back(field.SetLine(field.In(s.wwan, s.wifi)));
+        lines.push_back(field.SetLine(field.In(s)));
     lines.push_back(L"fw\r");
     return lines;
 }
