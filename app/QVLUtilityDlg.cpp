@@ -20,6 +20,7 @@
 #include "core/Logging.h"
 #include "app/Resource.h"
 #include "app/SystemMenu.h"
+#include "protocol/WireFields.h"
 
 namespace {
 
@@ -36,11 +37,6 @@ struct ControlSpec {
     const wchar_t* pszText;
     int x, y, cx, cy;
 };
-
-const wchar_t* const kAuthItems[] = {L"none", L"CHAP", L"PAP"};
-const wchar_t* const kPdpItems[] = {L"IPV4", L"IPV6", L"IPV4V6"};
-const wchar_t* const kSecurityItems[] = {L"none", L"WPA2-PSK (AES)"};
-const wchar_t* const kKeyFormatItems[] = {L"ASCII", L"HEX"};
 
 // The controls in creation order, which is also the tab order.
 const ControlSpec kControls[] = {
@@ -126,12 +122,12 @@ const ControlSpec kControls[] = {
     {Kind::Check, IDC_CHECK5, L"Check5", 168, 269, 40, 10},
 };
 
-template <size_t N>
-wxArrayString Items(const wchar_t* const (&items)[N])
+// The list items of the field a drop-down list shows.
+wxArrayString Items(const FieldSpec& spec)
 {
     wxArrayString arr;
-    for (const wchar_t* p : items)
-        arr.Add(p);
+    for (const std::string& strLabel : spec.arrLabels)
+        arr.Add(wxString::FromUTF8(strLabel));
     return arr;
 }
 
@@ -142,16 +138,16 @@ wxArrayString ChoiceItems(int nId)
     case IDC_COMBO_AUTH2:
     case IDC_COMBO_AUTH3:
     case IDC_COMBO_AUTH4:
-        return Items(kAuthItems);
+        return Items(FieldSpecOf(&WwanProfile::strAuthType));
     case IDC_COMBO_PDP1:
     case IDC_COMBO_PDP2:
     case IDC_COMBO_PDP3:
     case IDC_COMBO_PDP4:
-        return Items(kPdpItems);
+        return Items(FieldSpecOf(&WwanProfile::strPdpType));
     case IDC_COMBO_SECURITY:
-        return Items(kSecurityItems);
+        return Items(FieldSpecOf(&WifiSettings::strSecurity));
     default:
-        return Items(kKeyFormatItems);
+        return Items(FieldSpecOf(&WifiSettings::strKeyFormat));
     }
 }
 

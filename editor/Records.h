@@ -50,3 +50,12 @@ struct DeviceInfo {
 };
 
 using WwanProfiles = std::array<WwanProfile, kWwanCount>;
+
+// Everything the unit holds: the four WWAN profiles and the Wi-Fi settings.
+struct UnitSettings {
+    WwanProfiles wwan;
+    WifiSettings wifi;
+
+    bool operator==(const UnitSettings& o) const { return wwan == o.wwan && wifi == o.wifi; }
+    bool operator!=(const UnitSettings& o) const { return !(*this == o); }
+};

@@ -8,6 +8,7 @@
 #include "core/TextUtil.h"
 #include "editor/IndexText.h"
 #include "presets/PresetSections.h"
+#include "protocol/WireFields.h"
 
 namespace {
 
@@ -18,15 +19,17 @@ std::wstring WwanSectionName(int nNo, bool bNumbered)
     return bNumbered ? L"WWAN" + std::to_wstring(nNo + 1) : std::wstring(L"WWAN");
 }
 
-// Reads an index key: an accepted value (by its leading number) stays exactly
-// as the file has it, any other is replaced; an absent key gives strDefault.
-std::wstring ReadIndexKey(const CIniFile& ini, const std::wstring& strSection, const std::wstring& strKey,
-                          const std::wstring& strDefault, int nMax, const std::wstring& strReplacement)
+// Reads the key of a field: an absent key gives the field's default; an index
+// field's accepted value (by its leading number) stays exactly as the file has
+// it, any other is replaced by the default.
+std::wstring ReadKey(const CIniFile& ini, const std::wstring& strSection, const FieldSpec& spec)
 {
-    std::wstring strValue = ini.GetString(strSection, strKey, strDefault);
-    const int nValue = IndexTextToInt(strValue);
-    if (nValue < 0 || nValue > nMax)
-        strValue = strReplacement;
+    std::wstring strValue = ini.GetString(strSection, spec.pszPresetKey, spec.pszPresetDefault);
+    if (spec.IsIndex()) {
+        const int nValue = IndexTextToInt(strValue);
+        if (nValue < 0 || nValue > spec.MaxIndex())
+            strValue = spec.pszPresetDefault;
+    }
     return strValue;
 }
 
@@ -50,19 +53,14 @@ bool AllValuesStorable(const CIniFile& ini, const std::wstring& strSection, cons
 
 void LogWwanSave(int nNo, const WwanProfile& profile)
 {
-    spdlog::info("Save WWAN {} APN {}", nNo + 1, ToUtf8(profile.strApn));
-    spdlog::info("Save WWAN {} username {}", nNo + 1, ToUtf8(profile.strUserName));
-    spdlog::info("Save WWAN {} password {}", nNo + 1, ToUtf8(profile.strPassword));
-    spdlog::info("Save WWAN {} PDP {}", nNo + 1, ToUtf8(profile.strPdpType));
-    spdlog::info("Save WWAN {} Auth {}", nNo + 1, ToUtf8(profile.strAuthType));
+    for (const FieldSpec* pSpec : WwanLogOrder())
+        spdlog::info("Save WWAN {} {} {}", nNo + 1, pSpec->pszLogName, ToUtf8(profile.*pSpec->pWwan));
 }
 
 void LogWifiSave(const WifiSettings& settings)
 {
-    spdlog::info("Save WiFi SSID {}", ToUtf8(settings.strSsid));
-    spdlog::info("Save WiFi security {}", ToUtf8(settings.strSecurity));
-    spdlog::info("Save WiFi key_fmt {}", ToUtf8(settings.strKeyFormat));
-    spdlog::info("Save WiFi passphrase {}", ToUtf8(settings.strPassphrase));
+    for (const FieldSpec* pSpec : WifiLogOrder())
+        spdlog::info("Save WiFi {} {}", pSpec->pszLogName, ToUtf8(settings.*pSpec->pWifi));
 }
 
 bool IsGroupNumber(int nNo)
@@ -74,20 +72,18 @@ bool IsGroupNumber(int nNo)
 
 IniValues WwanSectionValues(const WwanProfile& profile)
 {
-    return {
-        {L"APN", profile.strApn},           {L"USERNAME", profile.strUserName}, {L"PASSWORD", profile.strPassword},
-        {L"AUTHTYPE", profile.strAuthType}, {L"PDPTYPE", profile.strPdpType},
-    };
+    IniValues values;
+    for (const FieldSpec* pSpec : WwanPresetOrder())
+        values.push_back({pSpec->pszPresetKey, profile.*pSpec->pWwan});
+    return values;
 }
 
 IniValues WifiSectionValues(const WifiSettings& settings)
 {
-    return {
-        {L"SSID", settings.strSsid},
-        {L"PASSPHRASE", settings.strPassphrase},
-        {L"SECURITY", settings.strSecurity},
-        {L"PWTYPE", settings.strKeyFormat},
-    };
+    IniValues values;
+    for (const FieldSpec* pSpec : WifiPresetOrder())
+        values.push_back({pSpec->pszPresetKey, settings.*pSpec->pWifi});
+    return values;
 }
 
 bool SectionExists(const std::wstring& strSection, const std::wstring& strPath)
@@ -120,11 +116,8 @@ bool CQVLSession::ReadWwanSection(int nNo, const CIniFile* pIni, const std::wstr
         return false;
 
     WwanProfile profile;
-    profile.strApn = ini.GetString(strSection, L"APN", L"");
-    profile.strUserName = ini.GetString(strSection, L"USERNAME", L"");
-    profile.strPassword = ini.GetString(strSection, L"PASSWORD", L"");
-    profile.strAuthType = ReadIndexKey(ini, strSection, L"AUTHTYPE", L"1", 2, L"1");
-    profile.strPdpType = ReadIndexKey(ini, strSection, L"PDPTYPE", L"0", 2, L"0");
+    for (const FieldSpec& spec : WwanFieldSpecs())
+        profile.*spec.pWwan = ReadKey(ini, strSection, spec);
     SetWwanProfile(nNo, profile);
     return true;
 }
@@ -148,10 +141,8 @@ bool CQVLSession::ReadWifiSection(const CIniFile* pIni, const std::wstring& strP
         return false;
 
     WifiSettings settings;
-    settings.strSsid = ini.GetString(kWifiSection, L"SSID", L"");
-    settings.strPassphrase = ini.GetString(kWifiSection, L"PASSPHRASE", L"");
-    settings.strSecurity = ReadIndexKey(ini, kWifiSection, L"SECURITY", L"1", 1, L"1");
-    settings.strKeyFormat = ReadIndexKey(ini, kWifiSection, L"PWTYPE", L"0", 1, L"0");
+    for (const FieldSpec& spec : WifiFieldSpecs())
+        settings.*spec.pWifi = ReadKey(ini, kWifiSection, spec);
     SetWifiSettings(settings);
     return true;
 }

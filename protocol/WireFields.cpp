@@ -1,46 +1,28 @@
 #include "protocol/WireFields.h"
 
+#include <algorithm>
+
 namespace {
 
-struct WwanEntry {
-    const char* pszKey;
-    std::wstring WwanProfile::*pMember;
-    const char* pszLogName;
-};
-
-// The unit sends and takes the authentication type before the PDP type,
-// although the record keeps the PDP type first.
-constexpr WwanEntry kWwanEntries[] = {
-    {"apn", &WwanProfile::strApn, "APN"},          {"user", &WwanProfile::strUserName, "username"},
-    {"pw", &WwanProfile::strPassword, "password"}, {"auth", &WwanProfile::strAuthType, "Auth"},
-    {"pdp", &WwanProfile::strPdpType, "PDP"},
-};
-
-struct WifiEntry {
-    const char* pszKey;
-    std::wstring WifiSettings::*pMember;
-    const char* pszLogName;
-};
-
-constexpr WifiEntry kWifiEntries[] = {
-    {"ssid", &WifiSettings::strSsid, "SSID"},
-    {"sec", &WifiSettings::strSecurity, "security"},
-    {"pw_type", &WifiSettings::strKeyFormat, "key_fmt"},
-    {"pw", &WifiSettings::strPassphrase, "passphrase"},
-};
-
-static_assert(std::size(kWwanEntries) * kWwanCount + std::size(kWifiEntries) == kWireFieldCount);
-
-std::array<WireField, kWireFieldCount> BuildTable()
+std::vector<const FieldSpec*> Ordered(const std::vector<FieldSpec>& specs, int FieldSpec::*pPos)
 {
-    std::array<WireField, kWireFieldCount> table{};
-    size_t i = 0;
+    std::vector<const FieldSpec*> order;
+    for (const FieldSpec& spec : specs)
+        order.push_back(&spec);
+    std::stable_sort(order.begin(), order.end(),
+                     [pPos](const FieldSpec* a, const FieldSpec* b) { return a->*pPos < b->*pPos; });
+    return order;
+}
+
+std::vector<WireField> BuildTable()
+{
+    std::vector<WireField> table;
     for (int n = 0; n < kWwanCount; ++n) {
-        for (const WwanEntry& e : kWwanEntries)
-            table[i++] = {n, e.pszKey, e.pMember, nullptr, e.pszLogName};
+        for (const FieldSpec& spec : WwanFieldSpecs())
+            table.push_back(WireField{spec, n});
     }
-    for (const WifiEntry& e : kWifiEntries)
-        table[i++] = {kWifiGroup, e.pszKey, nullptr, e.pMember, e.pszLogName};
+    for (const FieldSpec& spec : WifiFieldSpecs())
+        table.push_back(WireField{spec, kWifiGroup});
     return table;
 }
 
@@ -76,9 +58,76 @@ const std::wstring& WireField::In(const WwanProfiles& profiles, const WifiSettin
     return IsWifi() ? wifi.*pWifi : profiles[static_cast<size_t>(nGroup)].*pWwan;
 }
 
-const std::array<WireField, kWireFieldCount>& WireFields()
+// One row a field: wire key, record member (WWAN, Wi-Fi), log name, preset key,
+// preset default, qvlctl name, secret, list items, place among the preset
+// section's keys, place in the log block.
+// clang-format off
+const std::vector<FieldSpec>& WwanFieldSpecs()
 {
-    static const std::array<WireField, kWireFieldCount> table = BuildTable();
+    // The unit sends and takes the authentication type before the PDP type;
+    // the log blocks name the PDP type first.
+    static const std::vector<FieldSpec> specs = {
+        {"apn",  &WwanProfile::strApn,      nullptr, "APN",      L"APN",      L"",  "apn",      false, {},                         0, 0},
+        {"user", &WwanProfile::strUserName, nullptr, "username", L"USERNAME", L"",  "username", false, {},                         1, 1},
+        {"pw",   &WwanProfile::strPassword, nullptr, "password", L"PASSWORD", L"",  "password", true,  {},                         2, 2},
+        {"auth", &WwanProfile::strAuthType, nullptr, "Auth",     L"AUTHTYPE", L"1", "authtype", false, {"none", "CHAP", "PAP"},    3, 4},
+        {"pdp",  &WwanProfile::strPdpType,  nullptr, "PDP",      L"PDPTYPE",  L"0", "pdptype",  false, {"IPV4", "IPV6", "IPV4V6"}, 4, 3},
+    };
+    return specs;
+}
+
+const std::vector<FieldSpec>& WifiFieldSpecs()
+{
+    // A preset section holds the passphrase second.
+    static const std::vector<FieldSpec> specs = {
+        {"ssid",    nullptr, &WifiSettings::strSsid,       "SSID",       L"SSID",       L"",  "ssid",       false, {},                           0, 0},
+        {"sec",     nullptr, &WifiSettings::strSecurity,   "security",   L"SECURITY",   L"1", "security",   false, {"none", "WPA2-PSK (AES)"}, 2, 1},
+        {"pw_type", nullptr, &WifiSettings::strKeyFormat,  "key_fmt",    L"PWTYPE",     L"0", "pwtype",     false, {"ASCII", "HEX"},             3, 2},
+        {"pw",      nullptr, &WifiSettings::strPassphrase, "passphrase", L"PASSPHRASE", L"",  "passphrase", true,  {},                           1, 3},
+    };
+    return specs;
+}
+// clang-format on
+
+const std::vector<const FieldSpec*>& WwanPresetOrder()
+{
+    static const std::vector<const FieldSpec*> order = Ordered(WwanFieldSpecs(), &FieldSpec::nPresetPos);
+    return order;
+}
+
+const std::vector<const FieldSpec*>& WifiPresetOrder()
+{
+    static const std::vector<const FieldSpec*> order = Ordered(WifiFieldSpecs(), &FieldSpec::nPresetPos);
+    return order;
+}
+
+const std::vector<const FieldSpec*>& WwanLogOrder()
+{
+    static const std::vector<const FieldSpec*> order = Ordered(WwanFieldSpecs(), &FieldSpec::nLogPos);
+    return order;
+}
+
+const std::vector<const FieldSpec*>& WifiLogOrder()
+{
+    static const std::vector<const FieldSpec*> order = Ordered(WifiFieldSpecs(), &FieldSpec::nLogPos);
+    return order;
+}
+
+const FieldSpec& FieldSpecOf(std::wstring WwanProfile::*pMember)
+{
+    return *std::find_if(WwanFieldSpecs().begin(), WwanFieldSpecs().end(),
+                         [pMember](const FieldSpec& spec) { return spec.pWwan == pMember; });
+}
+
+const FieldSpec& FieldSpecOf(std::wstring WifiSettings::*pMember)
+{
+    return *std::find_if(WifiFieldSpecs().begin(), WifiFieldSpecs().end(),
+                         [pMember](const FieldSpec& spec) { return spec.pWifi == pMember; });
+}
+
+const std::vector<WireField>& WireFields()
+{
+    static const std::vector<WireField> table = BuildTable();
     return table;
 }
 

@@ -1,30 +1,8 @@
 #include "qvlctl/CtlFields.h"
 
-#include <cstring>
-
 #include "core/TextUtil.h"
 
 namespace {
-
-struct Naming {
-    bool bWifi;
-    const char* pszWireKey;
-    const char* pszName; // the preset key, lower case
-    std::vector<std::string> arrLabels;
-};
-
-// The list items follow the window's drop-down lists.
-const Naming kNaming[] = {
-    {false, "apn", "apn", {}},
-    {false, "user", "username", {}},
-    {false, "pw", "password", {}},
-    {false, "auth", "authtype", {"none", "CHAP", "PAP"}},
-    {false, "pdp", "pdptype", {"IPV4", "IPV6", "IPV4V6"}},
-    {true, "ssid", "ssid", {}},
-    {true, "sec", "security", {"none", "WPA2-PSK (AES)"}},
-    {true, "pw_type", "pwtype", {"ASCII", "HEX"}},
-    {true, "pw", "passphrase", {}},
-};
 
 std::string Lower(std::string str)
 {
@@ -37,18 +15,14 @@ std::vector<CtlField> BuildFields()
 {
     std::vector<CtlField> fields;
     for (const WireField& wire : WireFields()) {
-        for (const Naming& n : kNaming) {
-            if (n.bWifi != wire.IsWifi() || std::strcmp(n.pszWireKey, wire.pszKey) != 0)
-                continue;
-            CtlField field;
-            field.pWire = &wire;
-            field.strKey = n.pszName;
-            field.strName =
-                (wire.IsWifi() ? std::string("wifi") : "wwan" + std::to_string(wire.nGroup + 1)) + "." + n.pszName;
-            field.bSecret = std::strcmp(wire.pszKey, "pw") == 0;
-            field.arrLabels = n.arrLabels;
-            fields.push_back(std::move(field));
-        }
+        CtlField field;
+        field.pWire = &wire;
+        field.strKey = wire.pszCtlName;
+        field.strName =
+            (wire.IsWifi() ? std::string("wifi") : "wwan" + std::to_string(wire.nGroup + 1)) + "." + field.strKey;
+        field.bSecret = wire.bSecret;
+        field.arrLabels = wire.arrLabels;
+        fields.push_back(std::move(field));
     }
     return fields;
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The names qvlctl gives the unit's 24 settings fields on its command line and
 // in its JSON: "wwan1.apn" ... "wwan4.pdptype", "wifi.ssid" ... "wifi.pwtype".
-// The field part is the preset file's key in lower case; the wire keys ("user",
-// "pw", "auth", "pdp", "sec", "pw_type") are taken as well. Display-free.
+// The field part is the catalogue's qvlctl name (the preset file's key in lower
+// case); the wire keys ("user", "pw", "auth", "pdp", "sec", "pw_type") are
+// taken as well. Display-free.
 
 #include <optional>
 #include <string>
@@ -12,13 +13,6 @@
 #include "editor/ValidationRules.h"
 #include "protocol/WireFields.h"
 
-// Everything the unit holds.
-struct CtlSettings {
-    WwanProfiles wwan;
-    WifiSettings wifi;
-    bool operator==(const CtlSettings& o) const { return wwan == o.wwan && wifi == o.wifi; }
-};
-
 struct CtlField {
     const WireField* pWire = nullptr;
     std::string strName;                // "wwan1.apn", "wifi.passphrase"
@@ -27,8 +21,8 @@ struct CtlField {
     std::vector<std::string> arrLabels; // the list items of an index field, empty for free text
 
     bool IsIndex() const { return !arrLabels.empty(); }
-    std::wstring& In(CtlSettings& s) const { return pWire->In(s.wwan, s.wifi); }
-    const std::wstring& In(const CtlSettings& s) const { return pWire->In(s.wwan, s.wifi); }
+    std::wstring& In(UnitSettings& s) const { return pWire->In(s); }
+    const std::wstring& In(const UnitSettings& s) const { return pWire->In(s); }
 };
 
 // The 24 fields in the order the unit sends and takes them.

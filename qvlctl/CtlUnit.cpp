@@ -95,23 +95,23 @@ CtlError CCtlUnit::UnitError(const std::wstring& strErr, bool bWithLine) const
     return err;
 }
 
-CtlSettings CCtlUnit::Records() const
+UnitSettings CCtlUnit::Records() const
 {
-    CtlSettings s;
+    UnitSettings s;
     for (int n = 0; n < kWwanCount; ++n)
         s.wwan[static_cast<size_t>(n)] = m_session.GetWwanProfile(n);
     s.wifi = m_session.GetWifiSettings();
     return s;
 }
 
-void CCtlUnit::SetRecords(const CtlSettings& settings)
+void CCtlUnit::SetRecords(const UnitSettings& settings)
 {
     for (int n = 0; n < kWwanCount; ++n)
         m_session.SetWwanProfile(n, settings.wwan[static_cast<size_t>(n)]);
     m_session.SetWifiSettings(settings.wifi);
 }
 
-bool CCtlUnit::ReadSettings(CtlSettings& settings, CtlError& err)
+bool CCtlUnit::ReadSettings(UnitSettings& settings, CtlError& err)
 {
     std::wstring strErr;
     if (!m_session.get_APN_WIFI_info(strErr)) {
@@ -124,7 +124,7 @@ bool CCtlUnit::ReadSettings(CtlSettings& settings, CtlError& err)
     return true;
 }
 
-bool CCtlUnit::Write(const CtlSettings& previous, const CtlSettings& wanted, CtlError& err,
+bool CCtlUnit::Write(const UnitSettings& previous, const UnitSettings& wanted, CtlError& err,
                      const std::function<void(const std::string&)>& progress)
 {
     constexpr const char* kName = "CQVLUtilityDlg::OnBnClickedWrite";
@@ -171,7 +171,7 @@ bool CCtlUnit::Write(const CtlSettings& previous, const CtlSettings& wanted, Ctl
 
     // The unit may take a line and store something else: compare.
     progress("reading back");
-    CtlSettings stored;
+    UnitSettings stored;
     if (!ReadSettings(stored, err)) {
         err.strMessage += "; the unit took the commit, but what it holds could not be read back";
         return false;
@@ -192,7 +192,7 @@ bool CCtlUnit::Write(const CtlSettings& previous, const CtlSettings& wanted, Ctl
     return true;
 }
 
-bool CCtlUnit::Restore(const CtlSettings& previous, const CtlSettings& wanted, size_t nSent)
+bool CCtlUnit::Restore(const UnitSettings& previous, const UnitSettings& wanted, size_t nSent)
 {
     spdlog::info("qvlctl restoring the previous settings of {}", m_identity.strPort);
     const std::vector<CtlField>& fields = CtlFields();
@@ -215,7 +215,7 @@ bool CCtlUnit::Restore(const CtlSettings& previous, const CtlSettings& wanted, s
     return bSame;
 }
 
-bool CCtlUnit::Erase(CtlSettings& after, CtlError& err, const std::function<void(const std::string&)>& progress)
+bool CCtlUnit::Erase(UnitSettings& after, CtlError& err, const std::function<void(const std::string&)>& progress)
 {
     spdlog::info("{}", "CQVLUtilityDlg::OnBnClickedErase");
     progress("erasing");
@@ -230,7 +230,7 @@ bool CCtlUnit::Erase(CtlSettings& after, CtlError& err, const std::function<void
     return ReadSettings(after, err);
 }
 
-bool ValidateSettings(const CtlSettings& s, CtlError& err)
+bool ValidateSettings(const UnitSettings& s, CtlError& err)
 {
     ValidationInput input;
     for (size_t i = 0; i < static_cast<size_t>(kWwanCount); ++i) {
@@ -256,16 +256,16 @@ bool ValidateSettings(const CtlSettings& s, CtlError& err)
     return false;
 }
 
-std::vector<std::wstring> WriteLines(const CtlSettings& s)
+std::vector<std::wstring> WriteLines(const UnitSettings& s)
 {
     std::vector<std::wstring> lines;
     for (const WireField& field : WireFields())
-        lines.push_back(field.SetLine(field.In(s.wwan, s.wifi)));
+        lines.push_back(field.SetLine(field.In(s)));
     lines.push_back(L"fw\r");
     return lines;
 }
 
-bool CheckSendable(const CtlSettings& s, CtlError& err)
+bool CheckSendable(const UnitSettings& s, CtlError& err)
 {
     for (const CtlField& field : CtlFields()) {
         const std::wstring& strValue = field.In(s);

@@ -49,23 +49,23 @@ public:
     const CtlIdentity& Identity() const { return m_identity; }
 
     // Reads every setting into the session's records and returns them.
-    bool ReadSettings(CtlSettings& settings, CtlError& err);
+    bool ReadSettings(UnitSettings& settings, CtlError& err);
 
     // The records, which the preset sections are read into.
     CQVLSession& Session() { return m_session; }
-    CtlSettings Records() const;
-    void SetRecords(const CtlSettings& settings);
+    UnitSettings Records() const;
+    void SetRecords(const UnitSettings& settings);
 
     // Writes wanted (the 24 set lines and "fw\r"), reads everything back and
     // compares field by field: true only when the unit holds exactly wanted.
     // previous is what the unit held when this run read it. When a set line
     // or the commit fails, the fields already sent are put back to previous
     // (without "fw") and checked, and err says whether that worked.
-    bool Write(const CtlSettings& previous, const CtlSettings& wanted, CtlError& err,
+    bool Write(const UnitSettings& previous, const UnitSettings& wanted, CtlError& err,
                const std::function<void(const std::string&)>& progress);
 
     // Erases the unit's settings and reads what it then holds.
-    bool Erase(CtlSettings& after, CtlError& err, const std::function<void(const std::string&)>& progress);
+    bool Erase(UnitSettings& after, CtlError& err, const std::function<void(const std::string&)>& progress);
 
     void Close();
 
@@ -73,7 +73,7 @@ private:
     CtlError UnitError(const std::wstring& strErr, bool bWithLine) const;
     // Sends previous for the first nSent fields where it differs from
     // wanted, then reads the working settings: true when they equal previous.
-    bool Restore(const CtlSettings& previous, const CtlSettings& wanted, size_t nSent);
+    bool Restore(const UnitSettings& previous, const UnitSettings& wanted, size_t nSent);
 
     CQVLSession m_session;
     CtlIdentity m_identity;
@@ -81,13 +81,13 @@ private:
 
 // Checks the records with the window's rules. False with err (exit 4) naming
 // the first failing field.
-bool ValidateSettings(const CtlSettings& settings, CtlError& err);
+bool ValidateSettings(const UnitSettings& settings, CtlError& err);
 
 // The lines a write of the settings sends: the 24 set lines and "fw\r".
-std::vector<std::wstring> WriteLines(const CtlSettings& settings);
+std::vector<std::wstring> WriteLines(const UnitSettings& settings);
 
 // Checks that every field can go to the unit as it is: an index field holds
 // one of its list positions, and every set line is printable ASCII ended by
 // its one carriage return. False with err (exit 4) naming the first field
 // that cannot.
-bool CheckSendable(const CtlSettings& settings, CtlError& err);
+bool CheckSendable(const UnitSettings& settings, CtlError& err);

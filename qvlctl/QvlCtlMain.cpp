@@ -179,7 +179,7 @@ private:
 
 // The settings as a "*.all" preset file holds them. A control character
 // from the unit is shown escaped (a preset cannot hold one anyway).
-std::string PresetText(const CtlSettings& s)
+std::string PresetText(const UnitSettings& s)
 {
     auto shown = [](const std::wstring& strValue) { return FromUtf8(Printable(ToUtf8(strValue))); };
     CIniFile ini;
@@ -206,7 +206,7 @@ bool IsNumber(const std::wstring& str)
 
 // Adds the 24 fields, grouped "wwan1" ... "wifi"; an index field as its
 // number with its list item beside it ("authtype": 1, "authtype_label": "CHAP").
-void AddSettings(json& doc, const CtlSettings& s)
+void AddSettings(json& doc, const UnitSettings& s)
 {
     for (const CtlField& field : CtlFields()) {
         const std::string strGroup = field.strName.substr(0, field.strName.find('.'));
@@ -439,7 +439,7 @@ UnitResult RunOnUnit(const Options& o, size_t nIndex, const std::string& strPort
     UnitResult r;
     r.strPort = strPort;
     CCtlUnit unit(strPort);
-    CtlSettings current, wanted;
+    UnitSettings current, wanted;
     bool bReady = false; // wanted is decided and checked, to be written
     std::string strWho;
 
@@ -513,7 +513,7 @@ UnitResult RunOnUnit(const Options& o, size_t nIndex, const std::string& strPort
 
     const CtlIdentity& id = unit.Identity();
     if (o.strCommand == "erase") {
-        CtlSettings after;
+        UnitSettings after;
         if (!unit.Erase(after, r.err, phase))
             return r;
         AddIdentity(r.doc, id);
@@ -536,7 +536,7 @@ UnitResult RunOnUnit(const Options& o, size_t nIndex, const std::string& strPort
 // checked with each unit's settings.
 bool CheckGivenValues(const std::vector<Assignment>& assignments, CtlError& err)
 {
-    CtlSettings given; // the empty texts pass every rule
+    UnitSettings given; // the empty texts pass every rule
     bool bKeyFormat = false;
     for (const Assignment& a : assignments) {
         a.pField->In(given) = a.strValue;
@@ -852,10 +852,10 @@ void ProvisionUnit(const Options& o, ProvisionPlan& plan, const FoundPort& port)
                    ""};
             return;
         }
-        CtlSettings current;
+        UnitSettings current;
         if (!unit.ReadSettings(current, err))
             return;
-        CtlSettings wanted = current;
+        UnitSettings wanted = current;
         for (const Assignment& a : plan.preset)
             a.pField->In(wanted) = a.strValue;
         if (row != plan.rows.end()) {

@@ -26,17 +26,14 @@ constexpr int kWriteStallMs = 1000;    // give up a reply nobody reads
 constexpr const char* kErrorReply = "ERROR\r\n";
 constexpr const char* kStateHeader = "QVL-UNIT-STATE 1";
 
-enum class FieldKind { Text, Index3, Index2, Passphrase };
+enum class FieldKind { Text, Index, Passphrase };
 
 // What the unit accepts for a field.
 FieldKind KindOf(const WireField& f)
 {
-    const std::string strKey = f.pszKey;
-    if (strKey == "auth" || strKey == "pdp")
-        return FieldKind::Index3;
-    if (strKey == "sec" || strKey == "pw_type")
-        return FieldKind::Index2;
-    if (f.IsWifi() && strKey == "pw")
+    if (f.IsIndex())
+        return FieldKind::Index;
+    if (f.pWifi == &WifiSettings::strPassphrase)
         return FieldKind::Passphrase;
     return FieldKind::Text;
 }
@@ -57,17 +54,16 @@ bool IsHexDigit(char c)
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-bool ValueAccepted(FieldKind kind, const std::string& strValue, const std::wstring& strKeyFormat)
+bool ValueAccepted(const WireField& f, const std::string& strValue, const std::wstring& strKeyFormat)
 {
     if (strValue.find('\n') != std::string::npos)
         return false; // would break the line framing of the "get\r" reply
-    switch (kind) {
+    switch (KindOf(f)) {
     case FieldKind::Text:
         return strValue.size() <= kMaxTextBytes;
-    case FieldKind::Index3:
-        return strValue.size() == 1 && strValue[0] >= '0' && strValue[0] <= '2';
-    case FieldKind::Index2:
-        return strValue.size() == 1 && strValue[0] >= '0' && strValue[0] <= '1';
+    case FieldKind::Index:
+        // One digit: a list position.
+        return strValue.size() == 1 && strValue[0] >= '0' && strValue[0] - '0' <= f.MaxIndex();
     case FieldKind::Passphrase:
         if (strValue.empty())
             return true;
@@ -145,12 +141,10 @@ std::string IdentityReply(IdentityVariant variant, const std::string& strVersion
 UnitSettings FactoryUnitSettings()
 {
     UnitSettings s;
-    for (WwanProfile& p : s.wwan) {
-        p.strAuthType = L"0";
-        p.strPdpType = L"0";
+    for (const WireField& f : WireFields()) {
+        if (f.IsIndex())
+            f.In(s) = L"0";
     }
-    s.wifi.strSecurity = L"0";
-    s.wifi.strKeyFormat = L"0";
     return s;
 }
 
@@ -160,7 +154,7 @@ bool SetUnitField(UnitSettings& s, const std::string& strProfile, const std::str
     const WireField* pField = FindWireField(strProfile, strField);
     if (pField == nullptr)
         return false;
-    pField->In(s.wwan, s.wifi) = strValue;
+    pField->In(s) = strValue;
     return true;
 }
 
@@ -595,7 +589,7 @@ std::string VirtualUnit::Answer(const std::string& strLine)
         std::string strReply;
         for (const WireField& f : WireFields()) {
             std::string strLabel = ToBytes(f.ReplyLabel());
-            const std::string strValue = ToBytes(f.In(m_settings.wwan, m_settings.wifi));
+            const std::string strValue = ToBytes(f.In(m_settings));
             if (strValue.empty() && m_options.bTrimEmptyValues)
                 strLabel.pop_back();
             strReply += strLabel + strValue + "\r\n";
@@ -620,9 +614,9 @@ std::string VirtualUnit::AnswerSet(const std::string& strLine)
     const WireField* pField =
         FindWireField(strBody.substr(0, nBlank1), strBody.substr(nBlank1 + 1, nBlank2 - nBlank1 - 1));
     const std::string strValue = strBody.substr(nBlank2 + 1);
-    if (pField == nullptr || !ValueAccepted(KindOf(*pField), strValue, m_settings.wifi.strKeyFormat))
+    if (pField == nullptr || !ValueAccepted(*pField, strValue, m_settings.wifi.strKeyFormat))
         return kErrorReply;
-    std::wstring& strStored = pField->In(m_settings.wwan, m_settings.wifi);
+    std::wstring& strStored = pField->In(m_settings);
     strStored = WidenBytes(strValue.data(), strValue.size());
     if (!strStored.empty() && m_faults.strCutValue == strBody.substr(0, nBlank2))
         strStored.pop_back();
@@ -709,7 +703,7 @@ bool VirtualUnit::SaveState(const UnitSettings& s, std::string& strError) const
     std::ostringstream out;
     out << kStateHeader << "\n";
     for (const WireField& f : WireFields())
-        out << f.GroupToken() << ' ' << f.pszKey << ' ' << EscapeValue(ToBytes(f.In(s.wwan, s.wifi))) << "\n";
+        out << f.GroupToken() << ' ' << f.pszKey << ' ' << EscapeValue(ToBytes(f.In(s))) << "\n";
     // Written beside the file under a fresh name and renamed over it, as the
     // presets are: a failed save leaves the previous state whole, and nothing
     // planted beside the file is followed. It holds the passwords: private.
@@ -749,7 +743,7 @@ bool VirtualUnit::LoadState(UnitSettings& s, std::string& strError) const
         std::string strValue;
         if (pField == nullptr || !UnescapeValue(strLine.substr(nBlank2 + 1), strValue))
             continue;
-        pField->In(s.wwan, s.wifi) = WidenBytes(strValue.data(), strValue.size());
+        pField->In(s) = WidenBytes(strValue.data(), strValue.size());
     }
     return true;
 }

@@ -23,11 +23,7 @@
 
 #include "editor/Records.h"
 
-// The settings as the unit holds them (one character per byte of the wire).
-struct UnitSettings {
-    WwanProfiles wwan;
-    WifiSettings wifi;
-};
+// The unit holds its settings (UnitSettings) one character per byte of the wire.
 
 // Empty texts and every index "0": what the unit holds after "fe\r".
 UnitSettings FactoryUnitSettings();

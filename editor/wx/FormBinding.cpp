@@ -13,6 +13,7 @@
 #include "app/Resource.h"
 #include "core/TextUtil.h"
 #include "editor/IndexText.h"
+#include "protocol/WireFields.h"
 
 namespace {
 
@@ -59,21 +60,16 @@ void CQVLUtilityDlg::SetDataToGroup(int nNo)
         edit(GroupControlTable.nPassword[i])->SetValue(profile.strPassword);
         SelectIndexText(combo(GroupControlTable.nPdpType[i]), profile.strPdpType);
         SelectIndexText(combo(GroupControlTable.nAuthType[i]), profile.strAuthType);
-        spdlog::info("Display WWAN {} APN {}", nNo + 1, ToUtf8(profile.strApn));
-        spdlog::info("Display WWAN {} username {}", nNo + 1, ToUtf8(profile.strUserName));
-        spdlog::info("Display WWAN {} password {}", nNo + 1, ToUtf8(profile.strPassword));
-        spdlog::info("Display WWAN {} PDP {}", nNo + 1, ToUtf8(profile.strPdpType));
-        spdlog::info("Display WWAN {} Auth {}", nNo + 1, ToUtf8(profile.strAuthType));
+        for (const FieldSpec* pSpec : WwanLogOrder())
+            spdlog::info("Display WWAN {} {} {}", nNo + 1, pSpec->pszLogName, ToUtf8(profile.*pSpec->pWwan));
     } else {
         const WifiSettings wifi = GetWifiSettings();
         edit(IDC_EDIT_SSID)->SetValue(wifi.strSsid);
         edit(IDC_EDIT_PASSPHRASE)->SetValue(wifi.strPassphrase);
         SelectIndexText(combo(IDC_COMBO_SECURITY), wifi.strSecurity);
         SelectIndexText(combo(IDC_COMBO_KEYFORMAT), wifi.strKeyFormat);
-        spdlog::info("Display WiFi SSID {}", ToUtf8(wifi.strSsid));
-        spdlog::info("Display WiFi security {}", ToUtf8(wifi.strSecurity));
-        spdlog::info("Display WiFi key_fmt {}", ToUtf8(wifi.strKeyFormat));
-        spdlog::info("Display WiFi passphrase {}", ToUtf8(wifi.strPassphrase));
+        for (const FieldSpec* pSpec : WifiLogOrder())
+            spdlog::info("Display WiFi {} {}", pSpec->pszLogName, ToUtf8(wifi.*pSpec->pWifi));
     }
     DisplayModifiedState(nNo);
 }
