@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/Failure.h"
 #include "editor/Records.h"
 #include "link/SerialIo.h"
 #include "protocol/QvlEvent.h"
@@ -93,22 +94,24 @@ public:
     bool fw_APN_WIFI_info(std::wstring& strErr, const char* pszLogName = "CQVLUtilityDlg::OnBnClickedWrite");
 
     // ---- Preset sections -------------------------------------------------
-    // A section holding a value that a save refuses is refused (FALSE,
-    // logged, records untouched, PresetError() telling key and reason), as a
-    // missing one is (PresetError() empty).
-    bool ReadWwanSection(int nNo, const std::wstring& strPath, bool bNumbered);
-    bool ReadWifiSection(const std::wstring& strPath);
-    // The same from a file read once by the caller (nullptr: unreadable).
-    bool ReadWwanSection(int nNo, const CIniFile* pIni, const std::wstring& strPath, bool bNumbered);
-    bool ReadWifiSection(const CIniFile* pIni, const std::wstring& strPath);
-    bool WriteWwanSection(int nNo, const std::wstring& strPath, bool bNumbered);
-    bool WriteWifiSection(const std::wstring& strPath);
+    // A read that does not set the records tells why: InvalidData for a
+    // section holding a value that a save refuses (logged, key and reason in
+    // the text), NotFound for a missing file, section or group, the file's
+    // own reason for a file that cannot be read.
+    Status ReadWwanSection(int nNo, const std::wstring& strPath, bool bNumbered);
+    Status ReadWifiSection(const std::wstring& strPath);
+    // The same from a file read once by the caller; loaded is what its Load
+    // returned.
+    Status ReadWwanSection(int nNo, const CIniFile& ini, const Status& loaded, const std::wstring& strPath,
+                           bool bNumbered);
+    Status ReadWifiSection(const CIniFile& ini, const Status& loaded, const std::wstring& strPath);
+    // A failed write tells the system's reason, or the key and reason of a
+    // value the file cannot store.
+    Status WriteWwanSection(int nNo, const std::wstring& strPath, bool bNumbered);
+    Status WriteWifiSection(const std::wstring& strPath);
     // The four numbered WWAN sections and the Wi-Fi section in one
     // replacement of the file: all of them are written or none.
-    bool WriteAllSections(const std::wstring& strPath);
-    // The reason of the last failed preset write (system text) or refused
-    // preset value, for the message the preset commands show.
-    const std::wstring& PresetError() const { return m_strPresetError; }
+    Status WriteAllSections(const std::wstring& strPath);
 
     // ---- Guarded state, copied in and out under the lock -------------------
     DeviceInfo GetDeviceInfo() const;
@@ -187,6 +190,5 @@ protected:
 
     std::string m_strSysfsRoot = "/sys";
     std::wstring m_strPortOverride;
-    std::wstring m_strPresetError;
     std::string m_strComPortPath; // UI thread only; empty: m_strComPort in UTF-8
 };

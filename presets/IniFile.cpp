@@ -46,11 +46,6 @@ bool HasLineBreak(const std::wstring& str)
     return str.find_first_of(L"\r\n") != std::wstring::npos;
 }
 
-std::wstring ErrnoText(int nErr)
-{
-    return FromUtf8(std::strerror(nErr));
-}
-
 } // namespace
 
 // ---- Decoding and parsing ----------------------------------------------------
@@ -217,36 +212,28 @@ void CIniFile::Parse(const std::string& strBytes)
     }
 }
 
-CIniFile::LoadResult CIniFile::Load(const std::wstring& strPath)
+Status CIniFile::Load(const std::wstring& strPath)
 {
     return Load(ToUtf8(strPath));
 }
 
-CIniFile::LoadResult CIniFile::Load(const std::string& strNarrow)
+Status CIniFile::Load(const std::string& strNarrow)
 {
     m_lines.clear();
     m_encoding = Encoding::Utf8;
     m_bCut = false;
-    m_strError.clear();
 
-    if (strNarrow.empty()) {
-        m_strError = ErrnoText(ENOENT);
-        return LoadResult::Missing;
-    }
+    if (strNarrow.empty())
+        return ErrnoFailure(ENOENT);
     std::string strBytes;
     bool bCut = false;
-    int nErr = 0;
-    if (!ReadRegularFile(strNarrow, kMaxFileBytes, strBytes, bCut, nErr)) {
-        m_strError = ErrnoText(nErr);
-        return nErr == ENOENT ? LoadResult::Missing : LoadResult::Failed;
-    }
+    if (Status read = ReadRegularFile(strNarrow, kMaxFileBytes, strBytes, bCut); !read)
+        return read;
     Parse(strBytes);
-    if (m_bTooManyLines) {
-        m_strError = ErrnoText(EFBIG);
-        return LoadResult::Failed;
-    }
+    if (m_bTooManyLines)
+        return ErrnoFailure(EFBIG);
     m_bCut = bCut;
-    return LoadResult::Ok;
+    return Status();
 }
 
 // ---- Lookups -------------------------------------------------------------------
@@ -441,46 +428,35 @@ std::wstring UnstorableValueReason(const IniValues& values, const std::wstring& 
     return std::wstring();
 }
 
-bool UpdateIniFile(const std::wstring& strPath, const std::wstring& strSection, const IniValues& values,
-                   std::wstring& strError)
+Status UpdateIniFile(const std::wstring& strPath, const std::wstring& strSection, const IniValues& values)
 {
-    return UpdateIniFile(strPath, IniSections{{strSection, values}}, strError);
+    return UpdateIniFile(strPath, IniSections{{strSection, values}});
 }
 
-bool UpdateIniFile(const std::wstring& strPath, const IniSections& sections, std::wstring& strError)
+Status UpdateIniFile(const std::wstring& strPath, const IniSections& sections)
 {
     for (const auto& section : sections) {
-        strError = UnstorableValueReason(section.second);
-        if (!strError.empty())
-            return false;
+        std::wstring strReason = UnstorableValueReason(section.second);
+        if (!strReason.empty())
+            return Failure{FailureKind::InvalidData, 0, std::move(strReason)};
     }
 
     std::string strTarget = ToUtf8(strPath);
-    if (strTarget.empty()) {
-        strError = ErrnoText(ENOENT);
-        return false;
-    }
+    if (strTarget.empty())
+        return ErrnoFailure(ENOENT);
 
     // Update the file a link points to, not the link.
     strTarget = ResolveTarget(strTarget);
 
     CIniFile ini;
     FileFacts facts;
-    int nErr = 0;
-    if (!CheckReplaceable(strTarget, CIniFile::kMaxFileBytes, facts, nErr)) {
-        strError = ErrnoText(nErr);
-        return false;
-    }
+    if (Status checked = CheckReplaceable(strTarget, CIniFile::kMaxFileBytes, facts); !checked)
+        return checked;
     if (facts.bExists) {
-        const CIniFile::LoadResult result = ini.Load(strTarget);
-        if (result != CIniFile::LoadResult::Ok) {
-            strError = ini.Error();
-            return false;
-        }
-        if (ini.WasCut()) {
-            strError = ErrnoText(EFBIG);
-            return false;
-        }
+        if (Status loaded = ini.Load(strTarget); !loaded)
+            return loaded;
+        if (ini.WasCut())
+            return ErrnoFailure(EFBIG);
     }
 
     for (const auto& section : sections) {
@@ -488,9 +464,5 @@ bool UpdateIniFile(const std::wstring& strPath, const IniSections& sections, std
             ini.SetValue(section.first, kv.first, kv.second);
     }
 
-    if (!ReplaceFileContents(strTarget, ini.Serialize(), facts, nErr)) {
-        strError = ErrnoText(nErr);
-        return false;
-    }
-    return true;
+    return ReplaceFileContents(strTarget, ini.Serialize(), facts);
 }

@@ -24,26 +24,24 @@
 #include <utility>
 #include <vector>
 
+#include "core/Failure.h"
+
 class CIniFile {
 public:
     static constexpr size_t kMaxFileBytes = 4u * 1024u * 1024u;
     static constexpr size_t kMaxValueUnits = 1023;
-    // A file of more lines reads as unreadable (Failed): each line costs a
+    // A file of more lines reads as unreadable (TooLarge): each line costs a
     // record, and no preset comes near this.
     static constexpr size_t kMaxLines = 20000;
 
     enum class Encoding { Utf8, Utf8Bom, Utf16Le };
 
-    enum class LoadResult {
-        Ok,      // read (possibly cut at kMaxFileBytes)
-        Missing, // no such file
-        Failed,  // exists but cannot be read; Error() holds the reason
-    };
-
-    // Reads and parses a file. Whatever the result, the object then holds
-    // what could be read (nothing unless Ok).
-    LoadResult Load(const std::wstring& strPath);
-    LoadResult Load(const std::string& strNarrowPath); // file-system bytes
+    // Reads and parses a file: success when read (possibly cut at
+    // kMaxFileBytes), NotFound when there is no such file, another kind when
+    // it exists but cannot be read. Whatever the result, the object then
+    // holds what could be read (nothing unless read).
+    Status Load(const std::wstring& strPath);
+    Status Load(const std::string& strNarrowPath); // file-system bytes
     // Parses file content held in memory. Content of more than kMaxLines
     // lines is not kept (TooManyLines()).
     void Parse(const std::string& strBytes);
@@ -68,7 +66,6 @@ public:
     std::string Serialize() const;
     Encoding GetEncoding() const { return m_encoding; }
     bool WasCut() const { return m_bCut; }
-    const std::wstring& Error() const { return m_strError; }
 
 private:
     enum class Kind { Other, Section, Key };
@@ -97,7 +94,6 @@ private:
     Encoding m_encoding = Encoding::Utf8;
     bool m_bCut = false;
     bool m_bTooManyLines = false;
-    std::wstring m_strError;
 };
 
 // Keys and values of one section, in the order they are written.
@@ -116,17 +112,16 @@ std::wstring UnstorableValueReason(const IniValues& values, const std::wstring& 
 
 // One read-modify-write of a file: sets the given keys, in order, in one
 // section and replaces the file atomically. A missing file is created; an
-// existing one keeps every other line and its permission bits. FALSE with the
-// system's reason in strError when the file cannot be read or written (a file
-// without any write permission counts as read-only), when it is larger than
-// the reader takes, or when a value holds a line break; the file is then left
-// as it was.
-bool UpdateIniFile(const std::wstring& strPath, const std::wstring& strSection, const IniValues& values,
-                   std::wstring& strError);
+// existing one keeps every other line and its permission bits. Fails with the
+// system's reason when the file cannot be read or written (a file without any
+// write permission counts as read-only) or when it is larger than the reader
+// takes, and as InvalidData when a value holds a line break; the file is then
+// left as it was.
+Status UpdateIniFile(const std::wstring& strPath, const std::wstring& strSection, const IniValues& values);
 
 // Sections with their keys, in the order they are set.
 using IniSections = std::vector<std::pair<std::wstring, IniValues>>;
 
 // The same for several sections at once: the file is replaced once, with all
 // of them or (on any failure) not at all.
-bool UpdateIniFile(const std::wstring& strPath, const IniSections& sections, std::wstring& strError);
+Status UpdateIniFile(const std::wstring& strPath, const IniSections& sections);

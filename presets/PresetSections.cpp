@@ -35,20 +35,20 @@ std::wstring ReadKey(const CIniFile& ini, const std::wstring& strSection, const 
 
 // No value of the section may hold what a save refuses (PresetValueProblem):
 // a line end in a value would reach the unit as a command of its own. The
-// first one found is logged with its key and file, and strReason tells it.
-bool AllValuesStorable(const CIniFile& ini, const std::wstring& strSection, const IniValues& keys,
-                       const std::wstring& strPath, std::wstring& strReason)
+// first one found is logged with its key and file, and refused (InvalidData).
+Status AllValuesStorable(const CIniFile& ini, const std::wstring& strSection, const IniValues& keys,
+                         const std::wstring& strPath)
 {
     for (const auto& key : keys) {
         const IniValues value{{key.first, ini.GetString(strSection, key.first, L"")}};
-        strReason = UnstorableValueReason(value, L"[" + strSection + L"]");
+        std::wstring strReason = UnstorableValueReason(value, L"[" + strSection + L"]");
         if (!strReason.empty()) {
             spdlog::error("Preset value refused: {} of [{}] in [{}] holds a control character.", ToUtf8(key.first),
                           ToUtf8(strSection), ToUtf8(strPath));
-            return false;
+            return Failure{FailureKind::InvalidData, 0, std::move(strReason)};
         }
     }
-    return true;
+    return Status();
 }
 
 void LogWwanSave(int nNo, const WwanProfile& profile)
@@ -66,6 +66,16 @@ void LogWifiSave(const WifiSettings& settings)
 bool IsGroupNumber(int nNo)
 {
     return static_cast<unsigned>(nNo) < static_cast<unsigned>(kWwanCount);
+}
+
+Failure NoGroup(int nNo)
+{
+    return Failure{FailureKind::NotFound, 0, L"There is no WWAN group " + std::to_wstring(nNo + 1) + L"."};
+}
+
+Failure NoSection(const std::wstring& strSection)
+{
+    return Failure{FailureKind::NotFound, 0, L"The file has no [" + strSection + L"] section."};
 }
 
 } // namespace
@@ -89,105 +99,95 @@ IniValues WifiSectionValues(const WifiSettings& settings)
 bool SectionExists(const std::wstring& strSection, const std::wstring& strPath)
 {
     CIniFile ini;
-    if (ini.Load(strPath) != CIniFile::LoadResult::Ok)
+    if (!ini.Load(strPath))
         return false;
     return ini.HasSectionExact(strSection);
 }
 
-bool CQVLSession::ReadWwanSection(int nNo, const std::wstring& strPath, bool bNumbered)
+Status CQVLSession::ReadWwanSection(int nNo, const std::wstring& strPath, bool bNumbered)
 {
     CIniFile ini;
-    const bool bLoaded = ini.Load(strPath) == CIniFile::LoadResult::Ok;
-    return ReadWwanSection(nNo, bLoaded ? &ini : nullptr, strPath, bNumbered);
+    const Status loaded = ini.Load(strPath);
+    return ReadWwanSection(nNo, ini, loaded, strPath, bNumbered);
 }
 
-bool CQVLSession::ReadWwanSection(int nNo, const CIniFile* pIni, const std::wstring& strPath, bool bNumbered)
+Status CQVLSession::ReadWwanSection(int nNo, const CIniFile& ini, const Status& loaded, const std::wstring& strPath,
+                                    bool bNumbered)
 {
     spdlog::info("Load WWAN Preset {} [{}]", nNo + 1, ToUtf8(strPath));
-    m_strPresetError.clear();
     if (!IsGroupNumber(nNo))
-        return false;
+        return NoGroup(nNo);
 
     const std::wstring strSection = WwanSectionName(nNo, bNumbered);
-    if (pIni == nullptr || !pIni->HasSectionExact(strSection))
-        return false;
-    const CIniFile& ini = *pIni;
-    if (!AllValuesStorable(ini, strSection, WwanSectionValues(WwanProfile{}), strPath, m_strPresetError))
-        return false;
+    if (!loaded)
+        return loaded;
+    if (!ini.HasSectionExact(strSection))
+        return NoSection(strSection);
+    if (Status storable = AllValuesStorable(ini, strSection, WwanSectionValues(WwanProfile{}), strPath); !storable)
+        return storable;
 
     WwanProfile profile;
     for (const FieldSpec& spec : WwanFieldSpecs())
         profile.*spec.pWwan = ReadKey(ini, strSection, spec);
     SetWwanProfile(nNo, profile);
-    return true;
+    return Status();
 }
 
-bool CQVLSession::ReadWifiSection(const std::wstring& strPath)
+Status CQVLSession::ReadWifiSection(const std::wstring& strPath)
 {
     CIniFile ini;
-    const bool bLoaded = ini.Load(strPath) == CIniFile::LoadResult::Ok;
-    return ReadWifiSection(bLoaded ? &ini : nullptr, strPath);
+    const Status loaded = ini.Load(strPath);
+    return ReadWifiSection(ini, loaded, strPath);
 }
 
-bool CQVLSession::ReadWifiSection(const CIniFile* pIni, const std::wstring& strPath)
+Status CQVLSession::ReadWifiSection(const CIniFile& ini, const Status& loaded, const std::wstring& strPath)
 {
     spdlog::info("Load WiFi Preset [{}]", ToUtf8(strPath));
-    m_strPresetError.clear();
 
-    if (pIni == nullptr || !pIni->HasSectionExact(kWifiSection))
-        return false;
-    const CIniFile& ini = *pIni;
-    if (!AllValuesStorable(ini, kWifiSection, WifiSectionValues(WifiSettings{}), strPath, m_strPresetError))
-        return false;
+    if (!loaded)
+        return loaded;
+    if (!ini.HasSectionExact(kWifiSection))
+        return NoSection(kWifiSection);
+    if (Status storable = AllValuesStorable(ini, kWifiSection, WifiSectionValues(WifiSettings{}), strPath); !storable)
+        return storable;
 
     WifiSettings settings;
     for (const FieldSpec& spec : WifiFieldSpecs())
         settings.*spec.pWifi = ReadKey(ini, kWifiSection, spec);
     SetWifiSettings(settings);
-    return true;
+    return Status();
 }
 
-bool CQVLSession::WriteWwanSection(int nNo, const std::wstring& strPath, bool bNumbered)
+Status CQVLSession::WriteWwanSection(int nNo, const std::wstring& strPath, bool bNumbered)
 {
-    m_strPresetError.clear();
     spdlog::info("Save WWAN Preset {} [{}]", nNo + 1, ToUtf8(strPath));
-    if (!IsGroupNumber(nNo)) {
-        m_strPresetError = L"There is no WWAN group " + std::to_wstring(nNo + 1) + L".";
-        return false;
-    }
+    if (!IsGroupNumber(nNo))
+        return NoGroup(nNo);
 
     const WwanProfile profile = GetWwanProfile(nNo);
     LogWwanSave(nNo, profile);
 
-    std::wstring strError;
-    if (!UpdateIniFile(strPath, WwanSectionName(nNo, bNumbered), WwanSectionValues(profile), strError)) {
-        m_strPresetError = strError;
-        spdlog::error("Save WWAN Preset {} Failed [{}] {}", nNo + 1, ToUtf8(strPath), ToUtf8(strError));
-        return false;
-    }
-    return true;
+    Status written = UpdateIniFile(strPath, WwanSectionName(nNo, bNumbered), WwanSectionValues(profile));
+    if (!written)
+        spdlog::error("Save WWAN Preset {} Failed [{}] {}", nNo + 1, ToUtf8(strPath), ToUtf8(written.Text()));
+    return written;
 }
 
-bool CQVLSession::WriteWifiSection(const std::wstring& strPath)
+Status CQVLSession::WriteWifiSection(const std::wstring& strPath)
 {
-    m_strPresetError.clear();
     spdlog::info("Save WiFi Preset [{}]", ToUtf8(strPath));
 
     const WifiSettings settings = GetWifiSettings();
     LogWifiSave(settings);
 
-    std::wstring strError;
-    if (!UpdateIniFile(strPath, kWifiSection, WifiSectionValues(settings), strError)) {
-        m_strPresetError = strError;
-        spdlog::error("Save WiFi Preset Failed [{}] {}", ToUtf8(strPath), ToUtf8(strError));
-        return false;
-    }
-    return true;
+    Status written = UpdateIniFile(strPath, kWifiSection, WifiSectionValues(settings));
+    if (!written)
+        spdlog::error("Save WiFi Preset Failed [{}] {}", ToUtf8(strPath), ToUtf8(written.Text()));
+    return written;
 }
 
-bool CQVLSession::WriteAllSections(const std::wstring& strPath)
+Status CQVLSession::WriteAllSections(const std::wstring& strPath)
 {
-    m_strPresetError.clear();
     // All five sections go into the file in one replacement: it ends up with
     // all of them or stays as it was.
     IniSections sections;
@@ -202,11 +202,8 @@ bool CQVLSession::WriteAllSections(const std::wstring& strPath)
     LogWifiSave(settings);
     sections.push_back({kWifiSection, WifiSectionValues(settings)});
 
-    std::wstring strError;
-    if (!UpdateIniFile(strPath, sections, strError)) {
-        m_strPresetError = strError;
-        spdlog::error("Save All Preset Failed [{}] {}", ToUtf8(strPath), ToUtf8(strError));
-        return false;
-    }
-    return true;
+    Status written = UpdateIniFile(strPath, sections);
+    if (!written)
+        spdlog::error("Save All Preset Failed [{}] {}", ToUtf8(strPath), ToUtf8(written.Text()));
+    return written;
 }

@@ -622,15 +622,13 @@ bool PlanPreset(const Options& o, std::vector<Assignment>& assignments, CtlError
     CIniFile ini;
     std::string strBytes;
     bool bCut = false;
-    int nErr = 0;
-    if (o.strFile.empty() || !ReadRegularFile(o.strFile, CIniFile::kMaxFileBytes, strBytes, bCut, nErr)) {
-        if (o.strFile.empty() || nErr == ENOENT)
+    const Status read = o.strFile.empty() ? Status(ErrnoFailure(ENOENT))
+                                          : ReadRegularFile(o.strFile, CIniFile::kMaxFileBytes, strBytes, bCut);
+    if (!read) {
+        if (read.Is(FailureKind::NotFound))
             err = {kExitPreset, o.strFile + ": no such file", ""};
         else
-            err = {kExitPreset,
-                   o.strFile + ": " + std::strerror(nErr) + " (a preset has at most "
-                       + std::to_string(CIniFile::kMaxLines) + " lines)",
-                   ""};
+            err = {kExitPreset, o.strFile + ": " + ToUtf8(read.Text()), ""};
         return false;
     }
     ini.Parse(strBytes);
@@ -756,9 +754,8 @@ bool PlanProvision(const Options& o, ProvisionPlan& plan, CtlError& err)
         plan.bValues = true;
         std::string strCsv;
         bool bCut = false;
-        int nErr = 0;
-        if (!ReadRegularFile(o.strValues, CIniFile::kMaxFileBytes, strCsv, bCut, nErr)) {
-            err = {kExitPreset, o.strValues + ": " + std::strerror(nErr), ""};
+        if (const Status read = ReadRegularFile(o.strValues, CIniFile::kMaxFileBytes, strCsv, bCut); !read) {
+            err = {kExitPreset, o.strValues + ": " + ToUtf8(read.Text()), ""};
             return false;
         }
         if (bCut) {

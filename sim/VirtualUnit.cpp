@@ -709,10 +709,8 @@ bool VirtualUnit::SaveState(const UnitSettings& s, std::string& strError) const
     // planted beside the file is followed. It holds the passwords: private.
     FileFacts fresh;
     fresh.bPrivate = true;
-    int nErr = 0;
-    if (!ReplaceFileContents(m_options.strStateFile, out.str(), fresh, nErr)) {
-        errno = nErr;
-        strError = ErrnoText(m_options.strStateFile.c_str());
+    if (const Status saved = ReplaceFileContents(m_options.strStateFile, out.str(), fresh); !saved) {
+        strError = m_options.strStateFile + ": " + ToUtf8(saved.Text());
         return false;
     }
     return true;

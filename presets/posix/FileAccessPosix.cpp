@@ -192,20 +192,20 @@ bool ReplaceFile(const std::string& strPath, const std::string& strBytes, const 
 
 } // namespace
 
-bool ReadRegularFile(const std::string& strPath, size_t nMax, std::string& strBytes, bool& bCut, int& nErr)
+Status ReadRegularFile(const std::string& strPath, size_t nMax, std::string& strBytes, bool& bCut)
 {
     strBytes.clear();
     bCut = false;
     struct stat st { };
     const int fd = OpenRegularForReading(strPath, st);
-    if (fd < 0) {
-        nErr = errno;
-        return false;
-    }
+    if (fd < 0)
+        return ErrnoFailure(errno);
     const bool bRead = ReadUpTo(fd, nMax, strBytes, bCut);
-    nErr = bRead ? 0 : errno;
+    const int nErr = bRead ? 0 : errno;
     ::close(fd);
-    return bRead;
+    if (!bRead)
+        return ErrnoFailure(nErr);
+    return Status();
 }
 
 std::string ResolveTarget(const std::string& strPath)
@@ -216,38 +216,32 @@ std::string ResolveTarget(const std::string& strPath)
     return strPath;
 }
 
-bool CheckReplaceable(const std::string& strPath, size_t nMax, FileFacts& facts, int& nErr)
+Status CheckReplaceable(const std::string& strPath, size_t nMax, FileFacts& facts)
 {
     facts = FileFacts{};
     struct stat st { };
     if (::stat(strPath.c_str(), &st) != 0) {
-        nErr = errno;
-        return nErr == ENOENT;
+        if (errno == ENOENT)
+            return Status();
+        return ErrnoFailure(errno);
     }
-    if (!S_ISREG(st.st_mode)) {
-        nErr = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        return false;
-    }
+    if (!S_ISREG(st.st_mode))
+        return ErrnoFailure(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     // A file nobody may write is read-only, also for a privileged user.
-    if ((st.st_mode & 0222) == 0 || ::access(strPath.c_str(), W_OK) != 0) {
-        nErr = EACCES;
-        return false;
-    }
-    if (static_cast<unsigned long long>(st.st_size) > nMax) {
-        nErr = EFBIG;
-        return false;
-    }
+    if ((st.st_mode & 0222) == 0 || ::access(strPath.c_str(), W_OK) != 0)
+        return ErrnoFailure(EACCES);
+    if (static_cast<unsigned long long>(st.st_size) > nMax)
+        return ErrnoFailure(EFBIG);
     facts.bExists = true;
     facts.nMode = static_cast<unsigned>(st.st_mode);
     facts.nOwner = static_cast<unsigned>(st.st_uid);
     facts.nGroup = static_cast<unsigned>(st.st_gid);
-    return true;
+    return Status();
 }
 
-bool ReplaceFileContents(const std::string& strPath, const std::string& strBytes, const FileFacts& facts, int& nErr)
+Status ReplaceFileContents(const std::string& strPath, const std::string& strBytes, const FileFacts& facts)
 {
     if (ReplaceFile(strPath, strBytes, facts))
-        return true;
-    nErr = errno;
-    return false;
+        return Status();
+    return ErrnoFailure(errno);
 }

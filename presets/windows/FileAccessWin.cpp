@@ -36,28 +36,37 @@ int ErrnoOf(DWORD nError)
     }
 }
 
+// A failure a Windows call reported: the kind and text of the errno value it
+// stands for, and Windows' own code.
+Failure WinFailure(DWORD nError)
+{
+    Failure failure = ErrnoFailure(ErrnoOf(nError));
+    failure.nCode = static_cast<int>(nError);
+    return failure;
+}
+
 // Opens an existing file; only files on a disk are accepted (a device name
 // such as COM1 or NUL is refused without touching the device).
-HANDLE OpenDiskFile(const std::wstring& strPath, DWORD nAccess, int& nErr)
+HANDLE OpenDiskFile(const std::wstring& strPath, DWORD nAccess, Failure& failure)
 {
     const DWORD nAttributes = GetFileAttributesW(strPath.c_str());
     if (nAttributes == INVALID_FILE_ATTRIBUTES) {
-        nErr = ErrnoOf(GetLastError());
+        failure = WinFailure(GetLastError());
         return INVALID_HANDLE_VALUE;
     }
     if (nAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        nErr = EISDIR;
+        failure = ErrnoFailure(EISDIR);
         return INVALID_HANDLE_VALUE;
     }
     HANDLE hFile = CreateFileW(strPath.c_str(), nAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hFile == INVALID_HANDLE_VALUE) {
-        nErr = ErrnoOf(GetLastError());
+        failure = WinFailure(GetLastError());
         return INVALID_HANDLE_VALUE;
     }
     if (GetFileType(hFile) != FILE_TYPE_DISK) {
         CloseHandle(hFile);
-        nErr = EINVAL;
+        failure = ErrnoFailure(EINVAL);
         return INVALID_HANDLE_VALUE;
     }
     return hFile;
@@ -83,7 +92,7 @@ void CarryFileFacts(const std::wstring& strFrom, const std::wstring& strTo)
         SetFileAttributesW(strTo.c_str(), nAttributes & kKept);
 }
 
-bool WriteAll(HANDLE hFile, const std::string& strBytes, int& nErr)
+bool WriteAll(HANDLE hFile, const std::string& strBytes, Failure& failure)
 {
     size_t nDone = 0;
     while (nDone < strBytes.size()) {
@@ -91,11 +100,11 @@ bool WriteAll(HANDLE hFile, const std::string& strBytes, int& nErr)
         const DWORD nAsk = nLeft > 0x10000000u ? 0x10000000u : static_cast<DWORD>(nLeft);
         DWORD nWritten = 0;
         if (!WriteFile(hFile, strBytes.data() + nDone, nAsk, &nWritten, nullptr)) {
-            nErr = ErrnoOf(GetLastError());
+            failure = WinFailure(GetLastError());
             return false;
         }
         if (nWritten == 0) {
-            nErr = EIO;
+            failure = ErrnoFailure(EIO);
             return false;
         }
         nDone += nWritten;
@@ -105,20 +114,21 @@ bool WriteAll(HANDLE hFile, const std::string& strBytes, int& nErr)
 
 } // namespace
 
-bool ReadRegularFile(const std::string& strPath, size_t nMax, std::string& strBytes, bool& bCut, int& nErr)
+Status ReadRegularFile(const std::string& strPath, size_t nMax, std::string& strBytes, bool& bCut)
 {
     strBytes.clear();
     bCut = false;
-    HANDLE hFile = OpenDiskFile(FromUtf8(strPath), GENERIC_READ, nErr);
+    Failure failure;
+    HANDLE hFile = OpenDiskFile(FromUtf8(strPath), GENERIC_READ, failure);
     if (hFile == INVALID_HANDLE_VALUE)
-        return false;
+        return failure;
     char buf[65536];
     bool bOk = true;
     while (strBytes.size() < nMax) {
         const size_t nWant = nMax - strBytes.size() < sizeof(buf) ? nMax - strBytes.size() : sizeof(buf);
         DWORD nRead = 0;
         if (!ReadFile(hFile, buf, static_cast<DWORD>(nWant), &nRead, nullptr)) {
-            nErr = ErrnoOf(GetLastError());
+            failure = WinFailure(GetLastError());
             bOk = false;
             break;
         }
@@ -132,7 +142,9 @@ bool ReadRegularFile(const std::string& strPath, size_t nMax, std::string& strBy
         bCut = ReadFile(hFile, &c, 1, &nRead, nullptr) && nRead > 0;
     }
     CloseHandle(hFile);
-    return bOk;
+    if (!bOk)
+        return failure;
+    return Status();
 }
 
 std::string ResolveTarget(const std::string& strPath)
@@ -140,39 +152,37 @@ std::string ResolveTarget(const std::string& strPath)
     return strPath;
 }
 
-bool CheckReplaceable(const std::string& strPath, size_t nMax, FileFacts& facts, int& nErr)
+Status CheckReplaceable(const std::string& strPath, size_t nMax, FileFacts& facts)
 {
     facts = FileFacts{};
     const std::wstring strWide = FromUtf8(strPath);
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!GetFileAttributesExW(strWide.c_str(), GetFileExInfoStandard, &data)) {
-        nErr = ErrnoOf(GetLastError());
-        return nErr == ENOENT;
+        const DWORD nError = GetLastError();
+        if (ErrnoOf(nError) == ENOENT)
+            return Status();
+        return WinFailure(nError);
     }
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        nErr = EISDIR;
-        return false;
-    }
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
-        nErr = EACCES;
-        return false;
-    }
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return ErrnoFailure(EISDIR);
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+        return ErrnoFailure(EACCES);
     // May we write it? Opening it for writing tells, without changing it.
-    HANDLE hFile = OpenDiskFile(strWide, GENERIC_WRITE, nErr);
+    Failure failure;
+    HANDLE hFile = OpenDiskFile(strWide, GENERIC_WRITE, failure);
     if (hFile == INVALID_HANDLE_VALUE)
-        return false;
+        return failure;
     CloseHandle(hFile);
     const unsigned long long nSize = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    if (nSize > nMax) {
-        nErr = EFBIG;
-        return false;
-    }
+    if (nSize > nMax)
+        return ErrnoFailure(EFBIG);
     facts.bExists = true;
-    return true;
+    return Status();
 }
 
-bool ReplaceFileContents(const std::string& strPath, const std::string& strBytes, const FileFacts& facts, int& nErr)
+Status ReplaceFileContents(const std::string& strPath, const std::string& strBytes, const FileFacts& facts)
 {
+    Failure failure;
     const std::wstring strTarget = FromUtf8(strPath);
     const size_t nSlash = strTarget.find_last_of(L"\\/:");
     const std::wstring strDir = nSlash == std::wstring::npos ? std::wstring() : strTarget.substr(0, nSlash + 1);
@@ -182,18 +192,14 @@ bool ReplaceFileContents(const std::string& strPath, const std::string& strBytes
         // CREATE_NEW: a file or link already there is never opened or followed.
         strTemp = strDir + FromUtf8(ReplacementTempName());
         hFile = CreateFileW(strTemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (hFile == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
-            nErr = ErrnoOf(GetLastError());
-            return false;
-        }
+        if (hFile == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
+            return WinFailure(GetLastError());
     }
-    if (hFile == INVALID_HANDLE_VALUE) {
-        nErr = EEXIST;
-        return false;
-    }
-    bool bOk = WriteAll(hFile, strBytes, nErr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return ErrnoFailure(EEXIST);
+    bool bOk = WriteAll(hFile, strBytes, failure);
     if (bOk && !FlushFileBuffers(hFile)) {
-        nErr = ErrnoOf(GetLastError());
+        failure = WinFailure(GetLastError());
         bOk = false;
     }
     CloseHandle(hFile);
@@ -208,18 +214,20 @@ bool ReplaceFileContents(const std::string& strPath, const std::string& strBytes
             const DWORD nError = GetLastError();
             // Gone since it was checked: the new file simply takes the name.
             if (nError != ERROR_FILE_NOT_FOUND) {
-                nErr = ErrnoOf(nError);
+                failure = WinFailure(nError);
                 bOk = false;
             }
         } else {
-            return true;
+            return Status();
         }
     }
     if (bOk && !MoveFileExW(strTemp.c_str(), strTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        nErr = ErrnoOf(GetLastError());
+        failure = WinFailure(GetLastError());
         bOk = false;
     }
-    if (!bOk)
+    if (!bOk) {
         DeleteFileW(strTemp.c_str());
-    return bOk;
+        return failure;
+    }
+    return Status();
 }

@@ -162,9 +162,9 @@ void CQVLUtilityDlg::LoadWwanPreset(int nNo)
         return;
     }
     // Section "WWAN", whichever group saved it. Without it nothing changes.
-    if (!ReadWwanSection(nNo, strPath, false)) {
-        if (!PresetError().empty())
-            ShowLoadError(this, strPath, PresetError());
+    if (const Status read = ReadWwanSection(nNo, strPath, false); !read) {
+        if (read.Is(FailureKind::InvalidData))
+            ShowLoadError(this, strPath, read.Text());
         return;
     }
     ShowGroups({nNo}, true);
@@ -178,9 +178,9 @@ void CQVLUtilityDlg::OnBnClickedLoadpreset5(wxCommandEvent&)
         spdlog::info("Load Preset Cancel.");
         return;
     }
-    if (!ReadWifiSection(strPath)) {
-        if (!PresetError().empty())
-            ShowLoadError(this, strPath, PresetError());
+    if (const Status read = ReadWifiSection(strPath); !read) {
+        if (read.Is(FailureKind::InvalidData))
+            ShowLoadError(this, strPath, read.Text());
         return;
     }
     ShowGroups({kWifiGroup}, true);
@@ -196,8 +196,8 @@ void CQVLUtilityDlg::SaveWwanPreset(int nNo)
     }
     // The form as it stands, unchecked; the change mark stays as it is.
     GetDataFromGroup(nNo);
-    if (!WriteWwanSection(nNo, strPath, false))
-        ShowSaveError(this, strPath, PresetError());
+    if (const Status written = WriteWwanSection(nNo, strPath, false); !written)
+        ShowSaveError(this, strPath, written.Text());
 }
 
 void CQVLUtilityDlg::OnBnClickedSavepreset5(wxCommandEvent&)
@@ -209,8 +209,8 @@ void CQVLUtilityDlg::OnBnClickedSavepreset5(wxCommandEvent&)
         return;
     }
     GetDataFromGroup(kWifiGroup);
-    if (!WriteWifiSection(strPath))
-        ShowSaveError(this, strPath, PresetError());
+    if (const Status written = WriteWifiSection(strPath); !written)
+        ShowSaveError(this, strPath, written.Text());
 }
 
 void CQVLUtilityDlg::OnFileLoad(wxCommandEvent&)
@@ -235,20 +235,19 @@ void CQVLUtilityDlg::OnFileLoad(wxCommandEvent&)
 
     // The file is read once for all the sections.
     CIniFile ini;
-    const bool bLoaded = ini.Load(strPath) == CIniFile::LoadResult::Ok;
-    const CIniFile* pIni = bLoaded ? &ini : nullptr;
-    bool bAllRead = true;
-    for (int nNo = 0; nNo < kWwanCount && bAllRead; ++nNo)
+    const Status fileRead = ini.Load(strPath);
+    Status read;
+    for (int nNo = 0; nNo < kWwanCount && read; ++nNo)
         if (bChecked[static_cast<size_t>(nNo)])
-            bAllRead = ReadWwanSection(nNo, pIni, strPath, true);
-    if (bAllRead && bChecked[kWifiGroup])
-        bAllRead = ReadWifiSection(pIni, strPath);
-    if (!bAllRead) {
+            read = ReadWwanSection(nNo, ini, fileRead, strPath, true);
+    if (read && bChecked[kWifiGroup])
+        read = ReadWifiSection(ini, fileRead, strPath);
+    if (!read) {
         for (int nNo = 0; nNo < kWwanCount; ++nNo)
             SetWwanProfile(nNo, savedProfiles[static_cast<size_t>(nNo)]);
         SetWifiSettings(savedWifi);
-        if (!PresetError().empty())
-            ShowLoadError(this, strPath, PresetError());
+        if (read.Is(FailureKind::InvalidData))
+            ShowLoadError(this, strPath, read.Text());
         return;
     }
 
@@ -283,6 +282,6 @@ void CQVLUtilityDlg::OnFileSave(wxCommandEvent&)
         return;
     }
 
-    if (!WriteAllSections(strPath))
-        ShowSaveError(this, strPath, PresetError());
+    if (const Status written = WriteAllSections(strPath); !written)
+        ShowSaveError(this, strPath, written.Text());
 }

@@ -151,21 +151,23 @@ TEST(IniRead, FilesThatCannotBeReadReadAsEmpty)
 {
     TempDir dir;
     CIniFile ini;
-    EXPECT_EQ(ini.Load(dir.WPath("missing.ini")), CIniFile::LoadResult::Missing);
+    EXPECT_TRUE(ini.Load(dir.WPath("missing.ini")).Is(FailureKind::NotFound));
     EXPECT_TRUE(ini.SectionNames().empty());
-    EXPECT_EQ(ini.Load(dir.Root().wstring()), CIniFile::LoadResult::Failed);
-    EXPECT_FALSE(ini.Error().empty());
+    const Status folder = ini.Load(dir.Root().wstring());
+    EXPECT_TRUE(folder.Is(FailureKind::IoError));
+    EXPECT_EQ(folder.Why().nCode, EISDIR);
+    EXPECT_EQ(folder.Text(), L"Is a directory");
 
     // A FIFO must not block the reader.
     ASSERT_EQ(::mkfifo(dir.Path("fifo").c_str(), 0600), 0);
-    EXPECT_EQ(ini.Load(dir.WPath("fifo")), CIniFile::LoadResult::Failed);
+    EXPECT_TRUE(ini.Load(dir.WPath("fifo")).Is(FailureKind::IoError));
 
     // A huge file: only the first part is read.
     std::string strHuge = "[S]\nA=1\n";
     strHuge += std::string(CIniFile::kMaxFileBytes, 'g');
     strHuge += "\n[Late]\nB=2\n";
     WriteBytes(dir.Path("huge.ini"), strHuge);
-    EXPECT_EQ(ini.Load(dir.WPath("huge.ini")), CIniFile::LoadResult::Ok);
+    EXPECT_TRUE(ini.Load(dir.WPath("huge.ini")));
     EXPECT_TRUE(ini.WasCut());
     EXPECT_EQ(Get(ini, L"S", L"A"), L"1");
     EXPECT_FALSE(ini.HasSectionExact(L"Late"));
@@ -193,9 +195,9 @@ TEST(IniUpdate, KeepsForeignContentByteForByte)
         "Z=\xE9\r\n"; // Latin-1 byte: must survive untouched
     WriteBytes(strPath, strBefore);
 
-    std::wstring strError;
-    ASSERT_TRUE(UpdateIniFile(dir.WPath("p.all"), L"WWAN", {{L"APN", L"new"}, {L"PDPTYPE", L"2"}}, strError));
-    EXPECT_EQ(strError, L"");
+    const Status updated = UpdateIniFile(dir.WPath("p.all"), L"WWAN", {{L"APN", L"new"}, {L"PDPTYPE", L"2"}});
+    ASSERT_TRUE(updated);
+    EXPECT_EQ(updated.Text(), L"");
     // The existing key keeps its place and spelling; the missing one goes
     // after the last key of its section, before the comment and blank line.
     const std::string strExpected =
@@ -220,29 +222,28 @@ TEST(IniUpdate, AddsSectionsAtTheEndInTheFilesOwnStyle)
 {
     TempDir dir;
     // New file: UTF-8 without BOM, CRLF.
-    std::wstring strError;
-    ASSERT_TRUE(UpdateIniFile(dir.WPath("new.wifi"), L"Wi-Fi", {{L"SSID", L"caf\u00E9"}, {L"PWTYPE", L"0"}}, strError));
-    ASSERT_TRUE(UpdateIniFile(dir.WPath("new.wifi"), L"WWAN", {{L"APN", L"a"}}, strError));
+    ASSERT_TRUE(UpdateIniFile(dir.WPath("new.wifi"), L"Wi-Fi", {{L"SSID", L"caf\u00E9"}, {L"PWTYPE", L"0"}}));
+    ASSERT_TRUE(UpdateIniFile(dir.WPath("new.wifi"), L"WWAN", {{L"APN", L"a"}}));
     EXPECT_EQ(ReadBytes(dir.Path("new.wifi")), "[Wi-Fi]\r\nSSID=caf\xC3\xA9\r\nPWTYPE=0\r\n\r\n[WWAN]\r\nAPN=a\r\n");
 
     // An LF file without a final line end stays LF.
     WriteBytes(dir.Path("lf.ini"), "[A]\nK=1");
-    ASSERT_TRUE(UpdateIniFile(dir.WPath("lf.ini"), L"A", {{L"L", L"2"}}, strError));
-    ASSERT_TRUE(UpdateIniFile(dir.WPath("lf.ini"), L"B", {{L"M", L"3"}}, strError));
+    ASSERT_TRUE(UpdateIniFile(dir.WPath("lf.ini"), L"A", {{L"L", L"2"}}));
+    ASSERT_TRUE(UpdateIniFile(dir.WPath("lf.ini"), L"B", {{L"M", L"3"}}));
     EXPECT_EQ(ReadBytes(dir.Path("lf.ini")), "[A]\nK=1\nL=2\n\n[B]\nM=3\n");
 
     // A last line ended by a lone carriage return: the value stays as it
     // read, and the added lines follow on lines of their own.
     WriteBytes(dir.Path("cr.ini"), "[A]\nK=v\r");
-    ASSERT_TRUE(UpdateIniFile(dir.WPath("cr.ini"), L"B", {{L"M", L"3"}}, strError));
+    ASSERT_TRUE(UpdateIniFile(dir.WPath("cr.ini"), L"B", {{L"M", L"3"}}));
     EXPECT_EQ(ReadBytes(dir.Path("cr.ini")), "[A]\nK=v\n\n[B]\nM=3\n");
     CIniFile cr;
-    ASSERT_EQ(cr.Load(dir.WPath("cr.ini")), CIniFile::LoadResult::Ok);
+    ASSERT_TRUE(cr.Load(dir.WPath("cr.ini")));
     EXPECT_EQ(Get(cr, L"A", L"K"), L"v");
 
     // A UTF-8 file with BOM keeps its BOM.
     WriteBytes(dir.Path("bom.ini"), "\xEF\xBB\xBF[A]\r\nK=1\r\n");
-    ASSERT_TRUE(UpdateIniFile(dir.WPath("bom.ini"), L"a", {{L"k", L"2"}}, strError));
+    ASSERT_TRUE(UpdateIniFile(dir.WPath("bom.ini"), L"a", {{L"k", L"2"}}));
     EXPECT_EQ(ReadBytes(dir.Path("bom.ini")), "\xEF\xBB\xBF[A]\r\nK=2\r\n");
 }
 
@@ -251,9 +252,8 @@ TEST(IniUpdate, Utf16FileStaysUtf16)
     TempDir dir;
     const std::string strPath = dir.Path("hand.wifi");
     WriteBytes(strPath, Utf16LeWithBom(u"[Wi-Fi]\r\nSSID=old\r\n; note \u00E9\r\n"));
-    std::wstring strError;
-    ASSERT_TRUE(UpdateIniFile(dir.WPath("hand.wifi"), L"Wi-Fi", {{L"SSID", L"n\u00E9w \U0001F600"}, {L"PWTYPE", L"1"}},
-                              strError));
+    ASSERT_TRUE(
+        UpdateIniFile(dir.WPath("hand.wifi"), L"Wi-Fi", {{L"SSID", L"n\u00E9w \U0001F600"}, {L"PWTYPE", L"1"}}));
     EXPECT_EQ(ReadBytes(strPath),
               Utf16LeWithBom(u"[Wi-Fi]\r\nSSID=n\u00E9w \U0001F600\r\nPWTYPE=1\r\n; note \u00E9\r\n"));
 }
@@ -265,11 +265,10 @@ TEST(IniUpdate, EveryValueReadsBackExactly)
         L"",  L" lead",   L"trail\t",       L"\"quoted\"",       L"'single'", L"\"half",
         L"=", L"a=b;c#d", L"[notasection]", L"\u00E9\U0001F600", L"\"",       L"  ",
     };
-    std::wstring strError;
     for (size_t i = 0; i < values.size(); ++i)
-        ASSERT_TRUE(UpdateIniFile(dir.WPath("v.ini"), L"S", {{L"K" + std::to_wstring(i), values[i]}}, strError));
+        ASSERT_TRUE(UpdateIniFile(dir.WPath("v.ini"), L"S", {{L"K" + std::to_wstring(i), values[i]}}));
     CIniFile ini;
-    ASSERT_EQ(ini.Load(dir.WPath("v.ini")), CIniFile::LoadResult::Ok);
+    ASSERT_TRUE(ini.Load(dir.WPath("v.ini")));
     for (size_t i = 0; i < values.size(); ++i)
         EXPECT_EQ(Get(ini, L"S", L"K" + std::to_wstring(i)), values[i]) << "value " << i;
 }
@@ -278,12 +277,12 @@ TEST(IniUpdate, LineBreakIsRefusedAndNothingIsWritten)
 {
     TempDir dir;
     WriteBytes(dir.Path("p.wwan"), "[WWAN]\r\nAPN=keep\r\n");
-    std::wstring strError;
-    EXPECT_FALSE(UpdateIniFile(dir.WPath("p.wwan"), L"WWAN", {{L"APN", L"ok"}, {L"PASSWORD", L"a\nb"}}, strError));
-    EXPECT_NE(strError.find(L"PASSWORD"), std::wstring::npos);
-    EXPECT_NE(strError.find(L"line break"), std::wstring::npos);
+    const Status refused = UpdateIniFile(dir.WPath("p.wwan"), L"WWAN", {{L"APN", L"ok"}, {L"PASSWORD", L"a\nb"}});
+    EXPECT_TRUE(refused.Is(FailureKind::InvalidData));
+    EXPECT_NE(refused.Text().find(L"PASSWORD"), std::wstring::npos);
+    EXPECT_NE(refused.Text().find(L"line break"), std::wstring::npos);
     EXPECT_EQ(ReadBytes(dir.Path("p.wwan")), "[WWAN]\r\nAPN=keep\r\n");
-    EXPECT_FALSE(UpdateIniFile(dir.WPath("n.wwan"), L"WWAN", {{L"APN", L"a\rb"}}, strError));
+    EXPECT_FALSE(UpdateIniFile(dir.WPath("n.wwan"), L"WWAN", {{L"APN", L"a\rb"}}));
     EXPECT_FALSE(std::filesystem::exists(dir.Path("n.wwan")));
 }
 
@@ -293,8 +292,7 @@ TEST(IniUpdate, KeepsPermissionsAndFollowsLinks)
     WriteBytes(dir.Path("real.ini"), "[A]\nK=1\n");
     ASSERT_EQ(::chmod(dir.Path("real.ini").c_str(), 0640), 0);
     std::filesystem::create_symlink(dir.Path("real.ini"), dir.Path("link.ini"));
-    std::wstring strError;
-    ASSERT_TRUE(UpdateIniFile(dir.WPath("link.ini"), L"A", {{L"K", L"2"}}, strError));
+    ASSERT_TRUE(UpdateIniFile(dir.WPath("link.ini"), L"A", {{L"K", L"2"}}));
     EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("link.ini")));
     EXPECT_EQ(ReadBytes(dir.Path("real.ini")), "[A]\nK=2\n");
     struct stat st { };
@@ -315,15 +313,14 @@ std::string SaveOverOthersFile(const std::string& strFile)
     if (::stat(strFile.c_str(), &before) != 0 || before.st_uid == ::geteuid())
         return "no file of another account at " + strFile;
     const std::wstring strValue = L"ours-" + std::to_wstring(::getpid());
-    std::wstring strError;
-    if (!UpdateIniFile(FromUtf8(strFile), L"WWAN", {{L"APN", strValue}}, strError))
-        return "save failed: " + ToUtf8(strError);
+    if (const Status saved = UpdateIniFile(FromUtf8(strFile), L"WWAN", {{L"APN", strValue}}); !saved)
+        return "save failed: " + ToUtf8(saved.Text());
     if (::stat(strFile.c_str(), &after) != 0)
         return "file gone";
     if (after.st_uid != before.st_uid || after.st_gid != before.st_gid || after.st_mode != before.st_mode)
         return "owner, group or mode changed";
     CIniFile ini;
-    if (ini.Load(strFile) != CIniFile::LoadResult::Ok || Get(ini, L"WWAN", L"APN") != strValue)
+    if (!ini.Load(strFile) || Get(ini, L"WWAN", L"APN") != strValue)
         return "new value not saved";
     for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(strFile).parent_path()))
         if (entry.path().filename().string()[0] == '.')
@@ -375,24 +372,28 @@ TEST(IniUpdate, SavingAnotherAccountsFileKeepsItsOwnerAndGroup)
 TEST(IniUpdate, FailuresReportTheReasonAndLeaveTheFileAlone)
 {
     TempDir dir;
-    std::wstring strError;
 
-    EXPECT_FALSE(UpdateIniFile(dir.WPath("no/such/folder/p.wwan"), L"WWAN", {{L"APN", L"a"}}, strError));
-    EXPECT_EQ(strError, L"No such file or directory");
+    const Status missing = UpdateIniFile(dir.WPath("no/such/folder/p.wwan"), L"WWAN", {{L"APN", L"a"}});
+    EXPECT_TRUE(missing.Is(FailureKind::NotFound));
+    EXPECT_EQ(missing.Text(), L"No such file or directory");
 
     WriteBytes(dir.Path("ro.wwan"), "[WWAN]\nAPN=keep\n");
     ASSERT_EQ(::chmod(dir.Path("ro.wwan").c_str(), 0444), 0);
-    EXPECT_FALSE(UpdateIniFile(dir.WPath("ro.wwan"), L"WWAN", {{L"APN", L"a"}}, strError));
-    EXPECT_EQ(strError, L"Permission denied");
+    const Status readOnly = UpdateIniFile(dir.WPath("ro.wwan"), L"WWAN", {{L"APN", L"a"}});
+    EXPECT_TRUE(readOnly.Is(FailureKind::Denied));
+    EXPECT_EQ(readOnly.Why().nCode, EACCES);
+    EXPECT_EQ(readOnly.Text(), L"Permission denied");
     EXPECT_EQ(ReadBytes(dir.Path("ro.wwan")), "[WWAN]\nAPN=keep\n");
 
-    EXPECT_FALSE(UpdateIniFile(dir.Root().wstring(), L"WWAN", {{L"APN", L"a"}}, strError));
-    EXPECT_EQ(strError, L"Is a directory");
+    const Status folder = UpdateIniFile(dir.Root().wstring(), L"WWAN", {{L"APN", L"a"}});
+    EXPECT_FALSE(folder);
+    EXPECT_EQ(folder.Text(), L"Is a directory");
 
     // A file larger than the reader takes would lose its tail: refused.
     WriteBytes(dir.Path("huge.all"), "[WWAN]\nAPN=keep\n" + std::string(CIniFile::kMaxFileBytes, 'x'));
-    EXPECT_FALSE(UpdateIniFile(dir.WPath("huge.all"), L"WWAN", {{L"APN", L"a"}}, strError));
-    EXPECT_EQ(strError, L"File too large");
+    const Status huge = UpdateIniFile(dir.WPath("huge.all"), L"WWAN", {{L"APN", L"a"}});
+    EXPECT_TRUE(huge.Is(FailureKind::TooLarge));
+    EXPECT_EQ(huge.Text(), L"File too large");
     EXPECT_EQ(std::filesystem::file_size(dir.Path("huge.all")), 16 + CIniFile::kMaxFileBytes);
 
     for (const auto& entry : std::filesystem::directory_iterator(dir.Root()))
@@ -404,11 +405,11 @@ TEST(IniUpdate, AFolderNobodyMayWriteIntoIsRefused)
     if (::geteuid() == 0)
         GTEST_SKIP() << "root may write into any folder whatever its bits say; this runs as an ordinary user";
     TempDir dir;
-    std::wstring strError;
     std::filesystem::create_directory(dir.Path("rodir"));
     ASSERT_EQ(::chmod(dir.Path("rodir").c_str(), 0555), 0);
-    EXPECT_FALSE(UpdateIniFile(dir.WPath("rodir/p.wwan"), L"WWAN", {{L"APN", L"a"}}, strError));
-    EXPECT_EQ(strError, L"Permission denied");
+    const Status refused = UpdateIniFile(dir.WPath("rodir/p.wwan"), L"WWAN", {{L"APN", L"a"}});
+    EXPECT_FALSE(refused);
+    EXPECT_EQ(refused.Text(), L"Permission denied");
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path("rodir")));
 }
 
@@ -426,14 +427,12 @@ TEST(IniUpdate, FailedWriteOfTheDataLeavesTheOriginal)
     struct rlimit small = old;
     small.rlim_cur = 64;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    std::wstring strError;
-    const bool bResult =
-        UpdateIniFile(dir.WPath("p.wwan"), L"WWAN", {{L"PASSWORD", std::wstring(200, L'p')}}, strError);
+    const Status result = UpdateIniFile(dir.WPath("p.wwan"), L"WWAN", {{L"PASSWORD", std::wstring(200, L'p')}});
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
 
-    EXPECT_FALSE(bResult);
-    EXPECT_EQ(strError, L"File too large");
+    EXPECT_FALSE(result);
+    EXPECT_EQ(result.Text(), L"File too large");
     EXPECT_EQ(ReadBytes(dir.Path("p.wwan")), strOriginal);
     EXPECT_EQ(CountEntries(dir.Root()), 1u); // the temporary file is gone
 }
@@ -444,28 +443,28 @@ TEST(IniRead, FileOfTooManyLinesIsUnreadable)
     TempDir dir;
     WriteBytes(dir.Path("lines.all"), "[WWAN1]\nAPN=x\n" + std::string(CIniFile::kMaxFileBytes - 14, '\n'));
     CIniFile ini;
-    EXPECT_EQ(ini.Load(dir.Path("lines.all")), CIniFile::LoadResult::Failed);
+    EXPECT_TRUE(ini.Load(dir.Path("lines.all")).Is(FailureKind::TooLarge));
     EXPECT_EQ(Get(ini, L"WWAN1", L"APN"), L"<absent>");
-    std::wstring strError;
-    EXPECT_FALSE(UpdateIniFile(dir.WPath("lines.all"), L"WWAN1", {{L"APN", L"y"}}, strError));
+    EXPECT_FALSE(UpdateIniFile(dir.WPath("lines.all"), L"WWAN1", {{L"APN", L"y"}}));
 
     // The bound itself reads.
     WriteBytes(dir.Path("edge.all"), "[WWAN1]\nAPN=x\n" + std::string(CIniFile::kMaxLines - 2, '\n'));
-    EXPECT_EQ(ini.Load(dir.Path("edge.all")), CIniFile::LoadResult::Ok);
+    EXPECT_TRUE(ini.Load(dir.Path("edge.all")));
     EXPECT_EQ(Get(ini, L"WWAN1", L"APN"), L"x");
     WriteBytes(dir.Path("edge.all"), "[WWAN1]\nAPN=x\n" + std::string(CIniFile::kMaxLines - 1, '\n'));
-    EXPECT_EQ(ini.Load(dir.Path("edge.all")), CIniFile::LoadResult::Failed);
+    EXPECT_TRUE(ini.Load(dir.Path("edge.all")).Is(FailureKind::TooLarge));
 }
 
 TEST(IniUpdate, NameNearTheFileNameLimitIsSaved)
 {
     TempDir dir;
     const std::string strName = std::string(251, 'n') + ".all"; // 255 bytes
-    std::wstring strError;
-    ASSERT_TRUE(UpdateIniFile(dir.WPath(strName), L"WWAN1", {{L"APN", L"x"}}, strError)) << ToUtf8(strError);
-    ASSERT_TRUE(UpdateIniFile(dir.WPath(strName), L"WWAN2", {{L"APN", L"y"}}, strError)) << ToUtf8(strError);
+    const Status first = UpdateIniFile(dir.WPath(strName), L"WWAN1", {{L"APN", L"x"}});
+    ASSERT_TRUE(first) << ToUtf8(first.Text());
+    const Status second = UpdateIniFile(dir.WPath(strName), L"WWAN2", {{L"APN", L"y"}});
+    ASSERT_TRUE(second) << ToUtf8(second.Text());
     CIniFile ini;
-    ASSERT_EQ(ini.Load(dir.Path(strName)), CIniFile::LoadResult::Ok);
+    ASSERT_TRUE(ini.Load(dir.Path(strName)));
     EXPECT_EQ(Get(ini, L"WWAN2", L"APN"), L"y");
     EXPECT_EQ(CountEntries(dir.Root()), 1u);
 }

@@ -48,7 +48,7 @@ TEST(PresetSections, EveryFieldRoundTripsThroughEachKindOfFile)
         ASSERT_TRUE(saver.WriteWwanSection(n, strAll, true));
     ASSERT_TRUE(saver.WriteWifiSection(strAll));
     CIniFile ini;
-    ASSERT_EQ(ini.Load(strAll), CIniFile::LoadResult::Ok);
+    ASSERT_TRUE(ini.Load(strAll));
     EXPECT_EQ(ini.SectionNames(), (std::vector<std::wstring>{L"WWAN1", L"WWAN2", L"WWAN3", L"WWAN4", L"Wi-Fi"}));
 
     CQVLSession loader;
@@ -145,7 +145,7 @@ TEST(PresetSections, SavingIntoAnExistingFileUpdatesInPlace)
     session.SetWwanProfile(0, Profile(8));
     ASSERT_TRUE(session.WriteWwanSection(0, strAll, false));
     CIniFile ini;
-    ASSERT_EQ(ini.Load(strAll), CIniFile::LoadResult::Ok);
+    ASSERT_TRUE(ini.Load(strAll));
     EXPECT_EQ(ini.SectionNames(),
               (std::vector<std::wstring>{L"WWAN1", L"WWAN2", L"WWAN3", L"WWAN4", L"Wi-Fi", L"WWAN"}));
 
@@ -215,11 +215,12 @@ TEST(PresetSections, MissingSectionsLeaveTheRecordAlone)
     session.SetWifiSettings(Wifi());
 
     WriteBytes(dir.Path("case.all"), "[Wwan]\nAPN=x\n[wwan2]\nAPN=y\n[wifi]\nSSID=z\n[WI-FI]\nSSID=z\n");
-    EXPECT_FALSE(session.ReadWwanSection(1, dir.WPath("case.all"), false));
-    EXPECT_FALSE(session.ReadWwanSection(1, dir.WPath("case.all"), true));
-    EXPECT_FALSE(session.ReadWifiSection(dir.WPath("case.all")));
-    EXPECT_FALSE(session.ReadWwanSection(1, dir.WPath("missing.wwan"), false));
-    EXPECT_FALSE(session.ReadWifiSection(dir.WPath("missing.wifi")));
+    // Not there is NotFound, never the refusal the window shows a message for.
+    EXPECT_TRUE(session.ReadWwanSection(1, dir.WPath("case.all"), false).Is(FailureKind::NotFound));
+    EXPECT_TRUE(session.ReadWwanSection(1, dir.WPath("case.all"), true).Is(FailureKind::NotFound));
+    EXPECT_TRUE(session.ReadWifiSection(dir.WPath("case.all")).Is(FailureKind::NotFound));
+    EXPECT_TRUE(session.ReadWwanSection(1, dir.WPath("missing.wwan"), false).Is(FailureKind::NotFound));
+    EXPECT_TRUE(session.ReadWifiSection(dir.WPath("missing.wifi")).Is(FailureKind::NotFound));
     WriteBytes(dir.Path("garbage.wwan"), std::string("\x00\xFF[\x01WWAN\n=\n\xC3", 12));
     EXPECT_FALSE(session.ReadWwanSection(1, dir.WPath("garbage.wwan"), false));
     EXPECT_FALSE(session.ReadWwanSection(4, dir.WPath("case.all"), false));
@@ -274,24 +275,28 @@ TEST(PresetSections, FailedWritesAreReportedAndLogged)
     session.SetWifiSettings(Wifi());
 
     const std::wstring strMissing = dir.WPath("gone/p.wwan");
-    EXPECT_FALSE(session.WriteWwanSection(0, strMissing, false));
-    EXPECT_EQ(session.PresetError(), L"No such file or directory");
+    const Status missing = session.WriteWwanSection(0, strMissing, false);
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(missing.Text(), L"No such file or directory");
     EXPECT_TRUE(log.Has("[error] Save WWAN Preset 1 Failed [" + P(strMissing) + "] No such file or directory"));
 
     const std::string strRo = dir.Path("ro.wifi");
     WriteBytes(strRo, "[Wi-Fi]\nSSID=old\n");
     ASSERT_EQ(::chmod(strRo.c_str(), 0444), 0);
-    EXPECT_FALSE(session.WriteWifiSection(dir.WPath("ro.wifi")));
-    EXPECT_EQ(session.PresetError(), L"Permission denied");
+    const Status readOnly = session.WriteWifiSection(dir.WPath("ro.wifi"));
+    EXPECT_TRUE(readOnly.Is(FailureKind::Denied));
+    EXPECT_EQ(readOnly.Text(), L"Permission denied");
     EXPECT_TRUE(log.Has("[error] Save WiFi Preset Failed [" + strRo + "] Permission denied"));
     EXPECT_EQ(ReadBytes(strRo), "[Wi-Fi]\nSSID=old\n");
 
-    // A later success clears the reason.
-    EXPECT_TRUE(session.WriteWifiSection(dir.WPath("ok.wifi")));
-    EXPECT_EQ(session.PresetError(), L"");
+    // A success has no reason.
+    const Status ok = session.WriteWifiSection(dir.WPath("ok.wifi"));
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(ok.Text(), L"");
 
-    EXPECT_FALSE(session.WriteWwanSection(4, dir.WPath("ok.wwan"), false));
-    EXPECT_FALSE(session.PresetError().empty());
+    const Status noGroup = session.WriteWwanSection(4, dir.WPath("ok.wwan"), false);
+    EXPECT_FALSE(noGroup);
+    EXPECT_FALSE(noGroup.Text().empty());
     EXPECT_FALSE(std::filesystem::exists(dir.Path("ok.wwan")));
 }
 
@@ -304,14 +309,16 @@ TEST(PresetSections, LineBreaksAreRefusedWithoutTouchingTheFile)
     WriteBytes(strPath, "[WWAN2]\nAPN=old\n");
 
     session.SetWwanProfile(1, WwanProfile{L"ok", L"two\nlines", L"p", L"0", L"1"});
-    EXPECT_FALSE(session.WriteWwanSection(1, dir.WPath("keep.all"), true));
-    EXPECT_NE(session.PresetError().find(L"USERNAME"), std::wstring::npos);
+    const Status twoLines = session.WriteWwanSection(1, dir.WPath("keep.all"), true);
+    EXPECT_TRUE(twoLines.Is(FailureKind::InvalidData));
+    EXPECT_NE(twoLines.Text().find(L"USERNAME"), std::wstring::npos);
     EXPECT_EQ(ReadBytes(strPath), "[WWAN2]\nAPN=old\n");
     EXPECT_EQ(log.Count("[error] Save WWAN Preset 2 Failed"), 1u);
 
     session.SetWifiSettings(WifiSettings{L"s", L"1", L"0", L"carriage\rreturn"});
-    EXPECT_FALSE(session.WriteWifiSection(dir.WPath("keep.all")));
-    EXPECT_NE(session.PresetError().find(L"PASSPHRASE"), std::wstring::npos);
+    const Status carriageReturn = session.WriteWifiSection(dir.WPath("keep.all"));
+    EXPECT_FALSE(carriageReturn);
+    EXPECT_NE(carriageReturn.Text().find(L"PASSPHRASE"), std::wstring::npos);
     EXPECT_EQ(ReadBytes(strPath), "[WWAN2]\nAPN=old\n");
 }
 
@@ -326,9 +333,9 @@ TEST(PresetSections, ValueWithAControlCharacterRefusesItsGroup)
     WriteBytes(dir.Path("cr.all"),
                "[WWAN1]\r\nAPN=internet\rfe\r\n[WWAN2]\r\nAUTHTYPE=1\x01\r\n"
                "[Wi-Fi]\r\nSSID=a\x1b\r\n[WWAN3]\r\nAPN=ok\r\n");
-    EXPECT_FALSE(session.ReadWwanSection(0, dir.WPath("cr.all"), true));
-    EXPECT_FALSE(session.ReadWwanSection(1, dir.WPath("cr.all"), true));
-    EXPECT_FALSE(session.ReadWifiSection(dir.WPath("cr.all")));
+    EXPECT_TRUE(session.ReadWwanSection(0, dir.WPath("cr.all"), true).Is(FailureKind::InvalidData));
+    EXPECT_TRUE(session.ReadWwanSection(1, dir.WPath("cr.all"), true).Is(FailureKind::InvalidData));
+    EXPECT_TRUE(session.ReadWifiSection(dir.WPath("cr.all")).Is(FailureKind::InvalidData));
     EXPECT_EQ(session.GetWwanProfile(0), Profile(1));
     EXPECT_EQ(session.GetWwanProfile(1), WwanProfile{});
     EXPECT_EQ(session.GetWifiSettings(), Wifi());
@@ -352,19 +359,21 @@ TEST(PresetSections, WhatASaveWritesLoadsBackAndARefusalSaysKeyAndReason)
     session.SetWifiSettings(wifi);
     ASSERT_TRUE(session.WriteAllSections(dir.WPath("tab.all")));
     CQVLSession loaded;
-    EXPECT_TRUE(loaded.ReadWwanSection(0, dir.WPath("tab.all"), true)) << ToUtf8(loaded.PresetError());
+    const Status tabs = loaded.ReadWwanSection(0, dir.WPath("tab.all"), true);
+    EXPECT_TRUE(tabs) << ToUtf8(tabs.Text());
     EXPECT_TRUE(loaded.ReadWifiSection(dir.WPath("tab.all")));
     EXPECT_EQ(loaded.GetWwanProfile(0), tabbed);
     EXPECT_EQ(loaded.GetWifiSettings(), wifi);
 
     // What a load refuses, a save refuses too, with the same reason.
     session.SetWwanProfile(1, WwanProfile{L"a\x01", L"", L"", L"0", L"0"});
-    EXPECT_FALSE(session.WriteWwanSection(1, dir.WPath("ctl.wwan"), false));
-    EXPECT_EQ(session.PresetError(),
-              L"The value of APN holds a control character (U+0001), which a preset file cannot store.");
+    const Status saved = session.WriteWwanSection(1, dir.WPath("ctl.wwan"), false);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(saved.Text(), L"The value of APN holds a control character (U+0001), which a preset file cannot store.");
     WriteBytes(dir.Path("ctl.wwan"), "[WWAN]\r\nAPN=a\x01\r\n");
-    EXPECT_FALSE(loaded.ReadWwanSection(1, dir.WPath("ctl.wwan"), false));
-    EXPECT_EQ(loaded.PresetError(),
+    const Status read = loaded.ReadWwanSection(1, dir.WPath("ctl.wwan"), false);
+    EXPECT_FALSE(read);
+    EXPECT_EQ(read.Text(),
               L"The value of APN in [WWAN] holds a control character (U+0001), which a preset file cannot store.");
 }
 
@@ -389,12 +398,12 @@ TEST(PresetSections, SaveOfAllGroupsReplacesTheFileOnceOrNotAtAll)
     struct rlimit small = old;
     small.rlim_cur = strOld.size() + 150;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool bResult = session.WriteAllSections(dir.WPath("a.all"));
+    const Status result = session.WriteAllSections(dir.WPath("a.all"));
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
 
-    EXPECT_FALSE(bResult);
-    EXPECT_EQ(session.PresetError(), L"File too large");
+    EXPECT_FALSE(result);
+    EXPECT_EQ(result.Text(), L"File too large");
     EXPECT_EQ(ReadBytes(dir.Path("a.all")), strOld);
 
     ASSERT_TRUE(session.WriteAllSections(dir.WPath("a.all")));

@@ -82,19 +82,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         if ((static_cast<unsigned long>(wc) < 0x20 && wc != L'\t') || wc == 0x7F)
             wc = L'_';
     }
-    std::wstring strError;
     if (!PresetValueProblem(strRaw).empty()) {
-        Check(!UpdateIniFile(FromUtf8(s_strPath), L"WWAN", {{L"APN", strRaw}}, strError),
+        Check(!UpdateIniFile(FromUtf8(s_strPath), L"WWAN", {{L"APN", strRaw}}),
               "a value a preset cannot hold was written");
         Check(ReadBytes(s_strPath) == strBytes, "a refused update changed the file");
     }
     Check(PresetValueProblem(strValue).empty(), "a storable value is refused");
-    const bool bUpdated =
-        UpdateIniFile(FromUtf8(s_strPath), L"WWAN", {{L"APN", strValue}, {L"PDPTYPE", L"2"}}, strError);
+    const bool bUpdated = UpdateIniFile(FromUtf8(s_strPath), L"WWAN", {{L"APN", strValue}, {L"PDPTYPE", L"2"}}).Ok();
     Check(bUpdated, "update of a small file failed");
 
     CIniFile after;
-    Check(after.Load(s_strPath) == CIniFile::LoadResult::Ok, "reload failed");
+    Check(after.Load(s_strPath).Ok(), "reload failed");
     Check(after.GetString(L"WWAN", L"APN", L"\x1") == strValue, "written value does not read back");
     Check(after.GetString(L"WWAN", L"PDPTYPE", L"\x1") == L"2", "added key does not read back");
     std::vector<std::wstring> names = after.SectionNames();

@@ -13,6 +13,8 @@
 
 #include <nlohmann/json.hpp>
 #include <spdlog/spdlog.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/QVLSession.h"
 #include "core/TextUtil.h"
@@ -224,6 +226,28 @@ TEST_F(QvlCtlTest, InvalidValuesAndDryRunsSendNothing)
     EXPECT_EQ(Ctl({"write", m_dir.Path("missing.all")}, &unit).nExit, 5);
     WriteBytes(m_dir.Path("empty.all"), "[wifi]\r\nSSID=x\r\n");
     EXPECT_EQ(Ctl({"write", m_dir.Path("empty.all")}, &unit).nExit, 5);
+    EXPECT_TRUE(ChangingLines(unit).empty());
+}
+
+// A preset that cannot be read says why, in the system's words, and
+// nothing else.
+TEST_F(QvlCtlTest, UnreadablePresetSaysWhy)
+{
+    VirtualUnit& unit = AddUnit();
+    unit.ClearReceived();
+    ASSERT_EQ(::mkdir(m_dir.Path("folder.all").c_str(), 0755), 0);
+    const CtlRun folder = Ctl({"write", m_dir.Path("folder.all")}, &unit);
+    EXPECT_EQ(folder.nExit, 5);
+    EXPECT_EQ(folder.strErr, "qvlctl: " + m_dir.Path("folder.all") + ": Is a directory\n");
+
+    // Root reads whatever the bits say; the suite also runs as an ordinary user.
+    if (::geteuid() != 0) {
+        WriteBytes(m_dir.Path("locked.all"), SampleFile());
+        ASSERT_EQ(::chmod(m_dir.Path("locked.all").c_str(), 0), 0);
+        const CtlRun locked = Ctl({"write", m_dir.Path("locked.all")}, &unit);
+        EXPECT_EQ(locked.nExit, 5);
+        EXPECT_EQ(locked.strErr, "qvlctl: " + m_dir.Path("locked.all") + ": Permission denied\n");
+    }
     EXPECT_TRUE(ChangingLines(unit).empty());
 }
 

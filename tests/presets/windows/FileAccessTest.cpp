@@ -44,8 +44,7 @@ TEST(PresetFile, SavingKeepsTheReplacedFilesAttributesAndAccessList)
 {
     ScratchDir dir;
     const fs::path file = dir / L"kept.wwan";
-    std::wstring strError;
-    ASSERT_TRUE(UpdateIniFile(file.wstring(), L"WWAN", {{L"APN", L"old"}}, strError));
+    ASSERT_TRUE(UpdateIniFile(file.wstring(), L"WWAN", {{L"APN", L"old"}}));
     const std::wstring strNewFileList = AccessList(file);
     // A list of its own (everyone reads, the administrators change), and
     // hidden: what the user gave this file must outlive a save.
@@ -59,9 +58,10 @@ TEST(PresetFile, SavingKeepsTheReplacedFilesAttributesAndAccessList)
     ASSERT_FALSE(strList.empty());
     ASSERT_NE(strList, strNewFileList);
 
-    ASSERT_TRUE(UpdateIniFile(file.wstring(), L"WWAN", {{L"APN", L"new"}}, strError)) << fs::path(strError).string();
+    const Status updated = UpdateIniFile(file.wstring(), L"WWAN", {{L"APN", L"new"}});
+    ASSERT_TRUE(updated) << fs::path(updated.Text()).string();
     CIniFile ini;
-    ASSERT_EQ(ini.Load(file.wstring()), CIniFile::LoadResult::Ok);
+    ASSERT_TRUE(ini.Load(file.wstring()));
     EXPECT_EQ(ini.GetString(L"WWAN", L"APN", L""), L"new");
     EXPECT_TRUE(GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_HIDDEN);
     EXPECT_EQ(AccessList(file), strList);
@@ -72,13 +72,13 @@ TEST(PresetFile, UpdateReplacesTheFileAndKeepsOtherSections)
 {
     ScratchDir dir;
     const fs::path file = dir / L"home.wifi";
-    std::wstring strError;
-    ASSERT_TRUE(UpdateIniFile(file.wstring(), L"WIFI", {{L"SSID", L"first"}}, strError)) << fs::path(strError).string();
-    ASSERT_TRUE(UpdateIniFile(file.wstring(), L"OTHER", {{L"KEY", L"kept"}}, strError));
-    ASSERT_TRUE(UpdateIniFile(file.wstring(), L"WIFI", {{L"SSID", L"second"}}, strError));
+    const Status first = UpdateIniFile(file.wstring(), L"WIFI", {{L"SSID", L"first"}});
+    ASSERT_TRUE(first) << fs::path(first.Text()).string();
+    ASSERT_TRUE(UpdateIniFile(file.wstring(), L"OTHER", {{L"KEY", L"kept"}}));
+    ASSERT_TRUE(UpdateIniFile(file.wstring(), L"WIFI", {{L"SSID", L"second"}}));
 
     CIniFile ini;
-    ASSERT_EQ(ini.Load(file.wstring()), CIniFile::LoadResult::Ok);
+    ASSERT_TRUE(ini.Load(file.wstring()));
     std::wstring strValue;
     EXPECT_TRUE(ini.GetValue(L"WIFI", L"SSID", strValue));
     EXPECT_EQ(strValue, L"second");
@@ -92,19 +92,23 @@ TEST(PresetFile, ReadOnlyFilesFoldersAndDevicesAreRefused)
 {
     ScratchDir dir;
     const fs::path file = dir / L"locked.wwan";
-    std::wstring strError;
-    ASSERT_TRUE(UpdateIniFile(file.wstring(), L"WWAN", {{L"APN", L"old"}}, strError));
+    ASSERT_TRUE(UpdateIniFile(file.wstring(), L"WWAN", {{L"APN", L"old"}}));
     const std::string strBefore = ReadBytes(file);
     ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_FALSE(UpdateIniFile(file.wstring(), L"WWAN", {{L"APN", L"new"}}, strError));
-    EXPECT_FALSE(strError.empty());
+    const Status readOnly = UpdateIniFile(file.wstring(), L"WWAN", {{L"APN", L"new"}});
+    EXPECT_FALSE(readOnly);
+    EXPECT_FALSE(readOnly.Text().empty());
     EXPECT_EQ(ReadBytes(file), strBefore);
 
     fs::create_directory(dir / L"folder.wwan");
-    EXPECT_FALSE(UpdateIniFile((dir / L"folder.wwan").wstring(), L"WWAN", {{L"APN", L"x"}}, strError));
+    EXPECT_FALSE(UpdateIniFile((dir / L"folder.wwan").wstring(), L"WWAN", {{L"APN", L"x"}}));
 
     CIniFile ini;
-    EXPECT_EQ(ini.Load((dir / L"folder.wwan").wstring()), CIniFile::LoadResult::Failed);
-    EXPECT_EQ(ini.Load((dir / L"missing.wwan").wstring()), CIniFile::LoadResult::Missing);
-    EXPECT_EQ(ini.Load(std::wstring(L"NUL")), CIniFile::LoadResult::Failed);
+    const Status folder = ini.Load((dir / L"folder.wwan").wstring());
+    EXPECT_FALSE(folder);
+    EXPECT_FALSE(folder.Is(FailureKind::NotFound));
+    EXPECT_TRUE(ini.Load((dir / L"missing.wwan").wstring()).Is(FailureKind::NotFound));
+    const Status device = ini.Load(std::wstring(L"NUL"));
+    EXPECT_FALSE(device);
+    EXPECT_FALSE(device.Is(FailureKind::NotFound));
 }
