@@ -12,11 +12,11 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include <spdlog/spdlog.h>
-
 #include "app/AboutDlg.h"
 #include "app/AccessibleName.h"
 #include "res/wx/AppIcon.h"
+#include "core/Log.h"
+#include "core/LogText.h"
 #include "core/Logging.h"
 #include "app/Resource.h"
 #include "app/SystemMenu.h"
@@ -315,8 +315,6 @@ void CQVLUtilityDlg::CreateControls()
 
 bool CQVLUtilityDlg::OnInitDialog(const std::string& strCommandLine)
 {
-    static const char* const kName = "CQVLUtilityDlg::OnInitDialog";
-
     SetIcons(m_hIcon);
     AddAboutToSystemMenu(this, ID_ABOUT_ABOUT);
 
@@ -363,7 +361,7 @@ bool CQVLUtilityDlg::OnInitDialog(const std::string& strCommandLine)
 
     m_timer.SetOwner(this, IDT_SUPERVISOR);
     m_nTimerID = m_timer.Start(1000) ? IDT_SUPERVISOR : 0;
-    spdlog::info("{} SetTimer:{}", kName, m_nTimerID);
+    LogInfo(logtext::kSetTimer, m_nTimerID);
 
     Refresh(true);
     return true;
@@ -371,13 +369,13 @@ bool CQVLUtilityDlg::OnInitDialog(const std::string& strCommandLine)
 
 void CQVLUtilityDlg::OnFileExit(wxCommandEvent&)
 {
-    spdlog::debug("{}", "CQVLUtilityDlg::OnFileExit");
+    LogDebug(logtext::kOnFileExit);
     Close(true);
 }
 
 void CQVLUtilityDlg::OnAboutAbout(wxCommandEvent&)
 {
-    spdlog::debug("{}", "CQVLUtilityDlg::OnAboutAbout");
+    LogDebug(logtext::kOnAboutAbout);
     CAboutDlg dlg(this);
     dlg.ShowModal();
 }

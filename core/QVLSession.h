@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/LogText.h"
 #include "editor/Records.h"
 #include "link/SerialIo.h"
 #include "protocol/QvlEvent.h"
@@ -90,7 +91,7 @@ public:
     // Closes a write with "fw\r". FALSE with strErr "<port> Write Error." when
     // the line cannot be written or is answered "ERROR\r\n", or with the
     // timeout / lost-port text. Logs with strLogName as qualified name.
-    bool fw_APN_WIFI_info(std::wstring& strErr, const char* pszLogName = "CQVLUtilityDlg::OnBnClickedWrite");
+    bool fw_APN_WIFI_info(std::wstring& strErr, const char* pszLogName = logtext::kWriteStep);
 
     // ---- Preset sections -------------------------------------------------
     // A section holding a value that a save refuses is refused (FALSE,

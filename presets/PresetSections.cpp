@@ -5,6 +5,8 @@
 
 #include <spdlog/spdlog.h>
 
+#include "core/Log.h"
+#include "core/LogText.h"
 #include "core/TextUtil.h"
 #include "editor/IndexText.h"
 #include "presets/PresetSections.h"
@@ -40,8 +42,7 @@ bool AllValuesStorable(const CIniFile& ini, const std::wstring& strSection, cons
         const IniValues value{{key.first, ini.GetString(strSection, key.first, L"")}};
         strReason = UnstorableValueReason(value, L"[" + strSection + L"]");
         if (!strReason.empty()) {
-            spdlog::error("Preset value refused: {} of [{}] in [{}] holds a control character.", ToUtf8(key.first),
-                          ToUtf8(strSection), ToUtf8(strPath));
+            LogError(logtext::kPresetValueRefused, key.first, strSection, strPath);
             return false;
         }
     }
@@ -107,7 +108,7 @@ bool CQVLSession::ReadWwanSection(int nNo, const std::wstring& strPath, bool bNu
 
 bool CQVLSession::ReadWwanSection(int nNo, const CIniFile* pIni, const std::wstring& strPath, bool bNumbered)
 {
-    spdlog::info("Load WWAN Preset {} [{}]", nNo + 1, ToUtf8(strPath));
+    LogInfo(logtext::kLoadWwanPreset, nNo + 1, strPath);
     m_strPresetError.clear();
     if (!IsGroupNumber(nNo))
         return false;
@@ -138,7 +139,7 @@ bool CQVLSession::ReadWifiSection(const std::wstring& strPath)
 
 bool CQVLSession::ReadWifiSection(const CIniFile* pIni, const std::wstring& strPath)
 {
-    spdlog::info("Load WiFi Preset [{}]", ToUtf8(strPath));
+    LogInfo(logtext::kLoadWifiPreset, strPath);
     m_strPresetError.clear();
 
     if (pIni == nullptr || !pIni->HasSectionExact(kWifiSection))
@@ -159,7 +160,7 @@ bool CQVLSession::ReadWifiSection(const CIniFile* pIni, const std::wstring& strP
 bool CQVLSession::WriteWwanSection(int nNo, const std::wstring& strPath, bool bNumbered)
 {
     m_strPresetError.clear();
-    spdlog::info("Save WWAN Preset {} [{}]", nNo + 1, ToUtf8(strPath));
+    LogInfo(logtext::kSaveWwanPreset, nNo + 1, strPath);
     if (!IsGroupNumber(nNo)) {
         m_strPresetError = L"There is no WWAN group " + std::to_wstring(nNo + 1) + L".";
         return false;
@@ -171,7 +172,7 @@ bool CQVLSession::WriteWwanSection(int nNo, const std::wstring& strPath, bool bN
     std::wstring strError;
     if (!UpdateIniFile(strPath, WwanSectionName(nNo, bNumbered), WwanSectionValues(profile), strError)) {
         m_strPresetError = strError;
-        spdlog::error("Save WWAN Preset {} Failed [{}] {}", nNo + 1, ToUtf8(strPath), ToUtf8(strError));
+        LogError(logtext::kSaveWwanPresetFailed, nNo + 1, strPath, strError);
         return false;
     }
     return true;
@@ -180,7 +181,7 @@ bool CQVLSession::WriteWwanSection(int nNo, const std::wstring& strPath, bool bN
 bool CQVLSession::WriteWifiSection(const std::wstring& strPath)
 {
     m_strPresetError.clear();
-    spdlog::info("Save WiFi Preset [{}]", ToUtf8(strPath));
+    LogInfo(logtext::kSaveWifiPreset, strPath);
 
     const WifiSettings settings = GetWifiSettings();
     LogWifiSave(settings);
@@ -188,7 +189,7 @@ bool CQVLSession::WriteWifiSection(const std::wstring& strPath)
     std::wstring strError;
     if (!UpdateIniFile(strPath, kWifiSection, WifiSectionValues(settings), strError)) {
         m_strPresetError = strError;
-        spdlog::error("Save WiFi Preset Failed [{}] {}", ToUtf8(strPath), ToUtf8(strError));
+        LogError(logtext::kSaveWifiPresetFailed, strPath, strError);
         return false;
     }
     return true;
@@ -201,12 +202,12 @@ bool CQVLSession::WriteAllSections(const std::wstring& strPath)
     // all of them or stays as it was.
     IniSections sections;
     for (int nNo = 0; nNo < kWwanCount; ++nNo) {
-        spdlog::info("Save WWAN Preset {} [{}]", nNo + 1, ToUtf8(strPath));
+        LogInfo(logtext::kSaveWwanPreset, nNo + 1, strPath);
         const WwanProfile profile = GetWwanProfile(nNo);
         LogWwanSave(nNo, profile);
         sections.push_back({WwanSectionName(nNo, true), WwanSectionValues(profile)});
     }
-    spdlog::info("Save WiFi Preset [{}]", ToUtf8(strPath));
+    LogInfo(logtext::kSaveWifiPreset, strPath);
     const WifiSettings settings = GetWifiSettings();
     LogWifiSave(settings);
     sections.push_back({kWifiSection, WifiSectionValues(settings)});
@@ -214,7 +215,7 @@ bool CQVLSession::WriteAllSections(const std::wstring& strPath)
     std::wstring strError;
     if (!UpdateIniFile(strPath, sections, strError)) {
         m_strPresetError = strError;
-        spdlog::error("Save All Preset Failed [{}] {}", ToUtf8(strPath), ToUtf8(strError));
+        LogError(logtext::kSaveAllPresetFailed, strPath, strError);
         return false;
     }
     return true;

@@ -11,6 +11,8 @@
 #include <spdlog/spdlog.h>
 
 #include "app/Resource.h"
+#include "core/Log.h"
+#include "core/LogText.h"
 #include "core/TextUtil.h"
 #include "editor/IndexText.h"
 
@@ -43,7 +45,7 @@ bool IsGroup(int nNo)
 
 void CQVLUtilityDlg::SetDataToGroup(int nNo)
 {
-    spdlog::debug("{} nNo:{}", "CQVLUtilityDlg::SetDataToGroup", nNo + 1);
+    LogDebug(logtext::kSetDataToGroup, nNo + 1);
     if (!IsGroup(nNo))
         return;
 
@@ -80,7 +82,7 @@ void CQVLUtilityDlg::SetDataToGroup(int nNo)
 
 void CQVLUtilityDlg::GetDataFromGroup(int nNo)
 {
-    spdlog::debug("{} nNo:{}", "CQVLUtilityDlg::GetDataFromGroup", nNo + 1);
+    LogDebug(logtext::kGetDataFromGroup, nNo + 1);
     if (!IsGroup(nNo))
         return;
 
@@ -108,7 +110,7 @@ void CQVLUtilityDlg::GetDataFromGroup(int nNo)
 
 void CQVLUtilityDlg::DisplayModifiedState(int nNo)
 {
-    spdlog::debug("{} nNo:{}", "CQVLUtilityDlg::DisplayModifiedState", nNo + 1);
+    LogDebug(logtext::kDisplayModifiedState, nNo + 1);
     if (!IsGroup(nNo))
         return;
 
@@ -166,23 +168,22 @@ void CQVLUtilityDlg::OnEnChangeWwan4(wxCommandEvent&)
 
 void CQVLUtilityDlg::OnEnChangeWifi(wxCommandEvent&)
 {
-    static const char* const kName = "CQVLUtilityDlg::OnEnChangeWifi";
     if (m_bChangeByCode) {
-        spdlog::debug("{} m_bChangeByCode", kName);
+        LogDebug(logtext::kWifiChangeByCode);
         return;
     }
     if (m_bChanged[kWifiGroup]) {
-        spdlog::debug("{} bChanged", kName);
+        LogDebug(logtext::kWifiAlreadyChanged);
         return;
     }
-    spdlog::debug("{} bChanged = TRUE", kName);
+    LogDebug(logtext::kWifiChanged);
     m_bChanged[kWifiGroup] = true;
     DisplayModifiedState(kWifiGroup);
 }
 
 void CQVLUtilityDlg::EnableGroupUI(int nNo, bool bEnable)
 {
-    spdlog::debug("{} nNo:{}", "CQVLUtilityDlg::EnableGroupUI", nNo + 1);
+    LogDebug(logtext::kEnableGroupUI, nNo + 1);
     if (!IsGroup(nNo))
         return;
 
@@ -204,7 +205,7 @@ void CQVLUtilityDlg::EnableGroupUI(int nNo, bool bEnable)
 
 void CQVLUtilityDlg::MainButtonsEnable(bool bEnable)
 {
-    spdlog::debug("{}", "CQVLUtilityDlg::MainButtonsEnable");
+    LogDebug(logtext::kMainButtonsEnable);
     GetDlgItem(IDC_ERASE)->Enable(bEnable);
     GetDlgItem(IDC_RELOAD)->Enable(bEnable);
     GetDlgItem(IDC_WRITE)->Enable(bEnable);
@@ -212,7 +213,7 @@ void CQVLUtilityDlg::MainButtonsEnable(bool bEnable)
 
 void CQVLUtilityDlg::LoadSaveMenuEnable(bool bEnable)
 {
-    spdlog::debug("{}", "CQVLUtilityDlg::LoadSaveMenuEnable");
+    LogDebug(logtext::kLoadSaveMenuEnable);
     wxMenuBar* pMenuBar = GetMenuBar();
     wxMenu* pFile = pMenuBar ? pMenuBar->GetMenu(0) : nullptr;
     if (!pFile)
@@ -224,11 +225,10 @@ void CQVLUtilityDlg::LoadSaveMenuEnable(bool bEnable)
 
 void CQVLUtilityDlg::DisplayQvlInfo()
 {
-    static const char* const kName = "CQVLUtilityDlg::DisplayQvlInfo";
     auto edit = [this](int nId) { return static_cast<wxTextCtrl*>(GetDlgItem(nId)); };
 
     if (m_bConnected) {
-        spdlog::info("{}: connect", kName);
+        LogInfo(logtext::kDisplayConnect);
         DeviceInfo info;
         {
             auto lock = LockShared();
@@ -253,7 +253,7 @@ void CQVLUtilityDlg::DisplayQvlInfo()
         MainButtonsEnable(true);
         LoadSaveMenuEnable(true);
     } else {
-        spdlog::info("{}: disconnect", kName);
+        LogInfo(logtext::kDisplayDisconnect);
         edit(IDC_EDIT_STATUS)->ChangeValue("Disconnected");
         edit(IDC_EDIT_PORT)->ChangeValue(wxEmptyString);
         edit(IDC_EDIT_MCUID)->Disable();
