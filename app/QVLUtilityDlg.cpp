@@ -338,7 +338,7 @@ bool CQVLUtilityDlg::OnInitDialog(const std::string& strCommandLine)
     m_pBoldFont = std::make_unique<wxFont>(m_fontDialog);
     m_pBoldFont->SetNumericWeight(wxFONTWEIGHT_HEAVY);
 
-    // The response and termination events live as long as the session.
+    // The response event lives as long as the session.
 
     GroupControlTable.nApn = {IDC_EDIT_APN1, IDC_EDIT_APN2, IDC_EDIT_APN3, IDC_EDIT_APN4};
     GroupControlTable.nUserName = {IDC_EDIT_USER1, IDC_EDIT_USER2, IDC_EDIT_USER3, IDC_EDIT_USER4};

@@ -166,7 +166,6 @@ protected:
     std::wstring m_strLastError;                      // UI thread only
     int m_nLastErrorCode = 0;                         // UI thread only
     std::unique_ptr<CQvlEvent> m_pRecvEvent;          // reply complete
-    std::unique_ptr<CQvlEvent> m_pTermEvent;          // receive thread ended (pulsed)
     std::atomic<SerialHandle> m_hComm{kNoSerialPort}; // port handle, kNoSerialPort when closed; changed under m_mtxPort
     std::thread m_pRecvThread;
     std::atomic<bool> m_bStopRecv{false};

@@ -128,5 +128,4 @@ void CQVLSession::RecvThreadTerminate()
     m_bRecvRunning = false;
     m_pRecvEvent->Set();
     PostCloseQvlSerial();
-    m_pTermEvent->Pulse();
 }
