@@ -78,6 +78,13 @@ constexpr auto kSetInfoFailed = FMT_STRING("CQVLUtilityDlg::set_APN_WIFI_info {}
 constexpr auto kWriteWwanField = FMT_STRING("Write WWAN {} {} {}");                 // group, field, value
 constexpr auto kWriteWifiField = FMT_STRING("Write WiFi {} {}");                    // field, value
 
+// Each field of a group shown in the form and saved to a preset, as the
+// write lines above: for the loops over the field catalogue.
+constexpr auto kDisplayWwanField = FMT_STRING("Display WWAN {} {} {}"); // group, field, value
+constexpr auto kDisplayWifiField = FMT_STRING("Display WiFi {} {}");    // field, value
+constexpr auto kSaveWwanField = FMT_STRING("Save WWAN {} {} {}");       // group, field, value
+constexpr auto kSaveWifiField = FMT_STRING("Save WiFi {} {}");          // field, value
+
 // The window.
 constexpr auto kSetTimer = FMT_STRING("CQVLUtilityDlg::OnInitDialog SetTimer:{}"); // timer id
 constexpr auto kOnFileExit = FMT_STRING("CQVLUtilityDlg::OnFileExit");
