@@ -12,11 +12,11 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include <spdlog/spdlog.h>
-
 #include "app/AboutDlg.h"
 #include "app/AccessibleName.h"
 #include "res/wx/AppIcon.h"
+#include "core/Log.h"
+#include "core/LogText.h"
 #include "core/Logging.h"
 #include "app/Resource.h"
 #include "app/SystemMenu.h"
@@ -311,8 +311,6 @@ void CQVLUtilityDlg::CreateControls()
 
 bool CQVLUtilityDlg::OnInitDialog(const std::string& strCommandLine)
 {
-    static const char* const kName = "CQVLUtilityDlg::OnInitDialog";
-
     SetIcons(m_hIcon);
     AddAboutToSystemMenu(this, ID_ABOUT_ABOUT);
 
@@ -336,7 +334,7 @@ bool CQVLUtilityDlg::OnInitDialog(const std::string& strCommandLine)
     m_pBoldFont = std::make_unique<wxFont>(m_fontDialog);
     m_pBoldFont->SetNumericWeight(wxFONTWEIGHT_HEAVY);
 
-    // The response and termination events live as long as the session.
+    // The response event lives as long as the session.
 
     GroupControlTable.nApn = {IDC_EDIT_APN1, IDC_EDIT_APN2, IDC_EDIT_APN3, IDC_EDIT_APN4};
     GroupControlTable.nUserName = {IDC_EDIT_USER1, IDC_EDIT_USER2, IDC_EDIT_USER3, IDC_EDIT_USER4};
@@ -359,7 +357,7 @@ bool CQVLUtilityDlg::OnInitDialog(const std::string& strCommandLine)
 
     m_timer.SetOwner(this, IDT_SUPERVISOR);
     m_nTimerID = m_timer.Start(1000) ? IDT_SUPERVISOR : 0;
-    spdlog::info("{} SetTimer:{}", kName, m_nTimerID);
+    LogInfo(logtext::kSetTimer, m_nTimerID);
 
     Refresh(true);
     return true;
@@ -367,13 +365,13 @@ bool CQVLUtilityDlg::OnInitDialog(const std::string& strCommandLine)
 
 void CQVLUtilityDlg::OnFileExit(wxCommandEvent&)
 {
-    spdlog::debug("{}", "CQVLUtilityDlg::OnFileExit");
+    LogDebug(logtext::kOnFileExit);
     Close(true);
 }
 
 void CQVLUtilityDlg::OnAboutAbout(wxCommandEvent&)
 {
-    spdlog::debug("{}", "CQVLUtilityDlg::OnAboutAbout");
+    LogDebug(logtext::kOnAboutAbout);
     CAboutDlg dlg(this);
     dlg.ShowModal();
 }

@@ -12,8 +12,8 @@
 #include <wx/textctrl.h>
 #include <wx/thread.h>
 
-#include <spdlog/spdlog.h>
-
+#include "core/Log.h"
+#include "core/LogText.h"
 #include "app/QVLUtilityDlg.h"
 #include "app/Resource.h"
 #include "core/TextUtil.h"
@@ -43,8 +43,6 @@ void CQVLUtilityDlg::ShowOpenFailure(const std::wstring& strText)
 
 void CQVLUtilityDlg::ComPortOpenProcess()
 {
-    constexpr const char* kName = "CQVLUtilityDlg::ComPortOpenProcess";
-
     if (IsConnecting())
         return; // the attempt under way reports with ID_CONNECT_DONE
     std::wstring strPort;
@@ -62,7 +60,7 @@ void CQVLUtilityDlg::ComPortOpenProcess()
     // A port that keeps failing the same way is announced once; its retries
     // go to the debug level.
     const bool bRepeat = !m_strOpenFailure.empty();
-    spdlog::log(bRepeat ? spdlog::level::debug : spdlog::level::info, "{} [{}]", kName, ToUtf8(m_strComPort));
+    Log(bRepeat ? spdlog::level::debug : spdlog::level::info, logtext::kComPortOpenProcess, m_strComPort);
 
     {
         std::lock_guard<std::mutex> lock(m_mtxConnect);
@@ -137,17 +135,17 @@ void CQVLUtilityDlg::OnConnectDone(wxThreadEvent& event)
         const std::wstring strText = FromUtf8(ClassifyPortOpenFailure(m_nLastErrorCode).strReason);
         const std::wstring strFailure = m_strComPort + L"\n" + m_strLastError;
         if (strFailure != m_strOpenFailure) {
-            spdlog::error("InitSerial Failure. {}: {}", ToUtf8(m_strComPort), ToUtf8(m_strLastError));
+            LogError(logtext::kInitSerialFailureAt, m_strComPort, m_strLastError);
             m_strOpenFailure = strFailure;
         } else {
-            spdlog::debug("InitSerial Failure.");
+            LogDebug(logtext::kInitSerialFailure);
         }
         ShowOpenFailure(strText);
         m_backoff.Reset();
         return;
     }
     case kConnectThreadFailed:
-        spdlog::error("StartRecvThread Failure.");
+        LogError(logtext::kStartRecvThreadFailure);
         break;
     case kConnectNoAnswer:
         m_backoff.Failed(ConnectBackoff::Clock::now());
@@ -176,7 +174,7 @@ void CQVLUtilityDlg::OnConnectDone(wxThreadEvent& event)
 
 void CQVLUtilityDlg::OnCloseQvlSerial(wxThreadEvent&)
 {
-    spdlog::info("{}", "CQVLUtilityDlg::OnCloseQvlSerial");
+    LogInfo(logtext::kOnCloseQvlSerial);
     m_bConnected = false;
     // Closing the window stops the receive thread, whose notification then
     // reaches a window that is on its way out: nothing left to show.

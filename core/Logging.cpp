@@ -1,6 +1,8 @@
 #include "core/Logging.h"
 
+#include "core/Log.h"
 #include "core/LogFileAccess.h"
+#include "core/LogText.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -92,7 +94,7 @@ std::string SetupLogging(const std::string& strCommandLine)
     spdlog::set_level(IsDebugLogRequested(strCommandLine) ? spdlog::level::debug : spdlog::level::info);
     spdlog::flush_on(spdlog::level::err);
     spdlog::flush_every(std::chrono::seconds(3));
-    spdlog::info("QVLUtility Ver.{} Start..", kVersionText);
+    LogInfo(logtext::kStart, kVersionText);
     return strPath;
 }
 

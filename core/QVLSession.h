@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "core/Failure.h"
+#include "core/LogText.h"
 #include "editor/Records.h"
 #include "link/SerialIo.h"
 #include "protocol/QvlEvent.h"
@@ -91,7 +92,7 @@ public:
     // Closes a write with "fw\r". FALSE with strErr "<port> Write Error." when
     // the line cannot be written or is answered "ERROR\r\n", or with the
     // timeout / lost-port text. Logs with strLogName as qualified name.
-    bool fw_APN_WIFI_info(std::wstring& strErr, const char* pszLogName = "CQVLUtilityDlg::OnBnClickedWrite");
+    bool fw_APN_WIFI_info(std::wstring& strErr, const char* pszLogName = logtext::kWriteStep);
 
     // ---- Preset sections -------------------------------------------------
     // A read that does not set the records tells why: InvalidData for a
@@ -168,7 +169,6 @@ protected:
     std::wstring m_strLastError;                      // UI thread only
     int m_nLastErrorCode = 0;                         // UI thread only
     std::unique_ptr<CQvlEvent> m_pRecvEvent;          // reply complete
-    std::unique_ptr<CQvlEvent> m_pTermEvent;          // receive thread ended (pulsed)
     std::atomic<SerialHandle> m_hComm{kNoSerialPort}; // port handle, kNoSerialPort when closed; changed under m_mtxPort
     std::thread m_pRecvThread;
     std::atomic<bool> m_bStopRecv{false};

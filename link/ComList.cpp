@@ -3,14 +3,12 @@
 
 #include "link/ComList.h"
 
-#include <spdlog/spdlog.h>
-
+#include "core/Log.h"
+#include "core/LogText.h"
 #include "core/QVLSession.h"
 #include "core/TextUtil.h"
 
 namespace {
-
-constexpr const char* kEnumName = "CGetComList::EnumQVLCommPort";
 
 // Plain, case-sensitive substring search anywhere in the text.
 bool Contains(const std::wstring& strText, const wchar_t* pszMark)
@@ -27,13 +25,13 @@ int CGetComList::MatchQVLCommPorts(const std::vector<PortCandidate>& arrCandidat
         // The checks in their fixed order; the first that fails skips the port.
         switch (candidate.failure) {
         case PortReadFailure::DeviceKey:
-            spdlog::debug("{} SetupDiOpenDevRegKey fail", kEnumName);
+            LogDebug(logtext::kEnumDeviceKeyFail);
             continue;
         case PortReadFailure::PortName:
-            spdlog::debug("{} RegQueryValueEx fail", kEnumName);
+            LogDebug(logtext::kEnumPortNameFail);
             continue;
         case PortReadFailure::Parent:
-            spdlog::debug("{} SetupDiGetDeviceProperty fail", kEnumName);
+            LogDebug(logtext::kEnumParentFail);
             continue;
         default:
             break;
@@ -41,29 +39,29 @@ int CGetComList::MatchQVLCommPorts(const std::vector<PortCandidate>& arrCandidat
         if (!Contains(candidate.strParentInstanceId, L"VID_1A40"))
             continue; // not behind a hub of the unit's kind: no log line
         if (!Contains(candidate.strParentInstanceId, L"PID_0201")) {
-            spdlog::debug("{} not HUB2", kEnumName);
-            spdlog::debug("{}", ToUtf8(candidate.strParentInstanceId));
+            LogDebug(logtext::kEnumNotHub2);
+            LogDebug(logtext::kEnumId, candidate.strParentInstanceId);
             continue;
         }
         if (candidate.failure == PortReadFailure::HardwareIdBuffer) {
-            spdlog::debug("{} pHardID fail {}", kEnumName, candidate.nHardwareIdSize);
+            LogDebug(logtext::kEnumHardIdBufferFail, candidate.nHardwareIdSize);
             continue;
         }
         if (candidate.failure == PortReadFailure::HardwareId) {
-            spdlog::debug("{} SetupDiGetDeviceRegistryProperty fail1", kEnumName);
+            LogDebug(logtext::kEnumHardIdFail);
             continue;
         }
         if (!Contains(candidate.strFirstHardwareId, L"VID_0483")) {
-            spdlog::debug("{} not QVL1", kEnumName);
-            spdlog::debug("{}", ToUtf8(candidate.strFirstHardwareId));
+            LogDebug(logtext::kEnumNotQvl1);
+            LogDebug(logtext::kEnumId, candidate.strFirstHardwareId);
             continue;
         }
         if (!Contains(candidate.strFirstHardwareId, L"PID_5740")) {
-            spdlog::debug("{} not QVL2", kEnumName);
-            spdlog::debug("{}", ToUtf8(candidate.strFirstHardwareId));
+            LogDebug(logtext::kEnumNotQvl2);
+            LogDebug(logtext::kEnumId, candidate.strFirstHardwareId);
             continue;
         }
-        spdlog::debug("Add {}", ToUtf8(candidate.strPortName));
+        LogDebug(logtext::kEnumAdd, candidate.strPortName);
         arrPorts.push_back(candidate.strPortName);
         ++nCount;
     }
@@ -74,7 +72,7 @@ int CGetComList::EnumQVLCommPort(std::vector<std::wstring>& arrPorts, const std:
 {
     std::vector<PortCandidate> arrCandidates;
     if (!ListPortCandidates(strSysfsRoot, arrCandidates)) {
-        spdlog::debug("{} SetupDiGetClassDevs fail", kEnumName);
+        LogDebug(logtext::kEnumClassDevsFail);
         return 0;
     }
     return MatchQVLCommPorts(arrCandidates, arrPorts);
@@ -82,7 +80,7 @@ int CGetComList::EnumQVLCommPort(std::vector<std::wstring>& arrPorts, const std:
 
 bool CQVLSession::GetQvlComPort(std::wstring& strPort)
 {
-    spdlog::debug("{}", "CQVLUtilityDlg::GetQvlComPort");
+    LogDebug(logtext::kGetQvlComPort);
     m_arrComPorts.clear();
 
     if (!m_strPortOverride.empty()) {
@@ -95,6 +93,6 @@ bool CQVLSession::GetQvlComPort(std::wstring& strPort)
     }
 
     strPort = m_arrComPorts.front();
-    spdlog::info("GetQvlComPort num:{}, port:{}", m_arrComPorts.size(), ToUtf8(strPort));
+    LogInfo(logtext::kGetQvlComPortFound, m_arrComPorts.size(), strPort);
     return true;
 }

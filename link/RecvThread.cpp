@@ -9,16 +9,14 @@
 
 #include <spdlog/spdlog.h>
 
+#include "core/Log.h"
+#include "core/LogText.h"
 #include "core/QVLSession.h"
 #include "core/TextUtil.h"
 #include "link/SerialIo.h"
 #include "protocol/ResponseParser.h"
 
 namespace {
-
-constexpr const char* kStartRecvThread = "CQVLUtilityDlg::StartRecvThread";
-constexpr const char* kRecvThread = "CQVLUtilityDlg::RecvThread";
-constexpr const char* kRecvThreadTerminate = "CQVLUtilityDlg::RecvThreadTerminate";
 
 constexpr auto kPassPause = std::chrono::milliseconds(10);
 constexpr int kReadWaitMs = 100;
@@ -31,7 +29,7 @@ constexpr size_t kReadMax = 1024;
 
 bool CQVLSession::StartRecvThread()
 {
-    spdlog::debug("{}", kStartRecvThread);
+    LogDebug(logtext::kStartRecvThread);
 
     // The thread of an earlier connection has ended (or is told to now).
     StopRecvThread();
@@ -45,7 +43,7 @@ bool CQVLSession::StartRecvThread()
         m_bRecvRunning = false;
         SerialWakeClose(m_hRecvWake);
         m_hRecvWake = kNoSerialWake;
-        spdlog::error("{} AfxBeginThread Error.", kStartRecvThread);
+        LogError(logtext::kStartRecvThreadError);
         return false;
     }
     return true;
@@ -107,7 +105,7 @@ void CQVLSession::RecvThread()
                     strWhole = m_strRecvData;
             }
             if (bLog)
-                spdlog::debug("{} [{}]", kRecvThread, ToUtf8(strWhole));
+                LogDebug(logtext::kRx, strWhole);
             ParseRecvData();
             bSettling = IsReplySettling();
             settleAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReplySettleMs);
@@ -124,11 +122,10 @@ void CQVLSession::RecvThread()
 
 void CQVLSession::RecvThreadTerminate()
 {
-    spdlog::debug("{}", kRecvThreadTerminate);
+    LogDebug(logtext::kRecvThreadTerminate);
     UninitSerial();
     // A transaction waiting now ends at once: it finds the thread gone.
     m_bRecvRunning = false;
     m_pRecvEvent->Set();
     PostCloseQvlSerial();
-    m_pTermEvent->Pulse();
 }

@@ -5,17 +5,13 @@
 #include <chrono>
 #include <string>
 
-#include <spdlog/spdlog.h>
-
+#include "core/Log.h"
+#include "core/LogText.h"
 #include "core/QVLSession.h"
 #include "core/TextUtil.h"
 #include "link/SerialIo.h"
 
 namespace {
-
-constexpr const char* kInitSerial = "CQVLUtilityDlg::InitSerial";
-constexpr const char* kSendData = "CQVLUtilityDlg::SendData";
-constexpr const char* kUninitSerial = "CQVLUtilityDlg::UninitSerial";
 
 // A write that makes no progress for this long (the unit holds CTS low, the
 // line is jammed) is given up.
@@ -43,7 +39,7 @@ const char* StepErrorText(SerialStep step)
 
 bool CQVLSession::InitSerial()
 {
-    spdlog::debug("{}", kInitSerial);
+    LogDebug(logtext::kInitSerial);
 
     const std::string strPort = m_strComPortPath.empty() ? ToUtf8(m_strComPort) : m_strComPortPath;
     SerialHandle port = kNoSerialPort;
@@ -55,10 +51,10 @@ bool CQVLSession::InitSerial()
         if (failure.step == SerialStep::Open) {
             // A port that does not open is retried every second; the caller
             // reports the reason once per port and reason.
-            spdlog::debug("{} {} CreateFile Failure.", kInitSerial, strPort);
-            spdlog::debug("{} {} {}", kInitSerial, strPort, ToUtf8(m_strLastError));
+            LogDebug(logtext::kInitSerialOpenFailed, strPort);
+            LogDebug(logtext::kInitSerialOpenReason, strPort, m_strLastError);
         } else {
-            spdlog::error("{} {}", kInitSerial, StepErrorText(failure.step));
+            LogError(logtext::kInitSerialStepFailed, StepErrorText(failure.step));
         }
         return false;
     }
@@ -82,20 +78,20 @@ bool CQVLSession::SendData(std::wstring strLine)
         strNarrow += static_cast<char>(wc);
     }
     if (strLine.empty()) {
-        spdlog::error("{} Empty command line refused.", kSendData);
-        spdlog::debug("{} [{}]", kSendData, strNarrow);
+        LogError(logtext::kSendEmptyRefused);
+        LogDebug(logtext::kTx, strNarrow);
         return false;
     }
     if (!bAscii) {
-        spdlog::error("{} Command line with non-ASCII characters refused.", kSendData);
-        spdlog::debug("{} [{}]", kSendData, ToUtf8(strLine));
+        LogError(logtext::kSendNonAsciiRefused);
+        LogDebug(logtext::kTx, strLine);
         return false;
     }
     // The unit ends a command at CR (and may at LF): one inside the line
     // would make the rest of it a command of its own.
     if (strNarrow.find_first_of("\r\n") < strNarrow.size() - 1 || strNarrow.back() == '\n') {
-        spdlog::error("{} Command line with a line end inside refused.", kSendData);
-        spdlog::debug("{} [{}]", kSendData, strNarrow);
+        LogError(logtext::kSendLineEndRefused);
+        LogDebug(logtext::kTx, strNarrow);
         return false;
     }
 
@@ -130,16 +126,15 @@ bool CQVLSession::SendData(std::wstring strLine)
     if (!bResult && nDone > 0)
         m_bPartialLine = true;
 
-    spdlog::debug("{} [{}]", kSendData, strNarrow);
+    LogDebug(logtext::kTx, strNarrow);
     if (bStalled)
-        spdlog::error("{} No progress for {} ms, {} of {} bytes written.", kSendData, kWriteStall.count(), nDone,
-                      strNarrow.size());
+        LogError(logtext::kSendStalled, kWriteStall.count(), nDone, strNarrow.size());
     return bResult;
 }
 
 void CQVLSession::UninitSerial()
 {
-    spdlog::debug("{}", kUninitSerial);
+    LogDebug(logtext::kUninitSerial);
     std::lock_guard<std::mutex> lock(m_mtxPort);
     const SerialHandle port = m_hComm.exchange(kNoSerialPort);
     if (port != kNoSerialPort)

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include <spdlog/spdlog.h>
-
+#include "core/Log.h"
+#include "core/LogText.h"
 #include "core/TextUtil.h"
 #include "editor/IndexText.h"
 #include "presets/PresetSections.h"
@@ -43,8 +43,7 @@ Status AllValuesStorable(const CIniFile& ini, const std::wstring& strSection, co
         const IniValues value{{key.first, ini.GetString(strSection, key.first, L"")}};
         std::wstring strReason = UnstorableValueReason(value, L"[" + strSection + L"]");
         if (!strReason.empty()) {
-            spdlog::error("Preset value refused: {} of [{}] in [{}] holds a control character.", ToUtf8(key.first),
-                          ToUtf8(strSection), ToUtf8(strPath));
+            LogError(logtext::kPresetValueRefused, key.first, strSection, strPath);
             return Failure{FailureKind::InvalidData, 0, std::move(strReason)};
         }
     }
@@ -54,13 +53,13 @@ Status AllValuesStorable(const CIniFile& ini, const std::wstring& strSection, co
 void LogWwanSave(int nNo, const WwanProfile& profile)
 {
     for (const FieldSpec* pSpec : WwanLogOrder())
-        spdlog::info("Save WWAN {} {} {}", nNo + 1, pSpec->pszLogName, ToUtf8(profile.*pSpec->pWwan));
+        LogInfo(logtext::kSaveWwanField, nNo + 1, pSpec->pszLogName, profile.*pSpec->pWwan);
 }
 
 void LogWifiSave(const WifiSettings& settings)
 {
     for (const FieldSpec* pSpec : WifiLogOrder())
-        spdlog::info("Save WiFi {} {}", pSpec->pszLogName, ToUtf8(settings.*pSpec->pWifi));
+        LogInfo(logtext::kSaveWifiField, pSpec->pszLogName, settings.*pSpec->pWifi);
 }
 
 bool IsGroupNumber(int nNo)
@@ -114,7 +113,7 @@ Status CQVLSession::ReadWwanSection(int nNo, const std::wstring& strPath, bool b
 Status CQVLSession::ReadWwanSection(int nNo, const CIniFile& ini, const Status& loaded, const std::wstring& strPath,
                                     bool bNumbered)
 {
-    spdlog::info("Load WWAN Preset {} [{}]", nNo + 1, ToUtf8(strPath));
+    LogInfo(logtext::kLoadWwanPreset, nNo + 1, strPath);
     if (!IsGroupNumber(nNo))
         return NoGroup(nNo);
 
@@ -142,7 +141,7 @@ Status CQVLSession::ReadWifiSection(const std::wstring& strPath)
 
 Status CQVLSession::ReadWifiSection(const CIniFile& ini, const Status& loaded, const std::wstring& strPath)
 {
-    spdlog::info("Load WiFi Preset [{}]", ToUtf8(strPath));
+    LogInfo(logtext::kLoadWifiPreset, strPath);
 
     if (!loaded)
         return loaded;
@@ -160,7 +159,7 @@ Status CQVLSession::ReadWifiSection(const CIniFile& ini, const Status& loaded, c
 
 Status CQVLSession::WriteWwanSection(int nNo, const std::wstring& strPath, bool bNumbered)
 {
-    spdlog::info("Save WWAN Preset {} [{}]", nNo + 1, ToUtf8(strPath));
+    LogInfo(logtext::kSaveWwanPreset, nNo + 1, strPath);
     if (!IsGroupNumber(nNo))
         return NoGroup(nNo);
 
@@ -169,20 +168,20 @@ Status CQVLSession::WriteWwanSection(int nNo, const std::wstring& strPath, bool 
 
     Status written = UpdateIniFile(strPath, WwanSectionName(nNo, bNumbered), WwanSectionValues(profile));
     if (!written)
-        spdlog::error("Save WWAN Preset {} Failed [{}] {}", nNo + 1, ToUtf8(strPath), ToUtf8(written.Text()));
+        LogError(logtext::kSaveWwanPresetFailed, nNo + 1, strPath, written.Text());
     return written;
 }
 
 Status CQVLSession::WriteWifiSection(const std::wstring& strPath)
 {
-    spdlog::info("Save WiFi Preset [{}]", ToUtf8(strPath));
+    LogInfo(logtext::kSaveWifiPreset, strPath);
 
     const WifiSettings settings = GetWifiSettings();
     LogWifiSave(settings);
 
     Status written = UpdateIniFile(strPath, kWifiSection, WifiSectionValues(settings));
     if (!written)
-        spdlog::error("Save WiFi Preset Failed [{}] {}", ToUtf8(strPath), ToUtf8(written.Text()));
+        LogError(logtext::kSaveWifiPresetFailed, strPath, written.Text());
     return written;
 }
 
@@ -192,18 +191,18 @@ Status CQVLSession::WriteAllSections(const std::wstring& strPath)
     // all of them or stays as it was.
     IniSections sections;
     for (int nNo = 0; nNo < kWwanCount; ++nNo) {
-        spdlog::info("Save WWAN Preset {} [{}]", nNo + 1, ToUtf8(strPath));
+        LogInfo(logtext::kSaveWwanPreset, nNo + 1, strPath);
         const WwanProfile profile = GetWwanProfile(nNo);
         LogWwanSave(nNo, profile);
         sections.push_back({WwanSectionName(nNo, true), WwanSectionValues(profile)});
     }
-    spdlog::info("Save WiFi Preset [{}]", ToUtf8(strPath));
+    LogInfo(logtext::kSaveWifiPreset, strPath);
     const WifiSettings settings = GetWifiSettings();
     LogWifiSave(settings);
     sections.push_back({kWifiSection, WifiSectionValues(settings)});
 
     Status written = UpdateIniFile(strPath, sections);
     if (!written)
-        spdlog::error("Save All Preset Failed [{}] {}", ToUtf8(strPath), ToUtf8(written.Text()));
+        LogError(logtext::kSaveAllPresetFailed, strPath, written.Text());
     return written;
 }

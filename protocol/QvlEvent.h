@@ -25,33 +25,19 @@ public:
         m_bSignalled = false;
     }
 
-    // Wakes a waiter that is waiting now; leaves the event non-signalled.
-    void Pulse()
-    {
-        {
-            std::lock_guard<std::mutex> lock(m_mtx);
-            m_nPulses++;
-        }
-        m_cv.notify_all();
-    }
-
     // Waits until the event is signalled (and takes the signal) or until the
     // time has passed. Returns true when signalled.
     bool Wait(std::chrono::milliseconds timeout)
     {
         std::unique_lock<std::mutex> lock(m_mtx);
-        const unsigned long nPulses = m_nPulses;
-        const bool bSignalled = m_cv.wait_for(lock, timeout, [&] { return m_bSignalled || m_nPulses != nPulses; });
-        if (m_bSignalled) {
-            m_bSignalled = false;
-            return true;
-        }
-        return bSignalled;
+        if (!m_cv.wait_for(lock, timeout, [&] { return m_bSignalled; }))
+            return false;
+        m_bSignalled = false;
+        return true;
     }
 
 private:
     std::mutex m_mtx;
     std::condition_variable m_cv;
     bool m_bSignalled = false;
-    unsigned long m_nPulses = 0;
 };

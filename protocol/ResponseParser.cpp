@@ -3,15 +3,13 @@
 #include <array>
 #include <vector>
 
-#include <spdlog/spdlog.h>
-
+#include "core/Log.h"
+#include "core/LogText.h"
 #include "core/QVLSession.h"
 #include "core/TextUtil.h"
 #include "protocol/WireFields.h"
 
 namespace {
-
-constexpr const char* kParseRecvData = "CQVLUtilityDlg::ParseRecvData";
 
 bool BeginsWith(const std::wstring& str, const std::wstring& strBegin)
 {
@@ -97,7 +95,7 @@ ReplyVerdict ParseVer(const std::wstring& t, DeviceInfo& info, bool bQuiet)
         info.strVersion = *pVersion;
     if (pMcuId)
         info.strMcuId = *pMcuId;
-    spdlog::debug("{} SetEvent", kParseRecvData);
+    LogDebug(logtext::kParseSetEvent);
     return ReplyVerdict::Complete;
 }
 
@@ -185,7 +183,7 @@ ReplyVerdict ParseSet(const std::wstring& strSendData, const std::wstring& t)
 
 void LogSend(const std::wstring& strSendData)
 {
-    spdlog::debug("{} send:[{}]", kParseRecvData, ToUtf8(strSendData));
+    LogDebug(logtext::kParseSend, strSendData);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "core/QVLSession.h"
 
-CQVLSession::CQVLSession() : m_pRecvEvent(std::make_unique<CQvlEvent>()), m_pTermEvent(std::make_unique<CQvlEvent>())
+CQVLSession::CQVLSession() : m_pRecvEvent(std::make_unique<CQvlEvent>())
 {
 }
 

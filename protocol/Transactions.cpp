@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include <spdlog/spdlog.h>
-
+#include "core/Log.h"
+#include "core/LogText.h"
 #include "core/QVLSession.h"
 #include "core/TextUtil.h"
 #include "link/SerialIo.h"
@@ -18,10 +18,6 @@
 
 namespace {
 
-constexpr const char* kQueryQvlVer = "CQVLUtilityDlg::QueryQvlVer";
-constexpr const char* kGetInfo = "CQVLUtilityDlg::get_APN_WIFI_info";
-constexpr const char* kFeInfo = "CQVLUtilityDlg::fe_APN_WIFI_info";
-constexpr const char* kSetInfo = "CQVLUtilityDlg::set_APN_WIFI_info";
 // How long the unit's answer to the fragment of a stalled line is awaited.
 constexpr auto kFragmentReplyWait = std::chrono::milliseconds(300);
 
@@ -120,19 +116,18 @@ std::wstring CQVLSession::TxErrorText(TxStatus status) const
 
 bool CQVLSession::QueryQvlVer()
 {
-    spdlog::info("{}", kQueryQvlVer);
+    LogInfo(logtext::kQueryQvlVer);
     for (const wchar_t* pszCommand : {L"ver\r", L"serial\r"}) {
         const TxStatus status = Transact(pszCommand);
         // A unit without a serial number answers "ERROR": the number is empty.
         const bool bNoSerial = status == TxStatus::ErrorReply && pszCommand == std::wstring(L"serial\r");
         if (status != TxStatus::Ok && !bNoSerial) {
-            spdlog::error("{} {}", kQueryQvlVer, ToUtf8(TxErrorText(status)));
+            LogError(logtext::kQueryQvlVerFailed, TxErrorText(status));
             return false;
         }
     }
     const DeviceInfo info = GetDeviceInfo();
-    spdlog::info("QvlVersion:{} QvlMcuID:{} QvlSerial: {}", ToUtf8(info.strVersion), ToUtf8(info.strMcuId),
-                 ToUtf8(info.strSerial));
+    LogInfo(logtext::kDeviceInfo, info.strVersion, info.strMcuId, info.strSerial);
     return true;
 }
 
@@ -142,12 +137,12 @@ namespace {
 bool CheckedCommand(CQVLSession& session, const char* pszName, const wchar_t* pszCommand,
                     const wchar_t* pszErrorReplyText, std::wstring& strErr)
 {
-    spdlog::info("{}", pszName);
+    LogInfo(logtext::kStep, pszName);
     const TxStatus status = session.Transact(pszCommand);
     if (status == TxStatus::Ok)
         return true;
     strErr = status == TxStatus::ErrorReply ? session.ComPort() + pszErrorReplyText : session.TxErrorText(status);
-    spdlog::error("{} {}", pszName, ToUtf8(strErr));
+    LogError(logtext::kStepFailed, pszName, strErr);
     return false;
 }
 
@@ -155,17 +150,17 @@ bool CheckedCommand(CQVLSession& session, const char* pszName, const wchar_t* ps
 
 bool CQVLSession::get_APN_WIFI_info(std::wstring& strErr)
 {
-    return CheckedCommand(*this, kGetInfo, L"get\r", L" Reload Error.", strErr);
+    return CheckedCommand(*this, logtext::kGetInfoStep, L"get\r", L" Reload Error.", strErr);
 }
 
 bool CQVLSession::fe_APN_WIFI_info(std::wstring& strErr)
 {
-    return CheckedCommand(*this, kFeInfo, L"fe\r", L" Erase Error.", strErr);
+    return CheckedCommand(*this, logtext::kFeInfoStep, L"fe\r", L" Erase Error.", strErr);
 }
 
 bool CQVLSession::set_APN_WIFI_info(std::wstring& strErr)
 {
-    spdlog::info("{}", kSetInfo);
+    LogInfo(logtext::kSetInfo);
 
     WwanProfiles profiles;
     WifiSettings wifi;
@@ -177,23 +172,25 @@ bool CQVLSession::set_APN_WIFI_info(std::wstring& strErr)
 
     struct Line {
         std::wstring strLine;
-        std::string strLog;
+        const WireField* pField;
+        std::wstring strValue;
     };
     std::vector<Line> lines;
     for (const WireField& f : WireFields()) {
         const std::wstring& strValue = f.In(profiles, wifi);
-        const std::string strLogHead =
-            f.IsWifi() ? std::string("Write WiFi ") : "Write WWAN " + std::to_string(f.nGroup + 1) + " ";
-        lines.push_back({f.SetLine(strValue), strLogHead + f.pszLogName + " " + ToUtf8(strValue)});
+        lines.push_back({f.SetLine(strValue), &f, strValue});
     }
 
     for (const Line& line : lines) {
-        spdlog::info("{}", line.strLog);
+        if (line.pField->IsWifi())
+            LogInfo(logtext::kWriteWifiField, line.pField->pszLogName, line.strValue);
+        else
+            LogInfo(logtext::kWriteWwanField, line.pField->nGroup + 1, line.pField->pszLogName, line.strValue);
         const TxStatus status = Transact(line.strLine);
         if (status == TxStatus::Ok)
             continue;
         strErr = TxErrorText(status);
-        spdlog::error("{} {}", kSetInfo, ToUtf8(strErr));
+        LogError(logtext::kSetInfoFailed, strErr);
         return false;
     }
     return true;
@@ -206,6 +203,6 @@ bool CQVLSession::fw_APN_WIFI_info(std::wstring& strErr, const char* pszLogName)
         return true;
     // An error reply means the unit did not commit the settings.
     strErr = TxErrorText(status);
-    spdlog::error("{} {}", pszLogName, ToUtf8(strErr));
+    LogError(logtext::kStepFailed, pszLogName, strErr);
     return false;
 }

@@ -1,7 +1,7 @@
 #include "qvlctl/CtlUnit.h"
 
-#include <spdlog/spdlog.h>
-
+#include "core/Log.h"
+#include "core/LogText.h"
 #include "core/TextUtil.h"
 #include "editor/IndexText.h"
 #include "link/PortOpenFailure.h"
@@ -46,9 +46,9 @@ void CCtlUnit::Close()
 
 bool CCtlUnit::Open(CtlError& err)
 {
-    spdlog::info("{} [{}]", "qvlctl", m_identity.strPort);
+    LogInfo(logtext::kCtlOpen, m_identity.strPort);
     if (!m_session.InitSerial()) {
-        spdlog::error("InitSerial Failure.");
+        LogError(logtext::kInitSerialFailure);
         std::wstring strReason = TrimLineEnd(m_session.LastError());
         err = {kExitNoUnit,
                "cannot open " + m_identity.strPort + ": " + ToUtf8(strReason) + "; "
@@ -57,7 +57,7 @@ bool CCtlUnit::Open(CtlError& err)
         return false;
     }
     if (!m_session.StartRecvThread()) {
-        spdlog::error("StartRecvThread Failure.");
+        LogError(logtext::kStartRecvThreadFailure);
         m_session.UninitSerial();
         err = {kExitNoUnit, "cannot read " + m_identity.strPort + ": no thread could be started", ""};
         return false;
@@ -115,11 +115,11 @@ bool CCtlUnit::ReadSettings(UnitSettings& settings, CtlError& err)
 {
     std::wstring strErr;
     if (!m_session.get_APN_WIFI_info(strErr)) {
-        spdlog::error("Reload Failed");
+        LogError(logtext::kReloadFailed);
         err = UnitError(strErr, true);
         return false;
     }
-    spdlog::info("Reload Successfully");
+    LogInfo(logtext::kReloadSuccessfully);
     settings = Records();
     return true;
 }
@@ -127,8 +127,7 @@ bool CCtlUnit::ReadSettings(UnitSettings& settings, CtlError& err)
 bool CCtlUnit::Write(const UnitSettings& previous, const UnitSettings& wanted, CtlError& err,
                      const std::function<void(const std::string&)>& progress)
 {
-    constexpr const char* kName = "CQVLUtilityDlg::OnBnClickedWrite";
-    spdlog::info("{}", kName);
+    LogInfo(logtext::kStep, logtext::kWriteStep);
     SetRecords(wanted);
     const size_t nFields = CtlFields().size();
 
@@ -143,14 +142,14 @@ bool CCtlUnit::Write(const UnitSettings& previous, const UnitSettings& wanted, C
         } else {
             err.strMessage += "; the unit holds unconfirmed changes and must be power-cycled or erased";
         }
-        spdlog::error("qvlctl {}", err.strMessage);
+        LogError(logtext::kCtlFailure, err.strMessage);
         return false;
     };
 
     progress("writing");
     std::wstring strErr;
     if (!m_session.set_APN_WIFI_info(strErr)) {
-        spdlog::error("{} {}", kName, ToUtf8(strErr));
+        LogError(logtext::kStepFailed, logtext::kWriteStep, strErr);
         // The fields up to the failed line were sent; the failed one may
         // have been taken without a reply.
         size_t nSent = nFields;
@@ -162,12 +161,12 @@ bool CCtlUnit::Write(const UnitSettings& previous, const UnitSettings& wanted, C
     const TxStatus commit = m_session.Transact(L"fw\r");
     if (commit != TxStatus::Ok) {
         strErr = m_session.TxErrorText(commit);
-        spdlog::error("{} {}", kName, ToUtf8(strErr));
+        LogError(logtext::kStepFailed, logtext::kWriteStep, strErr);
         // An error reply says the unit stored nothing; without a reply it
         // may have.
         return failed(strErr, nFields, commit != TxStatus::ErrorReply);
     }
-    spdlog::info("Write Successfully");
+    LogInfo(logtext::kWriteSuccessfully);
 
     // The unit may take a line and store something else: compare.
     progress("reading back");
@@ -186,7 +185,7 @@ bool CCtlUnit::Write(const UnitSettings& previous, const UnitSettings& wanted, C
                    + " after the write, not "
                    + (bShow ? "\"" + ToUtf8(field.In(wanted)) + "\"" : std::string("the value written")),
                field.strName};
-        spdlog::error("qvlctl read-back differs: {}", field.strName);
+        LogError(logtext::kCtlReadBackDiffers, field.strName);
         return false;
     }
     return true;
@@ -194,7 +193,7 @@ bool CCtlUnit::Write(const UnitSettings& previous, const UnitSettings& wanted, C
 
 bool CCtlUnit::Restore(const UnitSettings& previous, const UnitSettings& wanted, size_t nSent)
 {
-    spdlog::info("qvlctl restoring the previous settings of {}", m_identity.strPort);
+    LogInfo(logtext::kCtlRestoring, m_identity.strPort);
     const std::vector<CtlField>& fields = CtlFields();
     for (size_t i = 0; i < nSent && i < fields.size(); ++i) {
         const CtlField& field = fields[i];
@@ -202,7 +201,7 @@ bool CCtlUnit::Restore(const UnitSettings& previous, const UnitSettings& wanted,
             continue;
         const TxStatus status = m_session.Transact(field.pWire->SetLine(field.In(previous)));
         if (status != TxStatus::Ok) {
-            spdlog::error("qvlctl restoring {} failed: {}", field.strName, ToUtf8(m_session.TxErrorText(status)));
+            LogError(logtext::kCtlRestoreFailed, field.strName, m_session.TxErrorText(status));
             return false;
         }
     }
@@ -211,21 +210,21 @@ bool CCtlUnit::Restore(const UnitSettings& previous, const UnitSettings& wanted,
         return false;
     const bool bSame = Records() == previous;
     if (!bSame)
-        spdlog::error("qvlctl restoring: the unit's settings differ from its previous ones");
+        LogError(logtext::kCtlRestoreDiffers);
     return bSame;
 }
 
 bool CCtlUnit::Erase(UnitSettings& after, CtlError& err, const std::function<void(const std::string&)>& progress)
 {
-    spdlog::info("{}", "CQVLUtilityDlg::OnBnClickedErase");
+    LogInfo(logtext::kOnBnClickedErase);
     progress("erasing");
     std::wstring strErr;
     if (!m_session.fe_APN_WIFI_info(strErr)) {
-        spdlog::error("Erase Failed");
+        LogError(logtext::kEraseFailed);
         err = UnitError(strErr, true);
         return false;
     }
-    spdlog::info("Erase Successfully");
+    LogInfo(logtext::kEraseSuccessfully);
     progress("reading back");
     return ReadSettings(after, err);
 }
@@ -252,7 +251,7 @@ bool ValidateSettings(const UnitSettings& s, CtlError& err)
     if (nBreak != std::wstring::npos)
         strText.replace(nBreak, 1, L": ");
     err = {kExitInvalid, ToUtf8(strText), FieldOfFailure(*failure).strName};
-    spdlog::info("{} CheckEnterText return false", "CQVLUtilityDlg::OnBnClickedWrite");
+    LogInfo(logtext::kWriteRefused);
     return false;
 }
 

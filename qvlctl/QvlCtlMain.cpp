@@ -25,6 +25,8 @@
 #include <nlohmann/json.hpp>
 #include <spdlog/spdlog.h>
 
+#include "core/Log.h"
+#include "core/LogText.h"
 #include "core/Logging.h"
 #include "core/TextUtil.h"
 #include "editor/IndexText.h"
@@ -1205,7 +1207,7 @@ int main(int argc, char** argv)
     SetupLogging(JoinCommandLine(argc, argv));
     const int nExit = FinishOutput(RunCommand(o));
     if (nExit == kExitOutput)
-        spdlog::error("qvlctl: the result could not be written to standard output");
+        LogError(logtext::kCtlOutputFailed);
     spdlog::shutdown();
     return nExit;
 }

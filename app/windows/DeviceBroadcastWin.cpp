@@ -5,7 +5,8 @@
 #include <wx/module.h>
 #include <wx/window.h>
 
-#include <spdlog/spdlog.h>
+#include "core/Log.h"
+#include "core/LogText.h"
 
 #include <wx/msw/wrapwin.h>
 
@@ -16,7 +17,7 @@ namespace {
 bool OnDeviceChange(wxWindowMSW* /*pWindow*/, WXUINT /*nMsg*/, WXWPARAM wParam, WXLPARAM /*lParam*/)
 {
     if (wParam == DBT_DEVICEREMOVECOMPLETE)
-        spdlog::debug("{} DBT_DEVICEREMOVECOMPLETE", "CQVLUtilityDlg::OnDeviceChange");
+        LogDebug(logtext::kDeviceRemoveComplete);
     // Left to the default window procedure, which grants every request.
     return false;
 }

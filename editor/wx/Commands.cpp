@@ -4,8 +4,8 @@
 // lost-link notification is handled by the window's event loop afterwards.
 #include "app/QVLUtilityDlg.h"
 
-#include <spdlog/spdlog.h>
-
+#include "core/Log.h"
+#include "core/LogText.h"
 #include "core/TextUtil.h"
 #include "editor/wx/WriteResultDlg.h"
 
@@ -45,23 +45,23 @@ void CQVLUtilityDlg::ShowGroups(const std::vector<int>& groups, bool bChanged)
 
 void CQVLUtilityDlg::OnBnClickedErase(wxCommandEvent&)
 {
-    spdlog::info("{}", "CQVLUtilityDlg::OnBnClickedErase");
+    LogInfo(logtext::kOnBnClickedErase);
 
     std::wstring strErr;
     if (!fe_APN_WIFI_info(strErr)) {
-        spdlog::error("Erase Failed");
+        LogError(logtext::kEraseFailed);
         ShowResult(this, L"Erase Result", L"Erase Failed", GetSendData(), strErr);
         return;
     }
-    spdlog::info("Erase Successfully");
+    LogInfo(logtext::kEraseSuccessfully);
 
     if (!get_APN_WIFI_info(strErr)) {
         // The unit is erased; the form keeps what it showed before.
-        spdlog::error("Erase Failed");
+        LogError(logtext::kEraseFailed);
         ShowResult(this, L"Reload Result", L"Reload Failed", GetSendData(), strErr);
         return;
     }
-    spdlog::info("Reload Successfully");
+    LogInfo(logtext::kReloadSuccessfully);
 
     RefreshForm();
     ShowResult(this, L"Erase Result", L"", L"Erase Successfully", L"");
@@ -69,15 +69,15 @@ void CQVLUtilityDlg::OnBnClickedErase(wxCommandEvent&)
 
 void CQVLUtilityDlg::OnBnClickedReload(wxCommandEvent&)
 {
-    spdlog::info("{}", "CQVLUtilityDlg::OnBnClickedReload");
+    LogInfo(logtext::kOnBnClickedReload);
 
     std::wstring strErr;
     if (!get_APN_WIFI_info(strErr)) {
-        spdlog::error("Reload Failed");
+        LogError(logtext::kReloadFailed);
         ShowResult(this, L"Reload Result", L"Reload Failed", GetSendData(), strErr);
         return;
     }
-    spdlog::info("Reload Successfully");
+    LogInfo(logtext::kReloadSuccessfully);
 
     RefreshForm();
     ShowResult(this, L"Reload Result", L"", L"Reload Successfully", L"");
@@ -85,11 +85,10 @@ void CQVLUtilityDlg::OnBnClickedReload(wxCommandEvent&)
 
 void CQVLUtilityDlg::OnBnClickedWrite(wxCommandEvent&)
 {
-    constexpr const char* kName = "CQVLUtilityDlg::OnBnClickedWrite";
-    spdlog::info("{}", kName);
+    LogInfo(logtext::kStep, logtext::kWriteStep);
 
     if (!CheckEnterText()) {
-        spdlog::info("{} CheckEnterText return false", kName);
+        LogInfo(logtext::kWriteRefused);
         return;
     }
 
@@ -98,18 +97,18 @@ void CQVLUtilityDlg::OnBnClickedWrite(wxCommandEvent&)
 
     std::wstring strErr;
     if (!set_APN_WIFI_info(strErr)) {
-        spdlog::error("{} {}", kName, ToUtf8(strErr));
+        LogError(logtext::kStepFailed, logtext::kWriteStep, strErr);
         ShowResult(this, L"Write Result", L"Write Failed", GetSendData(), strErr);
         return;
     }
 
     // Commits the lines just written. An error reply means the unit did not
     // store them: that is a failed write, not a successful one.
-    if (!fw_APN_WIFI_info(strErr, kName)) {
+    if (!fw_APN_WIFI_info(strErr, logtext::kWriteStep)) {
         ShowResult(this, L"Write Result", L"Write Failed", GetSendData(), strErr);
         return;
     }
-    spdlog::info("Write Successfully");
+    LogInfo(logtext::kWriteSuccessfully);
 
     // The form keeps what the user typed; only the marks go.
     for (int nNo = 0; nNo < kGroupCount; ++nNo) {

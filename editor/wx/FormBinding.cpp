@@ -8,9 +8,9 @@
 #include <wx/statbox.h>
 #include <wx/textctrl.h>
 
-#include <spdlog/spdlog.h>
-
 #include "app/Resource.h"
+#include "core/Log.h"
+#include "core/LogText.h"
 #include "core/TextUtil.h"
 #include "editor/IndexText.h"
 #include "protocol/WireFields.h"
@@ -44,7 +44,7 @@ bool IsGroup(int nNo)
 
 void CQVLUtilityDlg::SetDataToGroup(int nNo)
 {
-    spdlog::debug("{} nNo:{}", "CQVLUtilityDlg::SetDataToGroup", nNo + 1);
+    LogDebug(logtext::kSetDataToGroup, nNo + 1);
     if (!IsGroup(nNo))
         return;
 
@@ -61,7 +61,7 @@ void CQVLUtilityDlg::SetDataToGroup(int nNo)
         SelectIndexText(combo(GroupControlTable.nPdpType[i]), profile.strPdpType);
         SelectIndexText(combo(GroupControlTable.nAuthType[i]), profile.strAuthType);
         for (const FieldSpec* pSpec : WwanLogOrder())
-            spdlog::info("Display WWAN {} {} {}", nNo + 1, pSpec->pszLogName, ToUtf8(profile.*pSpec->pWwan));
+            LogInfo(logtext::kDisplayWwanField, nNo + 1, pSpec->pszLogName, profile.*pSpec->pWwan);
     } else {
         const WifiSettings wifi = GetWifiSettings();
         edit(IDC_EDIT_SSID)->SetValue(wifi.strSsid);
@@ -69,14 +69,14 @@ void CQVLUtilityDlg::SetDataToGroup(int nNo)
         SelectIndexText(combo(IDC_COMBO_SECURITY), wifi.strSecurity);
         SelectIndexText(combo(IDC_COMBO_KEYFORMAT), wifi.strKeyFormat);
         for (const FieldSpec* pSpec : WifiLogOrder())
-            spdlog::info("Display WiFi {} {}", pSpec->pszLogName, ToUtf8(wifi.*pSpec->pWifi));
+            LogInfo(logtext::kDisplayWifiField, pSpec->pszLogName, wifi.*pSpec->pWifi);
     }
     DisplayModifiedState(nNo);
 }
 
 void CQVLUtilityDlg::GetDataFromGroup(int nNo)
 {
-    spdlog::debug("{} nNo:{}", "CQVLUtilityDlg::GetDataFromGroup", nNo + 1);
+    LogDebug(logtext::kGetDataFromGroup, nNo + 1);
     if (!IsGroup(nNo))
         return;
 
@@ -104,7 +104,7 @@ void CQVLUtilityDlg::GetDataFromGroup(int nNo)
 
 void CQVLUtilityDlg::DisplayModifiedState(int nNo)
 {
-    spdlog::debug("{} nNo:{}", "CQVLUtilityDlg::DisplayModifiedState", nNo + 1);
+    LogDebug(logtext::kDisplayModifiedState, nNo + 1);
     if (!IsGroup(nNo))
         return;
 
@@ -162,23 +162,22 @@ void CQVLUtilityDlg::OnEnChangeWwan4(wxCommandEvent&)
 
 void CQVLUtilityDlg::OnEnChangeWifi(wxCommandEvent&)
 {
-    static const char* const kName = "CQVLUtilityDlg::OnEnChangeWifi";
     if (m_bChangeByCode) {
-        spdlog::debug("{} m_bChangeByCode", kName);
+        LogDebug(logtext::kWifiChangeByCode);
         return;
     }
     if (m_bChanged[kWifiGroup]) {
-        spdlog::debug("{} bChanged", kName);
+        LogDebug(logtext::kWifiAlreadyChanged);
         return;
     }
-    spdlog::debug("{} bChanged = TRUE", kName);
+    LogDebug(logtext::kWifiChanged);
     m_bChanged[kWifiGroup] = true;
     DisplayModifiedState(kWifiGroup);
 }
 
 void CQVLUtilityDlg::EnableGroupUI(int nNo, bool bEnable)
 {
-    spdlog::debug("{} nNo:{}", "CQVLUtilityDlg::EnableGroupUI", nNo + 1);
+    LogDebug(logtext::kEnableGroupUI, nNo + 1);
     if (!IsGroup(nNo))
         return;
 
@@ -200,7 +199,7 @@ void CQVLUtilityDlg::EnableGroupUI(int nNo, bool bEnable)
 
 void CQVLUtilityDlg::MainButtonsEnable(bool bEnable)
 {
-    spdlog::debug("{}", "CQVLUtilityDlg::MainButtonsEnable");
+    LogDebug(logtext::kMainButtonsEnable);
     GetDlgItem(IDC_ERASE)->Enable(bEnable);
     GetDlgItem(IDC_RELOAD)->Enable(bEnable);
     GetDlgItem(IDC_WRITE)->Enable(bEnable);
@@ -208,7 +207,7 @@ void CQVLUtilityDlg::MainButtonsEnable(bool bEnable)
 
 void CQVLUtilityDlg::LoadSaveMenuEnable(bool bEnable)
 {
-    spdlog::debug("{}", "CQVLUtilityDlg::LoadSaveMenuEnable");
+    LogDebug(logtext::kLoadSaveMenuEnable);
     wxMenuBar* pMenuBar = GetMenuBar();
     wxMenu* pFile = pMenuBar ? pMenuBar->GetMenu(0) : nullptr;
     if (!pFile)
@@ -220,11 +219,10 @@ void CQVLUtilityDlg::LoadSaveMenuEnable(bool bEnable)
 
 void CQVLUtilityDlg::DisplayQvlInfo()
 {
-    static const char* const kName = "CQVLUtilityDlg::DisplayQvlInfo";
     auto edit = [this](int nId) { return static_cast<wxTextCtrl*>(GetDlgItem(nId)); };
 
     if (m_bConnected) {
-        spdlog::info("{}: connect", kName);
+        LogInfo(logtext::kDisplayConnect);
         DeviceInfo info;
         {
             auto lock = LockShared();
@@ -249,7 +247,7 @@ void CQVLUtilityDlg::DisplayQvlInfo()
         MainButtonsEnable(true);
         LoadSaveMenuEnable(true);
     } else {
-        spdlog::info("{}: disconnect", kName);
+        LogInfo(logtext::kDisplayDisconnect);
         edit(IDC_EDIT_STATUS)->ChangeValue("Disconnected");
         edit(IDC_EDIT_PORT)->ChangeValue(wxEmptyString);
         edit(IDC_EDIT_MCUID)->Disable();

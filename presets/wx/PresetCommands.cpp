@@ -9,8 +9,8 @@
 #include <wx/filename.h>
 #include <wx/msgdlg.h>
 
-#include <spdlog/spdlog.h>
-
+#include "core/Log.h"
+#include "core/LogText.h"
 #include "core/TextUtil.h"
 #include "presets/PresetSections.h"
 
@@ -155,10 +155,10 @@ void CQVLUtilityDlg::OnBnClickedSavepreset4(wxCommandEvent&)
 
 void CQVLUtilityDlg::LoadWwanPreset(int nNo)
 {
-    spdlog::info("{} nNo:{}", "CQVLUtilityDlg::LoadWwanPreset", nNo + 1);
+    LogInfo(logtext::kLoadWwanPresetAsked, nNo + 1);
     std::wstring strPath;
     if (!AskPresetPath(this, kWwanPreset, false, strPath)) {
-        spdlog::info("Load Preset {} Cancel.", nNo + 1);
+        LogInfo(logtext::kLoadWwanPresetCancel, nNo + 1);
         return;
     }
     // Section "WWAN", whichever group saved it. Without it nothing changes.
@@ -172,10 +172,10 @@ void CQVLUtilityDlg::LoadWwanPreset(int nNo)
 
 void CQVLUtilityDlg::OnBnClickedLoadpreset5(wxCommandEvent&)
 {
-    spdlog::info("{}", "CQVLUtilityDlg::OnBnClickedLoadpreset5");
+    LogInfo(logtext::kOnBnClickedLoadpreset5);
     std::wstring strPath;
     if (!AskPresetPath(this, kWifiPreset, false, strPath)) {
-        spdlog::info("Load Preset Cancel.");
+        LogInfo(logtext::kLoadWifiPresetCancel);
         return;
     }
     if (const Status read = ReadWifiSection(strPath); !read) {
@@ -188,10 +188,10 @@ void CQVLUtilityDlg::OnBnClickedLoadpreset5(wxCommandEvent&)
 
 void CQVLUtilityDlg::SaveWwanPreset(int nNo)
 {
-    spdlog::info("{} {}", "CQVLUtilityDlg::SaveWwanPreset", nNo + 1);
+    LogInfo(logtext::kSaveWwanPresetAsked, nNo + 1);
     std::wstring strPath;
     if (!AskPresetPath(this, kWwanPreset, true, strPath)) {
-        spdlog::info("Save Preset {} Cancel.", nNo + 1);
+        LogInfo(logtext::kSaveWwanPresetCancel, nNo + 1);
         return;
     }
     // The form as it stands, unchecked; the change mark stays as it is.
@@ -202,10 +202,10 @@ void CQVLUtilityDlg::SaveWwanPreset(int nNo)
 
 void CQVLUtilityDlg::OnBnClickedSavepreset5(wxCommandEvent&)
 {
-    spdlog::info("{}", "CQVLUtilityDlg::OnBnClickedSavepreset5");
+    LogInfo(logtext::kOnBnClickedSavepreset5);
     std::wstring strPath;
     if (!AskPresetPath(this, kWifiPreset, true, strPath)) {
-        spdlog::info("Save Preset Cancel.");
+        LogInfo(logtext::kSaveWifiPresetCancel);
         return;
     }
     GetDataFromGroup(kWifiGroup);
@@ -215,12 +215,12 @@ void CQVLUtilityDlg::OnBnClickedSavepreset5(wxCommandEvent&)
 
 void CQVLUtilityDlg::OnFileLoad(wxCommandEvent&)
 {
-    spdlog::info("{}", "CQVLUtilityDlg::OnFileLoad");
+    LogInfo(logtext::kOnFileLoad);
     m_bLoadGroupChecked.fill(true);
     CGroupCheckHook hook(m_bLoadGroupChecked);
     std::wstring strPath;
     if (!AskPresetPath(this, kAllPreset, false, strPath, &hook)) {
-        spdlog::info("Load All Preset Cancel.");
+        LogInfo(logtext::kLoadAllPresetCancel);
         return;
     }
     const std::array<bool, kGroupCount> bChecked = m_bLoadGroupChecked;
@@ -261,10 +261,10 @@ void CQVLUtilityDlg::OnFileLoad(wxCommandEvent&)
 
 void CQVLUtilityDlg::OnFileSave(wxCommandEvent&)
 {
-    spdlog::info("{}", "CQVLUtilityDlg::OnFileSave");
+    LogInfo(logtext::kOnFileSave);
     std::wstring strPath;
     if (!AskPresetPath(this, kAllPreset, true, strPath)) {
-        spdlog::info("Save All Preset Cancel.");
+        LogInfo(logtext::kSaveAllPresetCancel);
         return;
     }
     // Every group as the form holds it, marked or not, valid for the unit or
@@ -277,7 +277,7 @@ void CQVLUtilityDlg::OnFileSave(wxCommandEvent&)
         profiles[static_cast<size_t>(nNo)] = GetWwanProfile(nNo);
     const std::wstring strReason = UnstorableFormReason(profiles, GetWifiSettings());
     if (!strReason.empty()) {
-        spdlog::error("Save All Preset Failed [{}] {}", ToUtf8(strPath), ToUtf8(strReason));
+        LogError(logtext::kSaveAllPresetFailed, strPath, strReason);
         ShowSaveError(this, strPath, strReason);
         return;
     }
