@@ -85,6 +85,9 @@ public:
     // After a read: clears every change mark and shows every group from the
     // records, without counting it as the user's change.
     void RefreshForm();
+    // Reads the unit's settings into the form (Reload, and after Erase). A
+    // failure is logged and shown, and the form stays as it was.
+    bool ReloadForm(bool bAfterErase);
     // Shows the groups from the settings, each group's "(Changed)" flag set to
     // bChanged first (its caption is drawn from it); the edit events that
     // showing them raises do not mark them changed.
@@ -103,8 +106,10 @@ public:
     void OnBnClickedSavepreset5(wxCommandEvent& event);
     void OnFileLoad(wxCommandEvent& event);
     void OnFileSave(wxCommandEvent& event);
-    void LoadWwanPreset(int nNo);
-    void SaveWwanPreset(int nNo);
+    // One group (0..3 WWAN1..WWAN4, kWifiGroup) from or into a preset file
+    // the user picks.
+    void LoadPreset(int nNo);
+    void SavePreset(int nNo);
 
     // States of File > Load's group check buttons (WWAN1..WWAN4, Wi-Fi): all
     // set before its dialog shows, taken from the buttons when it closes with

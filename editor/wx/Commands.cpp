@@ -55,32 +55,33 @@ void CQVLUtilityDlg::OnBnClickedErase(wxCommandEvent&)
     }
     LogInfo(logtext::kEraseSuccessfully);
 
-    if (!get_APN_WIFI_info(strErr)) {
-        // The unit is erased; the form keeps what it showed before.
-        LogError(logtext::kEraseFailed);
-        ShowResult(this, L"Reload Result", L"Reload Failed", GetSendData(), strErr);
-        return;
-    }
-    LogInfo(logtext::kReloadSuccessfully);
-
-    RefreshForm();
-    ShowResult(this, L"Erase Result", L"", L"Erase Successfully", L"");
+    // When the reload fails the unit is erased; the form keeps what it
+    // showed before.
+    if (ReloadForm(true))
+        ShowResult(this, L"Erase Result", L"", L"Erase Successfully", L"");
 }
 
 void CQVLUtilityDlg::OnBnClickedReload(wxCommandEvent&)
 {
     LogInfo(logtext::kOnBnClickedReload);
+    if (ReloadForm(false))
+        ShowResult(this, L"Reload Result", L"", L"Reload Successfully", L"");
+}
 
+bool CQVLUtilityDlg::ReloadForm(bool bAfterErase)
+{
     std::wstring strErr;
     if (!get_APN_WIFI_info(strErr)) {
-        LogError(logtext::kReloadFailed);
+        if (bAfterErase)
+            LogError(logtext::kEraseFailed);
+        else
+            LogError(logtext::kReloadFailed);
         ShowResult(this, L"Reload Result", L"Reload Failed", GetSendData(), strErr);
-        return;
+        return false;
     }
     LogInfo(logtext::kReloadSuccessfully);
-
     RefreshForm();
-    ShowResult(this, L"Reload Result", L"", L"Reload Successfully", L"");
+    return true;
 }
 
 void CQVLUtilityDlg::OnBnClickedWrite(wxCommandEvent&)

@@ -122,47 +122,64 @@ std::wstring UnstorableFormReason(const WwanProfiles& profiles, const WifiSettin
 
 void CQVLUtilityDlg::OnBnClickedLoadpreset1(wxCommandEvent&)
 {
-    LoadWwanPreset(0);
+    LoadPreset(0);
 }
 void CQVLUtilityDlg::OnBnClickedLoadpreset2(wxCommandEvent&)
 {
-    LoadWwanPreset(1);
+    LoadPreset(1);
 }
 void CQVLUtilityDlg::OnBnClickedLoadpreset3(wxCommandEvent&)
 {
-    LoadWwanPreset(2);
+    LoadPreset(2);
 }
 void CQVLUtilityDlg::OnBnClickedLoadpreset4(wxCommandEvent&)
 {
-    LoadWwanPreset(3);
+    LoadPreset(3);
+}
+void CQVLUtilityDlg::OnBnClickedLoadpreset5(wxCommandEvent&)
+{
+    LoadPreset(kWifiGroup);
 }
 void CQVLUtilityDlg::OnBnClickedSavepreset1(wxCommandEvent&)
 {
-    SaveWwanPreset(0);
+    SavePreset(0);
 }
 void CQVLUtilityDlg::OnBnClickedSavepreset2(wxCommandEvent&)
 {
-    SaveWwanPreset(1);
+    SavePreset(1);
 }
 void CQVLUtilityDlg::OnBnClickedSavepreset3(wxCommandEvent&)
 {
-    SaveWwanPreset(2);
+    SavePreset(2);
 }
 void CQVLUtilityDlg::OnBnClickedSavepreset4(wxCommandEvent&)
 {
-    SaveWwanPreset(3);
+    SavePreset(3);
+}
+void CQVLUtilityDlg::OnBnClickedSavepreset5(wxCommandEvent&)
+{
+    SavePreset(kWifiGroup);
 }
 
-void CQVLUtilityDlg::LoadWwanPreset(int nNo)
+void CQVLUtilityDlg::LoadPreset(int nNo)
 {
-    LogInfo(logtext::kLoadWwanPresetAsked, nNo + 1);
+    const bool bWifi = nNo == kWifiGroup;
+    if (bWifi)
+        LogInfo(logtext::kOnBnClickedLoadpreset5);
+    else
+        LogInfo(logtext::kLoadWwanPresetAsked, nNo + 1);
     std::wstring strPath;
-    if (!AskPresetPath(this, kWwanPreset, false, strPath)) {
-        LogInfo(logtext::kLoadWwanPresetCancel, nNo + 1);
+    if (!AskPresetPath(this, bWifi ? kWifiPreset : kWwanPreset, false, strPath)) {
+        if (bWifi)
+            LogInfo(logtext::kLoadWifiPresetCancel);
+        else
+            LogInfo(logtext::kLoadWwanPresetCancel, nNo + 1);
         return;
     }
-    // Section "WWAN", whichever group saved it. Without it nothing changes.
-    if (const Status read = ReadWwanSection(nNo, strPath, false); !read) {
+    // A WWAN group reads section "WWAN", whichever group saved it. Without
+    // the section nothing changes.
+    const Status read = bWifi ? ReadWifiSection(strPath) : ReadWwanSection(nNo, strPath, false);
+    if (!read) {
         if (read.Is(FailureKind::InvalidData))
             ShowLoadError(this, strPath, read.Text());
         return;
@@ -170,46 +187,25 @@ void CQVLUtilityDlg::LoadWwanPreset(int nNo)
     ShowGroups({nNo}, true);
 }
 
-void CQVLUtilityDlg::OnBnClickedLoadpreset5(wxCommandEvent&)
+void CQVLUtilityDlg::SavePreset(int nNo)
 {
-    LogInfo(logtext::kOnBnClickedLoadpreset5);
+    const bool bWifi = nNo == kWifiGroup;
+    if (bWifi)
+        LogInfo(logtext::kOnBnClickedSavepreset5);
+    else
+        LogInfo(logtext::kSaveWwanPresetAsked, nNo + 1);
     std::wstring strPath;
-    if (!AskPresetPath(this, kWifiPreset, false, strPath)) {
-        LogInfo(logtext::kLoadWifiPresetCancel);
-        return;
-    }
-    if (const Status read = ReadWifiSection(strPath); !read) {
-        if (read.Is(FailureKind::InvalidData))
-            ShowLoadError(this, strPath, read.Text());
-        return;
-    }
-    ShowGroups({kWifiGroup}, true);
-}
-
-void CQVLUtilityDlg::SaveWwanPreset(int nNo)
-{
-    LogInfo(logtext::kSaveWwanPresetAsked, nNo + 1);
-    std::wstring strPath;
-    if (!AskPresetPath(this, kWwanPreset, true, strPath)) {
-        LogInfo(logtext::kSaveWwanPresetCancel, nNo + 1);
+    if (!AskPresetPath(this, bWifi ? kWifiPreset : kWwanPreset, true, strPath)) {
+        if (bWifi)
+            LogInfo(logtext::kSaveWifiPresetCancel);
+        else
+            LogInfo(logtext::kSaveWwanPresetCancel, nNo + 1);
         return;
     }
     // The form as it stands, unchecked; the change mark stays as it is.
     GetDataFromGroup(nNo);
-    if (const Status written = WriteWwanSection(nNo, strPath, false); !written)
-        ShowSaveError(this, strPath, written.Text());
-}
-
-void CQVLUtilityDlg::OnBnClickedSavepreset5(wxCommandEvent&)
-{
-    LogInfo(logtext::kOnBnClickedSavepreset5);
-    std::wstring strPath;
-    if (!AskPresetPath(this, kWifiPreset, true, strPath)) {
-        LogInfo(logtext::kSaveWifiPresetCancel);
-        return;
-    }
-    GetDataFromGroup(kWifiGroup);
-    if (const Status written = WriteWifiSection(strPath); !written)
+    const Status written = bWifi ? WriteWifiSection(strPath) : WriteWwanSection(nNo, strPath, false);
+    if (!written)
         ShowSaveError(this, strPath, written.Text());
 }
 
