@@ -136,8 +136,10 @@ stage "ThreadSanitizer, thread tests"
 # Only the programs of the thread tests (and the programs they start).
 cmake -S "$ROOT" -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVL_SANITIZE=thread >/dev/null
 cmake --build build-tsan -j "$JOBS" --target qvl_thread_tests
+# Side by side like the other suites: the thread tests wait on the unit's
+# timers and on pseudo-terminals more than they compute.
 TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" \
-    ctest --test-dir build-tsan --output-on-failure --no-tests=error -L thread
+    run_ctest build-tsan -L thread
 
 stage "Fuzz targets for the reply parser and the preset reader, bounded"
 CC=clang CXX=clang++ cmake -S "$ROOT" -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVL_FUZZ=ON >/dev/null
