@@ -4,42 +4,40 @@
 
 namespace {
 
-PortOpenFailureKind PosixKind(long nErrno)
+// errno values as every layer classifies them, narrowed to the four kinds a
+// port's opening tells apart.
+FailureKind PosixKind(long nErrno)
 {
-    switch (nErrno) {
-    case EBUSY: // another opener holds the lock (the serial layer reports flock's refusal so)
-        return PortOpenFailureKind::InUse;
-    case EACCES:
-    case EPERM:
-        return PortOpenFailureKind::NoPermission;
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-        return PortOpenFailureKind::Gone;
+    const FailureKind kind = FailureKindOfErrno(static_cast<int>(nErrno));
+    switch (kind) {
+    case FailureKind::InUse: // another opener holds the lock (the serial layer reports flock's refusal so)
+    case FailureKind::Denied:
+    case FailureKind::NotFound:
+        return kind;
     default:
-        return PortOpenFailureKind::Other;
+        return FailureKind::IoError;
     }
 }
 
 // Windows' codes by number, so that this table is the same on every system.
-PortOpenFailureKind WindowsKind(long nError)
+FailureKind WindowsKind(long nError)
 {
     switch (nError) {
     case 5:   // ERROR_ACCESS_DENIED: a port is opened without sharing, so another holder refuses it
     case 32:  // ERROR_SHARING_VIOLATION
     case 170: // ERROR_BUSY
-        return PortOpenFailureKind::InUse;
+        return FailureKind::InUse;
     case 1314: // ERROR_PRIVILEGE_NOT_HELD
-        return PortOpenFailureKind::NoPermission;
+        return FailureKind::Denied;
     case 2:    // ERROR_FILE_NOT_FOUND: no port of that name
     case 3:    // ERROR_PATH_NOT_FOUND
     case 21:   // ERROR_NOT_READY
     case 55:   // ERROR_DEV_NOT_EXIST
     case 433:  // ERROR_NO_SUCH_DEVICE
     case 1167: // ERROR_DEVICE_NOT_CONNECTED
-        return PortOpenFailureKind::Gone;
+        return FailureKind::NotFound;
     default:
-        return PortOpenFailureKind::Other;
+        return FailureKind::IoError;
     }
 }
 
@@ -51,12 +49,12 @@ PortOpenFailure ClassifyPortOpenFailure(ErrorCodeSet set, long nCode, const std:
     PortOpenFailure failure;
     failure.kind = bWindows ? WindowsKind(nCode) : PosixKind(nCode);
     switch (failure.kind) {
-    case PortOpenFailureKind::InUse:
+    case FailureKind::InUse:
         failure.strReason = "in use by another program";
         failure.strAdvice =
             "another program holds the port (the QVL Utility window, or another qvlctl): close it and try again";
         break;
-    case PortOpenFailureKind::NoPermission:
+    case FailureKind::Denied:
         if (bWindows) {
             failure.strReason = "permission denied";
             failure.strAdvice = "no permission to use the port: ask the computer's administrator for access";
@@ -67,11 +65,11 @@ PortOpenFailure ClassifyPortOpenFailure(ErrorCodeSet set, long nCode, const std:
                 "to the dialout group and log in again";
         }
         break;
-    case PortOpenFailureKind::Gone:
+    case FailureKind::NotFound:
         failure.strReason = "not found";
         failure.strAdvice = "the unit is not there: check its USB cable and the port name";
         break;
-    case PortOpenFailureKind::Other:
+    default:
         failure.strReason = strSystemText;
         failure.strAdvice = "check the unit's USB cable and try again";
         break;

@@ -5,18 +5,17 @@
 
 #include <string>
 
-enum class PortOpenFailureKind {
-    InUse,        // another program holds the port
-    NoPermission, // the account may not use the port
-    Gone,         // no device at that name (unplugged, or a wrong name)
-    Other,        // anything else: the system's own text is shown
-};
+#include "core/Failure.h"
 
 // Whose error codes a number is: errno values, or Windows' GetLastError().
 enum class ErrorCodeSet { Posix, Windows };
 
+// The kind is one of four: InUse (another program holds the port), Denied
+// (the account may not use it), NotFound (no device at that name: unplugged,
+// or a wrong name) and IoError (anything else: the system's own text is
+// shown).
 struct PortOpenFailure {
-    PortOpenFailureKind kind = PortOpenFailureKind::Other;
+    FailureKind kind = FailureKind::IoError;
     std::string strReason; // short, beside the port in the window
     std::string strAdvice; // what to do about it, after qvlctl's message
 };

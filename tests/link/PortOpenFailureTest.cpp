@@ -11,34 +11,34 @@ TEST(PortOpenFailure, EachSystemsCodesGiveTheirReason)
     struct Case {
         ErrorCodeSet set;
         long nCode;
-        PortOpenFailureKind kind;
+        FailureKind kind;
     };
-    using K = PortOpenFailureKind;
+    using K = FailureKind;
     const Case cases[] = {
         {ErrorCodeSet::Posix, EBUSY, K::InUse},
-        {ErrorCodeSet::Posix, EACCES, K::NoPermission},
-        {ErrorCodeSet::Posix, EPERM, K::NoPermission},
-        {ErrorCodeSet::Posix, ENOENT, K::Gone},
-        {ErrorCodeSet::Posix, ENODEV, K::Gone},
-        {ErrorCodeSet::Posix, ENXIO, K::Gone},
-        {ErrorCodeSet::Posix, EIO, K::Other},
+        {ErrorCodeSet::Posix, EACCES, K::Denied},
+        {ErrorCodeSet::Posix, EPERM, K::Denied},
+        {ErrorCodeSet::Posix, ENOENT, K::NotFound},
+        {ErrorCodeSet::Posix, ENODEV, K::NotFound},
+        {ErrorCodeSet::Posix, ENXIO, K::NotFound},
+        {ErrorCodeSet::Posix, EIO, K::IoError},
         // ERROR_ACCESS_DENIED is what a port held by another program gives.
         {ErrorCodeSet::Windows, 5, K::InUse},
         {ErrorCodeSet::Windows, 32, K::InUse},
-        {ErrorCodeSet::Windows, 2, K::Gone},
-        {ErrorCodeSet::Windows, 3, K::Gone},
-        {ErrorCodeSet::Windows, 1167, K::Gone},
-        {ErrorCodeSet::Windows, 1314, K::NoPermission},
+        {ErrorCodeSet::Windows, 2, K::NotFound},
+        {ErrorCodeSet::Windows, 3, K::NotFound},
+        {ErrorCodeSet::Windows, 1167, K::NotFound},
+        {ErrorCodeSet::Windows, 1314, K::Denied},
         // ERROR_INVALID_FUNCTION (not a serial port) and ERROR_INVALID_DATA
         // share their numbers with EPERM and EACCES: not a permission matter.
-        {ErrorCodeSet::Windows, 1, K::Other},
-        {ErrorCodeSet::Windows, 13, K::Other},
+        {ErrorCodeSet::Windows, 1, K::IoError},
+        {ErrorCodeSet::Windows, 13, K::IoError},
     };
     for (const Case& c : cases) {
         const PortOpenFailure failure = ClassifyPortOpenFailure(c.set, c.nCode, "system text");
         EXPECT_EQ(failure.kind, c.kind) << (c.set == ErrorCodeSet::Windows ? "Windows " : "errno ") << c.nCode;
         EXPECT_FALSE(failure.strAdvice.empty());
-        EXPECT_EQ(failure.strReason == "system text", c.kind == K::Other);
+        EXPECT_EQ(failure.strReason == "system text", c.kind == K::IoError);
     }
     // Linux advice (udev, dialout) is never shown on Windows.
     EXPECT_EQ(ClassifyPortOpenFailure(ErrorCodeSet::Windows, 1314, "").strAdvice.find("dialout"), std::string::npos);

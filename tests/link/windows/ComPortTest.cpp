@@ -181,7 +181,7 @@ TEST(ComPortMissing, MissingPortFailsTheOpenAndTheOverride)
     EXPECT_FALSE(session.InitSerial());
     EXPECT_FALSE(session.LastError().empty());
     // The serial layer's code, not its text, tells the window and qvlctl why.
-    EXPECT_EQ(ClassifyPortOpenFailure(session.LastErrorCode()).kind, PortOpenFailureKind::Gone);
+    EXPECT_EQ(ClassifyPortOpenFailure(session.LastErrorCode()).kind, FailureKind::NotFound);
     EXPECT_TRUE(log.Has("[debug] CQVLUtilityDlg::InitSerial COM199 CreateFile Failure."));
 
     std::wstring strFound = L"untouched";
