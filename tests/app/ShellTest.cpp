@@ -71,6 +71,15 @@ bool FileExists(const std::string& strPath)
     return ::stat(strPath.c_str(), &st) == 0;
 }
 
+// A copy holds the guard once its lock file names it: the file is created
+// first and its process id written after, and a file still empty reads as
+// left behind by a dead copy.
+bool GuardHeld(const std::string& strLock)
+{
+    struct stat st;
+    return ::stat(strLock.c_str(), &st) == 0 && st.st_size > 0;
+}
+
 } // namespace
 
 TEST_F(WindowTest, AboutMenuShowsTheAboutBox)
@@ -118,7 +127,7 @@ TEST(InstanceGuard, ASecondCopyIsRefusedAndADeadCopyLeavesNoGuard)
 
     {
         UtilityProcess first(QVL_UTILITY_BINARY, strDir, "--port=" + strDir + "/no-such-port");
-        ASSERT_TRUE(WaitFor([&] { return FileExists(strLock) || first.Exited(); }));
+        ASSERT_TRUE(WaitFor([&] { return GuardHeld(strLock) || first.Exited(); }));
         ASSERT_FALSE(first.Exited());
 
         // A second copy for the same user is refused with the box.
@@ -139,7 +148,7 @@ TEST(InstanceGuard, ASecondCopyIsRefusedAndADeadCopyLeavesNoGuard)
         // A copy that dies without cleaning up leaves its lock behind; the
         // next start takes it over.
         UtilityProcess crashed(QVL_UTILITY_BINARY, strDir, "--port=" + strDir + "/no-such-port");
-        ASSERT_TRUE(WaitFor([&] { return FileExists(strLock) || crashed.Exited(); }));
+        ASSERT_TRUE(WaitFor([&] { return GuardHeld(strLock) || crashed.Exited(); }));
         crashed.Kill();
         EXPECT_TRUE(FileExists(strLock));
         wxSingleInstanceChecker next;
