@@ -20,8 +20,6 @@ std::vector<CtlField> BuildFields()
         field.strKey = wire.pszCtlName;
         field.strName =
             (wire.IsWifi() ? std::string("wifi") : "wwan" + std::to_string(wire.nGroup + 1)) + "." + field.strKey;
-        field.bSecret = wire.bSecret;
-        field.arrLabels = wire.arrLabels;
         fields.push_back(std::move(field));
     }
     return fields;
@@ -91,8 +89,8 @@ std::optional<std::wstring> ParseIndexValue(const CtlField& field, const std::st
 {
     if (std::optional<std::wstring> number = ParseIndexNumber(field, FromUtf8(strValue)))
         return number;
-    for (size_t i = 0; i < field.arrLabels.size(); ++i) {
-        if (Lower(strValue) == Lower(field.arrLabels[i]))
+    for (size_t i = 0; i < field.Labels().size(); ++i) {
+        if (Lower(strValue) == Lower(field.Labels()[i]))
             return std::to_wstring(i);
     }
     return std::nullopt;
@@ -100,7 +98,7 @@ std::optional<std::wstring> ParseIndexValue(const CtlField& field, const std::st
 
 std::optional<std::wstring> ParseIndexNumber(const CtlField& field, const std::wstring& strValue)
 {
-    for (size_t i = 0; i < field.arrLabels.size(); ++i) {
+    for (size_t i = 0; i < field.Labels().size(); ++i) {
         if (strValue == std::to_wstring(i))
             return strValue;
     }
@@ -110,8 +108,8 @@ std::optional<std::wstring> ParseIndexNumber(const CtlField& field, const std::w
 std::string IndexChoices(const CtlField& field)
 {
     std::string strChoices;
-    for (size_t i = 0; i < field.arrLabels.size(); ++i)
-        strChoices += (i ? ", " : "") + std::to_string(i) + " (" + field.arrLabels[i] + ")";
+    for (size_t i = 0; i < field.Labels().size(); ++i)
+        strChoices += (i ? ", " : "") + std::to_string(i) + " (" + field.Labels()[i] + ")";
     return strChoices;
 }
 
@@ -146,7 +144,7 @@ std::string ShowLine(const std::wstring& strLine, bool bShowSecrets)
     if (!strShown.empty() && strShown.back() == L'\r')
         strShown.pop_back();
     const CtlField* pField = FieldOfSetLine(strLine);
-    if (pField && pField->bSecret && !bShowSecrets)
+    if (pField && pField->IsSecret() && !bShowSecrets)
         strShown = pField->pWire->SetLine(L"***");
     if (!strShown.empty() && strShown.back() == L'\r')
         strShown.pop_back();

@@ -15,12 +15,13 @@
 
 struct CtlField {
     const WireField* pWire = nullptr;
-    std::string strName;                // "wwan1.apn", "wifi.passphrase"
-    std::string strKey;                 // the part after the dot
-    bool bSecret = false;               // passwords and the passphrase
-    std::vector<std::string> arrLabels; // the list items of an index field, empty for free text
+    std::string strName; // "wwan1.apn", "wifi.passphrase"
+    std::string strKey;  // the part after the dot
 
-    bool IsIndex() const { return !arrLabels.empty(); }
+    // The catalogue's: passwords and the passphrase; an index field's list items.
+    bool IsSecret() const { return pWire->bSecret; }
+    const std::vector<std::string>& Labels() const { return pWire->arrLabels; }
+    bool IsIndex() const { return pWire->IsIndex(); }
     std::wstring& In(UnitSettings& s) const { return pWire->In(s); }
     const std::wstring& In(const UnitSettings& s) const { return pWire->In(s); }
 };

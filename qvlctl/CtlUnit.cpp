@@ -178,7 +178,7 @@ bool CCtlUnit::Write(const UnitSettings& previous, const UnitSettings& wanted, C
     for (const CtlField& field : CtlFields()) {
         if (field.In(stored) == field.In(wanted))
             continue;
-        const bool bShow = !field.bSecret;
+        const bool bShow = !field.IsSecret();
         err = {kExitUnit,
                m_identity.strPort + " holds " + field.strName + " "
                    + (bShow ? "\"" + ToUtf8(field.In(stored)) + "\"" : std::string("(hidden)"))

@@ -222,8 +222,8 @@ void AddSettings(json& doc, const UnitSettings& s)
         }
         const int nIndex = IndexTextToInt(strValue);
         group[field.strKey] = nIndex;
-        group[field.strKey + "_label"] = (nIndex >= 0 && static_cast<size_t>(nIndex) < field.arrLabels.size())
-            ? json(field.arrLabels[static_cast<size_t>(nIndex)])
+        group[field.strKey + "_label"] = (nIndex >= 0 && static_cast<size_t>(nIndex) < field.Labels().size())
+            ? json(field.Labels()[static_cast<size_t>(nIndex)])
             : json(nullptr);
     }
 }
