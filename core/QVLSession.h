@@ -160,7 +160,7 @@ protected:
 
     std::unique_lock<std::mutex> LockShared() const { return std::unique_lock<std::mutex>(m_mtxShared); }
 
-    // Members, in the order the window's description gives them.
+    // Members; each says which thread touches it or what guards it.
     std::vector<std::wstring> m_arrComPorts;          // UI thread only
     std::wstring m_strRecvData;                       // guarded
     DeviceInfo m_DeviceInfo;                          // guarded
