@@ -20,9 +20,9 @@
 
 #include "core/Failure.h"
 #include "core/LogText.h"
-#include "editor/Records.h"
-#include "link/SerialIo.h"
-#include "protocol/QvlEvent.h"
+#include "core/QvlEvent.h"
+#include "core/Records.h"
+#include "core/SerialHandle.h"
 
 class CIniFile;
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "editor/Records.h"
+#include "core/Records.h"
 
 // The texts the rules look at, as the controls hold them.
 struct ValidationInput {

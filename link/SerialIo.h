@@ -5,12 +5,9 @@
 // number. Display-free.
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 
-// A platform port handle held as an integer (a descriptor, or a handle value).
-using SerialHandle = std::intptr_t;
-constexpr SerialHandle kNoSerialPort = -1;
+#include "core/SerialHandle.h"
 
 // The steps of opening a port, in the order they run. A failing step closes
 // the port again; the caller logs which step failed.
@@ -53,8 +50,6 @@ SerialIoStatus SerialReadSome(SerialHandle port, char* pBytes, size_t nMax, int 
 // out the wait. kNoSerialWake where the platform has none (the read's own
 // time-out then bounds the wait). Close it only after the waiting thread
 // has ended.
-using SerialWake = std::intptr_t;
-constexpr SerialWake kNoSerialWake = -1;
 SerialWake SerialWakeCreate();
 void SerialWakeSignal(SerialWake wake);
 void SerialWakeClose(SerialWake wake);

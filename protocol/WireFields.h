@@ -25,7 +25,7 @@
 #include <string_view>
 #include <vector>
 
-#include "editor/Records.h"
+#include "core/Records.h"
 
 struct FieldSpec {
     const char* pszKey;                 // wire key: "apn", "user", "pw", "auth", "pdp", "ssid", "sec", "pw_type", "pw"
