@@ -52,7 +52,7 @@ bool CCtlUnit::Open(CtlError& err)
         std::wstring strReason = TrimLineEnd(m_session.LastError());
         err = {kExitNoUnit,
                "cannot open " + m_identity.strPort + ": " + ToUtf8(strReason) + "; "
-                   + ClassifyPortOpenFailure(m_session.LastErrorCode()).strAdvice,
+                   + ClassifyPortOpenFailure(m_session.LastFailure()).strAdvice,
                ""};
         return false;
     }
