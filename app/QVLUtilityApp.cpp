@@ -68,8 +68,9 @@ int ParseCommandLine(int argc, char** argv, CommandLineOptions& options)
             options.strPort = strArg.substr(7);
         } else if (strArg == "--simulate") {
             options.bSimulate = true;
-        } else if (strArg == "--log=DEBUG") {
-            // read by the logging set-up from the whole line
+        } else if (IsDebugLogRequested(strArg)) {
+            // --log=DEBUG (also inside a longer argument): read by the
+            // logging set-up from the whole line
         } else if (strArg == "--port") {
             return fail("--port needs a path: --port=PATH");
         } else {

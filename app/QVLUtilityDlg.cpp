@@ -220,6 +220,20 @@ CQVLUtilityDlg::~CQVLUtilityDlg()
     StopRecvThread();
 }
 
+int GroupControlIds::TextEdit(const WireField& field) const
+{
+    const size_t i = static_cast<size_t>(field.nGroup);
+    if (field.pWwan == &WwanProfile::strApn)
+        return nApn.at(i);
+    if (field.pWwan == &WwanProfile::strUserName)
+        return nUserName.at(i);
+    if (field.pWwan == &WwanProfile::strPassword)
+        return nPassword.at(i);
+    if (field.pWifi == &WifiSettings::strSsid)
+        return IDC_EDIT_SSID;
+    return IDC_EDIT_PASSPHRASE;
+}
+
 void CQVLUtilityDlg::CreateControls()
 {
     auto* pFile = new wxMenu;

@@ -18,6 +18,7 @@
 
 #include "core/ConnectBackoff.h"
 #include "core/QVLSession.h"
+#include "protocol/WireFields.h"
 
 class wxFont;
 class wxPanel;
@@ -28,6 +29,9 @@ struct GroupControlIds {
     std::array<int, kWwanCount> nApn{}, nUserName{}, nPassword{}, nPdpType{}, nAuthType{};
     std::array<int, kWwanCount> nApnLabel{}, nUserNameLabel{}, nPasswordLabel{}, nPdpTypeLabel{}, nAuthTypeLabel{};
     std::array<int, kGroupCount> nLoadPreset{}, nSavePreset{}, nGroupBox{}, nGroupCheck{};
+
+    // The edit control of one of the catalogue's free-text fields.
+    int TextEdit(const WireField& field) const;
 };
 
 class CQVLUtilityDlg : public wxFrame, public CQVLSession {

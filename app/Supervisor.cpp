@@ -132,10 +132,10 @@ void CQVLUtilityDlg::OnConnectDone(wxThreadEvent& event)
     switch (event.GetInt()) {
     case kConnectOpenFailed: {
         // The reason a port did not open, in words a user can act on.
-        const std::wstring strText = FromUtf8(ClassifyPortOpenFailure(m_nLastErrorCode).strReason);
-        const std::wstring strFailure = m_strComPort + L"\n" + m_strLastError;
+        const std::wstring strText = FromUtf8(ClassifyPortOpenFailure(m_lastFailure).strReason);
+        const std::wstring strFailure = m_strComPort + L"\n" + m_lastFailure.strText;
         if (strFailure != m_strOpenFailure) {
-            LogError(logtext::kInitSerialFailureAt, m_strComPort, m_strLastError);
+            LogError(logtext::kInitSerialFailureAt, m_strComPort, m_lastFailure.strText);
             m_strOpenFailure = strFailure;
         } else {
             LogDebug(logtext::kInitSerialFailure);

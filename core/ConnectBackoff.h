@@ -1,10 +1,11 @@
 #pragma once
 // When the supervisor tries a port again after connection attempts that found
 // the port but not the unit (it stayed silent, or answered as something
-// else). Each such attempt blocks the window for up to a reply time-out, so a
-// port that keeps failing is tried less and less often: the first three
-// failures are retried on the next tick, then after 2, 4, 8 and 16 seconds,
-// then every 30 seconds. Any change of the ports found starts over.
+// else). Each such attempt runs on a thread of its own and holds the port for
+// up to a reply time-out, during which no other attempt starts, so a port
+// that keeps failing is tried less and less often: the first three failures
+// are retried on the next tick, then after 2, 4, 8 and 16 seconds, then every
+// 30 seconds. Any change of the ports found starts over.
 // Display-free; the caller passes the time.
 
 #include <chrono>

@@ -20,9 +20,9 @@
 
 #include "core/Failure.h"
 #include "core/LogText.h"
-#include "editor/Records.h"
-#include "link/SerialIo.h"
-#include "protocol/QvlEvent.h"
+#include "core/QvlEvent.h"
+#include "core/Records.h"
+#include "core/SerialHandle.h"
 
 class CIniFile;
 
@@ -51,7 +51,7 @@ public:
     void SetPortOverride(const std::wstring& strPath) { m_strPortOverride = strPath; }
 
     // ---- Serial port -----------------------------------------------------
-    bool InitSerial(); // opens m_strComPort
+    Status InitSerial(); // opens m_strComPort; a failure is also kept (LastFailure)
     bool SendData(std::wstring strLine);
     void UninitSerial(); // closes once
 
@@ -137,8 +137,8 @@ public:
         m_strComPort = strName;
         m_strComPortPath = strPath;
     }
-    const std::wstring& LastError() const { return m_strLastError; }
-    int LastErrorCode() const { return m_nLastErrorCode; } // the serial layer's code of that error
+    const Failure& LastFailure() const { return m_lastFailure; } // why the port last failed to open
+    const std::wstring& LastError() const { return m_lastFailure.strText; }
 
     // Limits; tests shorten them.
     void SetReplyTimeout(std::chrono::milliseconds t) { m_replyTimeout = t; }
@@ -160,14 +160,13 @@ protected:
 
     std::unique_lock<std::mutex> LockShared() const { return std::unique_lock<std::mutex>(m_mtxShared); }
 
-    // Members, in the order the window's description gives them.
+    // Members; each says which thread touches it or what guards it.
     std::vector<std::wstring> m_arrComPorts;          // UI thread only
     std::wstring m_strRecvData;                       // guarded
     DeviceInfo m_DeviceInfo;                          // guarded
     std::wstring m_strSendData;                       // guarded
     std::wstring m_strComPort;                        // UI thread only
-    std::wstring m_strLastError;                      // UI thread only
-    int m_nLastErrorCode = 0;                         // UI thread only
+    Failure m_lastFailure;                            // set by InitSerial, read once it returned
     std::unique_ptr<CQvlEvent> m_pRecvEvent;          // reply complete
     std::atomic<SerialHandle> m_hComm{kNoSerialPort}; // port handle, kNoSerialPort when closed; changed under m_mtxPort
     std::thread m_pRecvThread;

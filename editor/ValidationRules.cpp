@@ -20,11 +20,11 @@ bool IsHexDigit(wchar_t wc)
     return (wc >= L'0' && wc <= L'9') || (wc >= L'A' && wc <= L'F') || (wc >= L'a' && wc <= L'f');
 }
 
-ValidationFailure MakeFailure(int nNo, ValidationField field, const std::wstring& strLine, const wchar_t* pszMessage)
+ValidationFailure MakeFailure(const WireField& field, const std::wstring& strLine, const wchar_t* pszMessage)
 {
     ValidationFailure failure;
-    failure.nNo = nNo;
-    failure.field = field;
+    failure.nNo = field.nGroup;
+    failure.pField = &field;
     failure.strMessage = pszMessage;
     failure.strText = strLine + L"\n" + pszMessage;
     return failure;
@@ -37,6 +37,29 @@ const wchar_t* CheckShortText(const std::wstring& strText)
         return kMsgNotAscii;
     if (Utf16Length(strText) > kMaxTextUnits)
         return kMsgTooLong;
+    return nullptr;
+}
+
+// The passphrase's rule, by the Key Format selection: ASCII (0) checks length
+// then characters, anything else is HEX.
+const wchar_t* CheckPassphrase(const std::wstring& strPass, int nKeyFormat)
+{
+    if (strPass.empty())
+        return nullptr;
+    const size_t nUnits = Utf16Length(strPass);
+    if (nKeyFormat == 0) {
+        if (nUnits < kMinAsciiPassphrase || nUnits > kMaxAsciiPassphrase)
+            return kMsgAsciiLength;
+        if (!IsAsciiWithoutSpaces(strPass))
+            return kMsgNotAscii;
+        return nullptr;
+    }
+    if (nUnits != kHexPassphrase)
+        return kMsgHexLength;
+    for (wchar_t wc : strPass) {
+        if (!IsHexDigit(wc))
+            return kMsgNotHex;
+    }
     return nullptr;
 }
 
@@ -55,44 +78,24 @@ bool IsAsciiWithoutSpaces(const std::wstring& strText)
 
 std::optional<ValidationFailure> FindInvalidField(const ValidationInput& input)
 {
-    for (int nNo = 0; nNo < kWwanCount; ++nNo) {
-        const std::wstring strGroup = L"WWAN " + std::to_wstring(nNo + 1) + L" - ";
-        const struct {
-            const std::wstring& strText;
-            ValidationField field;
-            const wchar_t* pszName;
-        } fields[] = {
-            {input.arrApn[static_cast<size_t>(nNo)], ValidationField::Apn, L"APN"},
-            {input.arrUserName[static_cast<size_t>(nNo)], ValidationField::UserName, L"User Name"},
-            {input.arrPassword[static_cast<size_t>(nNo)], ValidationField::Password, L"Password"},
-        };
-        for (const auto& f : fields) {
-            if (const wchar_t* pszMessage = CheckShortText(f.strText))
-                return MakeFailure(nNo, f.field, strGroup + f.pszName, pszMessage);
+    for (const WireField& field : WireFields()) {
+        const wchar_t* pszMessage = nullptr;
+        std::wstring strLine =
+            field.IsWifi() ? std::wstring(L"Wi-Fi - ") : L"WWAN " + std::to_wstring(field.nGroup + 1) + L" - ";
+        strLine += field.pszFormName ? field.pszFormName : L"";
+        switch (field.textRule) {
+        case TextRule::None:
+            continue;
+        case TextRule::Short:
+            pszMessage = CheckShortText(field.In(input.texts));
+            break;
+        case TextRule::Passphrase:
+            pszMessage = CheckPassphrase(field.In(input.texts), input.nKeyFormat);
+            strLine += input.nKeyFormat == 0 ? L" (ASCII)" : L" (HEX)";
+            break;
         }
-    }
-
-    if (const wchar_t* pszMessage = CheckShortText(input.strSsid))
-        return MakeFailure(kWifiGroup, ValidationField::Ssid, L"Wi-Fi - SSID", pszMessage);
-
-    const std::wstring& strPass = input.strPassphrase;
-    if (strPass.empty())
-        return std::nullopt;
-    const size_t nUnits = Utf16Length(strPass);
-    if (input.nKeyFormat == 0) {
-        const std::wstring strLine = L"Wi-Fi - Passphrase (ASCII)";
-        if (nUnits < kMinAsciiPassphrase || nUnits > kMaxAsciiPassphrase)
-            return MakeFailure(kWifiGroup, ValidationField::Passphrase, strLine, kMsgAsciiLength);
-        if (!IsAsciiWithoutSpaces(strPass))
-            return MakeFailure(kWifiGroup, ValidationField::Passphrase, strLine, kMsgNotAscii);
-    } else {
-        const std::wstring strLine = L"Wi-Fi - Passphrase (HEX)";
-        if (nUnits != kHexPassphrase)
-            return MakeFailure(kWifiGroup, ValidationField::Passphrase, strLine, kMsgHexLength);
-        for (wchar_t wc : strPass) {
-            if (!IsHexDigit(wc))
-                return MakeFailure(kWifiGroup, ValidationField::Passphrase, strLine, kMsgNotHex);
-        }
+        if (pszMessage)
+            return MakeFailure(field, strLine, pszMessage);
     }
     return std::nullopt;
 }

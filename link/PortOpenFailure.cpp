@@ -76,3 +76,13 @@ PortOpenFailure ClassifyPortOpenFailure(ErrorCodeSet set, long nCode, const std:
     }
     return failure;
 }
+
+PortOpenFailure ClassifyPortOpenFailure(const Failure& failure)
+{
+#ifdef _WIN32
+    const ErrorCodeSet set = ErrorCodeSet::Windows;
+#else
+    const ErrorCodeSet set = ErrorCodeSet::Posix;
+#endif
+    return ClassifyPortOpenFailure(set, failure.nCode, ToUtf8(failure.strText));
+}

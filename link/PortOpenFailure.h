@@ -25,5 +25,5 @@ struct PortOpenFailure {
 // tables are available on every system.
 PortOpenFailure ClassifyPortOpenFailure(ErrorCodeSet set, long nCode, const std::string& strSystemText);
 
-// The same for a code this system's serial layer reported (SerialFailure).
-PortOpenFailure ClassifyPortOpenFailure(int nCode);
+// The same for a failure this system's serial layer reported.
+PortOpenFailure ClassifyPortOpenFailure(const Failure& failure);

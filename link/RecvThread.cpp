@@ -77,11 +77,10 @@ void CQVLSession::RecvThread()
             nWaitMs = static_cast<int>(std::clamp<long long>(left.count(), 0, nWaitMs));
         }
         size_t nRead = 0;
-        int nErrno = 0;
-        const SerialIoStatus status = SerialReadSomeOrWake(m_hComm, m_hRecvWake, buf, kReadMax, nWaitMs, nRead, nErrno);
+        const Status status = SerialReadSomeOrWake(m_hComm, m_hRecvWake, buf, kReadMax, nWaitMs, nRead);
         // Bytes read before a command was recorded belong to an earlier exchange.
         const unsigned long nSeq = m_nCommandSeq;
-        if (status == SerialIoStatus::Failed || status == SerialIoStatus::Closed)
+        if (!status)
             break;
 
         if (nRead > 0) {

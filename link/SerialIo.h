@@ -1,16 +1,14 @@
 #pragma once
 // The serial port's system calls behind a small interface, so the session's
 // port logic stays free of the platform's port calls. A port is an opaque
-// handle, kNoSerialPort when closed. Every failure carries the system's error
-// number. Display-free.
+// handle, kNoSerialPort when closed. A call that fails returns a failed
+// Status with the system's error code and text. Display-free.
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 
-// A platform port handle held as an integer (a descriptor, or a handle value).
-using SerialHandle = std::intptr_t;
-constexpr SerialHandle kNoSerialPort = -1;
+#include "core/Failure.h"
+#include "core/SerialHandle.h"
 
 // The steps of opening a port, in the order they run. A failing step closes
 // the port again; the caller logs which step failed.
@@ -22,47 +20,37 @@ enum class SerialStep {
     SetTimeouts, // apply the read timing (poll bounds every read)
 };
 
-struct SerialFailure {
-    SerialStep step = SerialStep::Open;
-    int nErrno = 0;
-};
-
-enum class SerialIoStatus {
-    Ok,      // bytes moved (possibly fewer than asked)
-    Timeout, // nothing moved within the time given
-    Closed,  // the other end hung up (end of file)
-    Failed,  // the call failed; nErrno tells why
-};
-
 // Opens the port and configures it: the line is set to 9600 baud, 8 data
 // bits, one stop bit with the driver's parity kept, hardware flow control,
 // raw mode; pending input and output are discarded; DTR and RTS are raised
 // where the driver allows it. A second opener is refused (EBUSY), root
-// included. Returns false with failure set and port kNoSerialPort on failure.
-bool SerialOpenPort(const std::string& strPath, SerialHandle& port, SerialFailure& failure);
+// included. On failure port is kNoSerialPort and the Status holds the system's
+// code and text, its kind as ClassifyPortOpenFailure (link/PortOpenFailure.h)
+// sorts that code; *pStep, when given, is set to the step that failed.
+Status SerialOpenPort(const std::string& strPath, SerialHandle& port, SerialStep* pStep = nullptr);
 
-// Waits up to nTimeoutMs for room, then writes what fits of the n bytes.
-SerialIoStatus SerialWriteSome(SerialHandle port, const char* pBytes, size_t n, int nTimeoutMs, size_t& nWritten,
-                               int& nErrno);
+// Waits up to nTimeoutMs for room, then writes what fits of the n bytes
+// (nWritten, 0 when the time ran out). Fails when the call fails or the other
+// end hung up.
+Status SerialWriteSome(SerialHandle port, const char* pBytes, size_t n, int nTimeoutMs, size_t& nWritten);
 
-// Waits up to nTimeoutMs for bytes, then reads up to nMax of them.
-SerialIoStatus SerialReadSome(SerialHandle port, char* pBytes, size_t nMax, int nTimeoutMs, size_t& nRead, int& nErrno);
+// Waits up to nTimeoutMs for bytes, then reads up to nMax of them (nRead, 0
+// when none came). Fails when the call fails or the other end hung up.
+Status SerialReadSome(SerialHandle port, char* pBytes, size_t nMax, int nTimeoutMs, size_t& nRead);
 
 // A wake-up for a thread waiting in SerialReadSome: once signalled, every
-// wait given it returns at once (Timeout), so a stop is seen without sitting
+// wait given it returns at once (nothing read), so a stop is seen without sitting
 // out the wait. kNoSerialWake where the platform has none (the read's own
 // time-out then bounds the wait). Close it only after the waiting thread
 // has ended.
-using SerialWake = std::intptr_t;
-constexpr SerialWake kNoSerialWake = -1;
 SerialWake SerialWakeCreate();
 void SerialWakeSignal(SerialWake wake);
 void SerialWakeClose(SerialWake wake);
 
-// SerialReadSome that also returns (Timeout, nothing read) once wake is
+// SerialReadSome that also returns (success, nothing read) once wake is
 // signalled.
-SerialIoStatus SerialReadSomeOrWake(SerialHandle port, SerialWake wake, char* pBytes, size_t nMax, int nTimeoutMs,
-                                    size_t& nRead, int& nErrno);
+Status SerialReadSomeOrWake(SerialHandle port, SerialWake wake, char* pBytes, size_t nMax, int nTimeoutMs,
+                            size_t& nRead);
 
 // Discards unsent output (so the close cannot wait on a stalled line) and
 // closes. The exclusive lock goes with the handle.

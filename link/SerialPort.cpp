@@ -37,31 +37,31 @@ const char* StepErrorText(SerialStep step)
 
 } // namespace
 
-bool CQVLSession::InitSerial()
+Status CQVLSession::InitSerial()
 {
     LogDebug(logtext::kInitSerial);
 
     const std::string strPort = m_strComPortPath.empty() ? ToUtf8(m_strComPort) : m_strComPortPath;
     SerialHandle port = kNoSerialPort;
-    SerialFailure failure;
-    if (!SerialOpenPort(strPort, port, failure)) {
+    SerialStep step = SerialStep::Open;
+    const Status opened = SerialOpenPort(strPort, port, &step);
+    if (!opened) {
         m_hComm = kNoSerialPort;
-        m_strLastError = FromUtf8(SerialErrorText(failure.nErrno));
-        m_nLastErrorCode = failure.nErrno;
-        if (failure.step == SerialStep::Open) {
+        m_lastFailure = opened.Why();
+        if (step == SerialStep::Open) {
             // A port that does not open is retried every second; the caller
             // reports the reason once per port and reason.
             LogDebug(logtext::kInitSerialOpenFailed, strPort);
-            LogDebug(logtext::kInitSerialOpenReason, strPort, m_strLastError);
+            LogDebug(logtext::kInitSerialOpenReason, strPort, m_lastFailure.strText);
         } else {
-            LogError(logtext::kInitSerialStepFailed, StepErrorText(failure.step));
+            LogError(logtext::kInitSerialStepFailed, StepErrorText(step));
         }
-        return false;
+        return opened;
     }
 
     std::lock_guard<std::mutex> lock(m_mtxPort);
     m_hComm = port;
-    return true;
+    return Status();
 }
 
 bool CQVLSession::SendData(std::wstring strLine)
@@ -110,10 +110,8 @@ bool CQVLSession::SendData(std::wstring strLine)
                 break;
             }
             size_t nWritten = 0;
-            int nErrno = 0;
-            const SerialIoStatus status = SerialWriteSome(port, strNarrow.data() + nDone, strNarrow.size() - nDone,
-                                                          static_cast<int>(left.count()), nWritten, nErrno);
-            if (status == SerialIoStatus::Failed || status == SerialIoStatus::Closed)
+            if (!SerialWriteSome(port, strNarrow.data() + nDone, strNarrow.size() - nDone,
+                                 static_cast<int>(left.count()), nWritten))
                 break;
             if (nWritten > 0) {
                 nDone += nWritten;

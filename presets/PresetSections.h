@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "editor/Records.h"
+#include "core/Records.h"
 #include "presets/IniFile.h"
 
 // TRUE when the file has a section spelled exactly strSection (letter case

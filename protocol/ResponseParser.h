@@ -16,7 +16,7 @@
 
 #include <string>
 
-#include "editor/Records.h"
+#include "core/Records.h"
 
 enum class ReplyVerdict {
     Incomplete, // more text is needed

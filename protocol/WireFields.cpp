@@ -60,18 +60,18 @@ const std::wstring& WireField::In(const WwanProfiles& profiles, const WifiSettin
 
 // One row a field: wire key, record member (WWAN, Wi-Fi), log name, preset key,
 // preset default, qvlctl name, secret, list items, place among the preset
-// section's keys, place in the log block.
+// section's keys, place in the log block, the form's check and name.
 // clang-format off
 const std::vector<FieldSpec>& WwanFieldSpecs()
 {
     // The unit sends and takes the authentication type before the PDP type;
     // the log blocks name the PDP type first.
     static const std::vector<FieldSpec> specs = {
-        {"apn",  &WwanProfile::strApn,      nullptr, "APN",      L"APN",      L"",  "apn",      false, {},                         0, 0},
-        {"user", &WwanProfile::strUserName, nullptr, "username", L"USERNAME", L"",  "username", false, {},                         1, 1},
-        {"pw",   &WwanProfile::strPassword, nullptr, "password", L"PASSWORD", L"",  "password", true,  {},                         2, 2},
-        {"auth", &WwanProfile::strAuthType, nullptr, "Auth",     L"AUTHTYPE", L"1", "authtype", false, {"none", "CHAP", "PAP"},    3, 4},
-        {"pdp",  &WwanProfile::strPdpType,  nullptr, "PDP",      L"PDPTYPE",  L"0", "pdptype",  false, {"IPV4", "IPV6", "IPV4V6"}, 4, 3},
+        {"apn",  &WwanProfile::strApn,      nullptr, "APN",      L"APN",      L"",  "apn",      false, {},                         0, 0, TextRule::Short,      L"APN"},
+        {"user", &WwanProfile::strUserName, nullptr, "username", L"USERNAME", L"",  "username", false, {},                         1, 1, TextRule::Short,      L"User Name"},
+        {"pw",   &WwanProfile::strPassword, nullptr, "password", L"PASSWORD", L"",  "password", true,  {},                         2, 2, TextRule::Short,      L"Password"},
+        {"auth", &WwanProfile::strAuthType, nullptr, "Auth",     L"AUTHTYPE", L"1", "authtype", false, {"none", "CHAP", "PAP"},    3, 4, TextRule::None,       nullptr},
+        {"pdp",  &WwanProfile::strPdpType,  nullptr, "PDP",      L"PDPTYPE",  L"0", "pdptype",  false, {"IPV4", "IPV6", "IPV4V6"}, 4, 3, TextRule::None,       nullptr},
     };
     return specs;
 }
@@ -80,10 +80,10 @@ const std::vector<FieldSpec>& WifiFieldSpecs()
 {
     // A preset section holds the passphrase second.
     static const std::vector<FieldSpec> specs = {
-        {"ssid",    nullptr, &WifiSettings::strSsid,       "SSID",       L"SSID",       L"",  "ssid",       false, {},                           0, 0},
-        {"sec",     nullptr, &WifiSettings::strSecurity,   "security",   L"SECURITY",   L"1", "security",   false, {"none", "WPA2-PSK (AES)"}, 2, 1},
-        {"pw_type", nullptr, &WifiSettings::strKeyFormat,  "key_fmt",    L"PWTYPE",     L"0", "pwtype",     false, {"ASCII", "HEX"},             3, 2},
-        {"pw",      nullptr, &WifiSettings::strPassphrase, "passphrase", L"PASSPHRASE", L"",  "passphrase", true,  {},                           1, 3},
+        {"ssid",    nullptr, &WifiSettings::strSsid,       "SSID",       L"SSID",       L"",  "ssid",       false, {},                           0, 0, TextRule::Short,      L"SSID"},
+        {"sec",     nullptr, &WifiSettings::strSecurity,   "security",   L"SECURITY",   L"1", "security",   false, {"none", "WPA2-PSK (AES)"}, 2, 1, TextRule::None,       nullptr},
+        {"pw_type", nullptr, &WifiSettings::strKeyFormat,  "key_fmt",    L"PWTYPE",     L"0", "pwtype",     false, {"ASCII", "HEX"},             3, 2, TextRule::None,       nullptr},
+        {"pw",      nullptr, &WifiSettings::strPassphrase, "passphrase", L"PASSPHRASE", L"",  "passphrase", true,  {},                           1, 3, TextRule::Passphrase, L"Passphrase"},
     };
     return specs;
 }

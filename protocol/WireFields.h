@@ -25,7 +25,14 @@
 #include <string_view>
 #include <vector>
 
-#include "editor/Records.h"
+#include "core/Records.h"
+
+// What a form checks in a free-text field before a write (editor/ValidationRules).
+enum class TextRule {
+    None,       // an index field: its list allows no other value
+    Short,      // printable ASCII without spaces, at most 32 UTF-16 units
+    Passphrase, // empty, or by the key format: ASCII 8..63 units, or 64 hex digits
+};
 
 struct FieldSpec {
     const char* pszKey;                 // wire key: "apn", "user", "pw", "auth", "pdp", "ssid", "sec", "pw_type", "pw"
@@ -40,6 +47,8 @@ struct FieldSpec {
     std::vector<std::string> arrLabels; // an index field's list items (UTF-8) in index order; empty for text
     int nPresetPos;                     // its place among its group's keys in a preset section
     int nLogPos;                        // its place in its group's "Save ..."/"Display ..." log block
+    TextRule textRule;                  // the check a free-text field passes before a write
+    const wchar_t* pszFormName;         // a free-text field's name in the form's check texts, else nullptr
 
     bool IsWifi() const { return pWifi != nullptr; }
     bool IsIndex() const { return !arrLabels.empty(); }

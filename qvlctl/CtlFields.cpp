@@ -62,27 +62,8 @@ const CtlField* FieldOfSetLine(const std::wstring& strLine)
 
 const CtlField& FieldOfFailure(const ValidationFailure& failure)
 {
-    const char* pszKey = "passphrase";
-    switch (failure.field) {
-    case ValidationField::Apn:
-        pszKey = "apn";
-        break;
-    case ValidationField::UserName:
-        pszKey = "username";
-        break;
-    case ValidationField::Password:
-        pszKey = "password";
-        break;
-    case ValidationField::Ssid:
-        pszKey = "ssid";
-        break;
-    case ValidationField::Passphrase:
-        pszKey = "passphrase";
-        break;
-    }
-    const std::string strGroup =
-        failure.nNo == kWifiGroup ? std::string("wifi") : "wwan" + std::to_string(failure.nNo + 1);
-    return *FindCtlField(strGroup + "." + pszKey);
+    // One CtlField a catalogue field, in the catalogue's order.
+    return CtlFields().at(static_cast<size_t>(failure.pField - WireFields().data()));
 }
 
 std::optional<std::wstring> ParseIndexValue(const CtlField& field, const std::string& strValue)

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "editor/Records.h"
+#include "core/Records.h"
 #include "editor/ValidationRules.h"
 #include "protocol/WireFields.h"
 

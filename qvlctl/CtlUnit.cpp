@@ -52,7 +52,7 @@ bool CCtlUnit::Open(CtlError& err)
         std::wstring strReason = TrimLineEnd(m_session.LastError());
         err = {kExitNoUnit,
                "cannot open " + m_identity.strPort + ": " + ToUtf8(strReason) + "; "
-                   + ClassifyPortOpenFailure(m_session.LastErrorCode()).strAdvice,
+                   + ClassifyPortOpenFailure(m_session.LastFailure()).strAdvice,
                ""};
         return false;
     }
@@ -232,13 +232,7 @@ bool CCtlUnit::Erase(UnitSettings& after, CtlError& err, const std::function<voi
 bool ValidateSettings(const UnitSettings& s, CtlError& err)
 {
     ValidationInput input;
-    for (size_t i = 0; i < static_cast<size_t>(kWwanCount); ++i) {
-        input.arrApn[i] = s.wwan[i].strApn;
-        input.arrUserName[i] = s.wwan[i].strUserName;
-        input.arrPassword[i] = s.wwan[i].strPassword;
-    }
-    input.strSsid = s.wifi.strSsid;
-    input.strPassphrase = s.wifi.strPassphrase;
+    input.texts = s;
     // The window's Key Format list selects only ASCII (0) and HEX (1).
     const int nKeyFormat = IndexTextToInt(s.wifi.strKeyFormat);
     input.nKeyFormat = (nKeyFormat == 0 || nKeyFormat == 1) ? nKeyFormat : -1;

@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "editor/Records.h"
+#include "core/Records.h"
 
 // The unit holds its settings (UnitSettings) one character per byte of the wire.
 

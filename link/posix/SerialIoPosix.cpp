@@ -37,14 +37,37 @@ void CloseTerminal(int fd)
     close(fd);
 }
 
-bool Fail(SerialStep step, int nErrno, int& fd, SerialFailure& failure)
+// A failure of the port with errno nErrno.
+Failure PortFailure(int nErrno)
 {
-    failure.step = step;
-    failure.nErrno = nErrno;
+    return Failure{ClassifyPortOpenFailure(ErrorCodeSet::Posix, nErrno, std::string()).kind, nErrno,
+                   FromUtf8(SerialErrorText(nErrno))};
+}
+
+Status Fail(SerialStep step, int nErrno, int& fd, SerialStep* pStep)
+{
+    if (pStep)
+        *pStep = step;
     if (fd >= 0)
         CloseTerminal(fd);
     fd = -1;
-    return false;
+    return PortFailure(nErrno);
+}
+
+// A step's outcome as the callers see it: the other end hanging up ends the
+// link as a failure does.
+Status ToStatus(SerialIoStatus status, int nErrno)
+{
+    switch (status) {
+    case SerialIoStatus::Failed:
+        return PortFailure(nErrno);
+    case SerialIoStatus::Closed:
+        return Failure{FailureKind::NotFound, 0, L"the other end hung up"};
+    case SerialIoStatus::Ok:
+    case SerialIoStatus::Timeout:
+        break;
+    }
+    return Status();
 }
 
 // The line settings: everything not named here keeps the driver's value,
@@ -82,60 +105,7 @@ SerialIoStatus PollOnce(pollfd& pfd, int nTimeoutMs, int& nErrno)
     return nReady == 0 ? SerialIoStatus::Timeout : SerialIoStatus::Ok;
 }
 
-} // namespace
-
-std::string SerialErrorText(int nErrno)
-{
-    char szBuf[256] = {};
-    return ErrorTextFrom(strerror_r(nErrno, szBuf, sizeof szBuf), szBuf);
-}
-
-bool SerialOpenPort(const std::string& strPath, SerialHandle& port, SerialFailure& failure)
-{
-    int fd = -1;
-    port = kNoSerialPort;
-    fd = open(strPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return Fail(SerialStep::Open, errno, fd, failure);
-    // The lock keeps cooperating programs (another copy, qvlctl) apart, root
-    // included; TIOCEXCL refuses other openers except root while the port is
-    // ours. Only the lock's holder sets or clears the flag.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int nErr = errno;
-        close(fd);
-        fd = -1;
-        return Fail(SerialStep::Open, nErr == EWOULDBLOCK ? EBUSY : nErr, fd, failure);
-    }
-    ioctl(fd, TIOCEXCL);
-
-    termios tio{};
-    if (tcgetattr(fd, &tio) != 0)
-        return Fail(SerialStep::GetState, errno, fd, failure);
-
-    tcflush(fd, TCIOFLUSH);
-
-    SetQvlLine(tio);
-    if (tcsetattr(fd, TCSANOW, &tio) != 0)
-        return Fail(SerialStep::SetState, errno, fd, failure);
-
-    termios timing{};
-    if (tcgetattr(fd, &timing) != 0)
-        return Fail(SerialStep::GetTimeouts, errno, fd, failure);
-    // A read returns at once with what is there; poll bounds the wait.
-    timing.c_cc[VMIN] = 0;
-    timing.c_cc[VTIME] = 0;
-    if (tcsetattr(fd, TCSANOW, &timing) != 0)
-        return Fail(SerialStep::SetTimeouts, errno, fd, failure);
-
-    // A pseudo-terminal refuses the modem lines; that is harmless.
-    int nLines = TIOCM_DTR | TIOCM_RTS;
-    ioctl(fd, TIOCMBIS, &nLines);
-    port = fd;
-    return true;
-}
-
-SerialIoStatus SerialWriteSome(SerialHandle port, const char* pBytes, size_t n, int nTimeoutMs, size_t& nWritten,
-                               int& nErrno)
+SerialIoStatus WriteSome(SerialHandle port, const char* pBytes, size_t n, int nTimeoutMs, size_t& nWritten, int& nErrno)
 {
     nWritten = 0;
     const int fd = static_cast<int>(port);
@@ -157,7 +127,7 @@ SerialIoStatus SerialWriteSome(SerialHandle port, const char* pBytes, size_t n, 
     return nWritten > 0 ? SerialIoStatus::Ok : SerialIoStatus::Timeout;
 }
 
-SerialIoStatus SerialReadSome(SerialHandle port, char* pBytes, size_t nMax, int nTimeoutMs, size_t& nRead, int& nErrno)
+SerialIoStatus ReadSome(SerialHandle port, char* pBytes, size_t nMax, int nTimeoutMs, size_t& nRead, int& nErrno)
 {
     nRead = 0;
     const int fd = static_cast<int>(port);
@@ -165,6 +135,96 @@ SerialIoStatus SerialReadSome(SerialHandle port, char* pBytes, size_t nMax, int 
     if (const SerialIoStatus status = PollOnce(pfd, nTimeoutMs, nErrno); status != SerialIoStatus::Ok)
         return status;
     return SerialReadReady(fd, pfd.revents, pBytes, nMax, nRead, nErrno);
+}
+
+SerialIoStatus ReadSomeOrWake(SerialHandle port, SerialWake wake, char* pBytes, size_t nMax, int nTimeoutMs,
+                              size_t& nRead, int& nErrno)
+{
+    if (wake == kNoSerialWake)
+        return ReadSome(port, pBytes, nMax, nTimeoutMs, nRead, nErrno);
+    nRead = 0;
+    nErrno = 0;
+    const int fd = static_cast<int>(port);
+    if (fd < 0) {
+        nErrno = EBADF;
+        return SerialIoStatus::Failed;
+    }
+    pollfd fds[2] = {{fd, POLLIN, 0}, {static_cast<int>(wake), POLLIN, 0}};
+    const int nReady = poll(fds, 2, nTimeoutMs);
+    if (nReady < 0) {
+        if (errno == EINTR)
+            return SerialIoStatus::Timeout;
+        nErrno = errno;
+        return SerialIoStatus::Failed;
+    }
+    // Bytes that are there are still taken; the caller then sees the stop.
+    if (nReady == 0 || fds[0].revents == 0)
+        return SerialIoStatus::Timeout;
+    return SerialReadReady(fd, fds[0].revents, pBytes, nMax, nRead, nErrno);
+}
+
+} // namespace
+
+std::string SerialErrorText(int nErrno)
+{
+    char szBuf[256] = {};
+    return ErrorTextFrom(strerror_r(nErrno, szBuf, sizeof szBuf), szBuf);
+}
+
+Status SerialOpenPort(const std::string& strPath, SerialHandle& port, SerialStep* pStep)
+{
+    int fd = -1;
+    port = kNoSerialPort;
+    fd = open(strPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return Fail(SerialStep::Open, errno, fd, pStep);
+    // The lock keeps cooperating programs (another copy, qvlctl) apart, root
+    // included; TIOCEXCL refuses other openers except root while the port is
+    // ours. Only the lock's holder sets or clears the flag.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int nErr = errno;
+        close(fd);
+        fd = -1;
+        return Fail(SerialStep::Open, nErr == EWOULDBLOCK ? EBUSY : nErr, fd, pStep);
+    }
+    ioctl(fd, TIOCEXCL);
+
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0)
+        return Fail(SerialStep::GetState, errno, fd, pStep);
+
+    tcflush(fd, TCIOFLUSH);
+
+    SetQvlLine(tio);
+    if (tcsetattr(fd, TCSANOW, &tio) != 0)
+        return Fail(SerialStep::SetState, errno, fd, pStep);
+
+    termios timing{};
+    if (tcgetattr(fd, &timing) != 0)
+        return Fail(SerialStep::GetTimeouts, errno, fd, pStep);
+    // A read returns at once with what is there; poll bounds the wait.
+    timing.c_cc[VMIN] = 0;
+    timing.c_cc[VTIME] = 0;
+    if (tcsetattr(fd, TCSANOW, &timing) != 0)
+        return Fail(SerialStep::SetTimeouts, errno, fd, pStep);
+
+    // A pseudo-terminal refuses the modem lines; that is harmless.
+    int nLines = TIOCM_DTR | TIOCM_RTS;
+    ioctl(fd, TIOCMBIS, &nLines);
+    port = fd;
+    return Status();
+}
+
+Status SerialWriteSome(SerialHandle port, const char* pBytes, size_t n, int nTimeoutMs, size_t& nWritten)
+{
+    int nErrno = 0;
+    return ToStatus(WriteSome(port, pBytes, n, nTimeoutMs, nWritten, nErrno), nErrno);
+}
+
+Status SerialReadSome(SerialHandle port, char* pBytes, size_t nMax, int nTimeoutMs, size_t& nRead)
+{
+    int nErrno = 0;
+    return ToStatus(ReadSome(port, pBytes, nMax, nTimeoutMs, nRead, nErrno), nErrno);
 }
 
 SerialWake SerialWakeCreate()
@@ -189,30 +249,11 @@ void SerialWakeClose(SerialWake wake)
         close(static_cast<int>(wake));
 }
 
-SerialIoStatus SerialReadSomeOrWake(SerialHandle port, SerialWake wake, char* pBytes, size_t nMax, int nTimeoutMs,
-                                    size_t& nRead, int& nErrno)
+Status SerialReadSomeOrWake(SerialHandle port, SerialWake wake, char* pBytes, size_t nMax, int nTimeoutMs,
+                            size_t& nRead)
 {
-    if (wake == kNoSerialWake)
-        return SerialReadSome(port, pBytes, nMax, nTimeoutMs, nRead, nErrno);
-    nRead = 0;
-    nErrno = 0;
-    const int fd = static_cast<int>(port);
-    if (fd < 0) {
-        nErrno = EBADF;
-        return SerialIoStatus::Failed;
-    }
-    pollfd fds[2] = {{fd, POLLIN, 0}, {static_cast<int>(wake), POLLIN, 0}};
-    const int nReady = poll(fds, 2, nTimeoutMs);
-    if (nReady < 0) {
-        if (errno == EINTR)
-            return SerialIoStatus::Timeout;
-        nErrno = errno;
-        return SerialIoStatus::Failed;
-    }
-    // Bytes that are there are still taken; the caller then sees the stop.
-    if (nReady == 0 || fds[0].revents == 0)
-        return SerialIoStatus::Timeout;
-    return SerialReadReady(fd, fds[0].revents, pBytes, nMax, nRead, nErrno);
+    int nErrno = 0;
+    return ToStatus(ReadSomeOrWake(port, wake, pBytes, nMax, nTimeoutMs, nRead, nErrno), nErrno);
 }
 
 SerialIoStatus SerialReadReady(int fd, short nRevents, char* pBytes, size_t nMax, size_t& nRead, int& nErrno)
@@ -255,9 +296,4 @@ void SerialFlushInput(SerialHandle port)
 {
     if (port != kNoSerialPort)
         tcflush(static_cast<int>(port), TCIFLUSH);
-}
-
-PortOpenFailure ClassifyPortOpenFailure(int nCode)
-{
-    return ClassifyPortOpenFailure(ErrorCodeSet::Posix, nCode, SerialErrorText(nCode));
 }

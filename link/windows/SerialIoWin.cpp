@@ -26,13 +26,22 @@ HANDLE OpenExclusive(const std::wstring& strName)
                        nullptr);
 }
 
-bool Fail(SerialStep step, HANDLE hPort, SerialFailure& failure)
+// A failure of the port with Windows' error code nError.
+Failure PortFailure(DWORD nError)
 {
-    failure.step = step;
-    failure.nErrno = static_cast<int>(GetLastError());
+    const int nCode = static_cast<int>(nError);
+    return Failure{ClassifyPortOpenFailure(ErrorCodeSet::Windows, nCode, std::string()).kind, nCode,
+                   FromUtf8(SerialErrorText(nCode))};
+}
+
+Status Fail(SerialStep step, HANDLE hPort, SerialStep* pStep)
+{
+    const DWORD nError = GetLastError();
+    if (pStep)
+        *pStep = step;
     if (hPort != INVALID_HANDLE_VALUE)
         CloseHandle(hPort);
-    return false;
+    return PortFailure(nError);
 }
 
 // The line settings: 9600 baud, 8 data bits, one stop bit, the driver's
@@ -76,7 +85,7 @@ std::string SerialErrorText(int nErrno)
     return ToUtf8(strText);
 }
 
-bool SerialOpenPort(const std::string& strPath, SerialHandle& port, SerialFailure& failure)
+Status SerialOpenPort(const std::string& strPath, SerialHandle& port, SerialStep* pStep)
 {
     port = kNoSerialPort;
     const std::wstring strName = FromUtf8(strPath);
@@ -87,22 +96,22 @@ bool SerialOpenPort(const std::string& strPath, SerialHandle& port, SerialFailur
         hPort = OpenExclusive(L"\\\\.\\" + strName);
     }
     if (hPort == INVALID_HANDLE_VALUE)
-        return Fail(SerialStep::Open, hPort, failure);
+        return Fail(SerialStep::Open, hPort, pStep);
 
     DCB dcb{};
     dcb.DCBlength = sizeof(dcb);
     if (!GetCommState(hPort, &dcb))
-        return Fail(SerialStep::GetState, hPort, failure);
+        return Fail(SerialStep::GetState, hPort, pStep);
 
     PurgeComm(hPort, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
 
     SetQvlLine(dcb);
     if (!SetCommState(hPort, &dcb))
-        return Fail(SerialStep::SetState, hPort, failure);
+        return Fail(SerialStep::SetState, hPort, pStep);
 
     COMMTIMEOUTS timeouts{};
     if (!GetCommTimeouts(hPort, &timeouts))
-        return Fail(SerialStep::GetTimeouts, hPort, failure);
+        return Fail(SerialStep::GetTimeouts, hPort, pStep);
     // A read returns at once with what is waiting; with nothing waiting it
     // waits up to 100 ms for what arrives. A write call gives up after 10 ms.
     timeouts.ReadIntervalTimeout = MAXDWORD;
@@ -111,33 +120,27 @@ bool SerialOpenPort(const std::string& strPath, SerialHandle& port, SerialFailur
     timeouts.WriteTotalTimeoutMultiplier = 0;
     timeouts.WriteTotalTimeoutConstant = kWriteTotalTimeoutMs;
     if (!SetCommTimeouts(hPort, &timeouts))
-        return Fail(SerialStep::SetTimeouts, hPort, failure);
+        return Fail(SerialStep::SetTimeouts, hPort, pStep);
 
     // Under RTS handshake the driver may refuse this; that is harmless.
     EscapeCommFunction(hPort, SETRTS);
     port = reinterpret_cast<SerialHandle>(hPort);
-    return true;
+    return Status();
 }
 
-SerialIoStatus SerialWriteSome(SerialHandle port, const char* pBytes, size_t n, int /*nTimeoutMs*/, size_t& nWritten,
-                               int& nErrno)
+Status SerialWriteSome(SerialHandle port, const char* pBytes, size_t n, int /*nTimeoutMs*/, size_t& nWritten)
 {
     // Each call is bounded by the port's write time-out; the caller's loop
     // bounds the whole line.
     nWritten = 0;
-    nErrno = 0;
-    if (port == kNoSerialPort) {
-        nErrno = ERROR_INVALID_HANDLE;
-        return SerialIoStatus::Failed;
-    }
+    if (port == kNoSerialPort)
+        return PortFailure(ERROR_INVALID_HANDLE);
     DWORD nDone = 0;
     const DWORD nAsk = n > MAXDWORD ? MAXDWORD : static_cast<DWORD>(n);
-    if (!WriteFile(AsHandle(port), pBytes, nAsk, &nDone, nullptr)) {
-        nErrno = static_cast<int>(GetLastError());
-        return SerialIoStatus::Failed;
-    }
+    if (!WriteFile(AsHandle(port), pBytes, nAsk, &nDone, nullptr))
+        return PortFailure(GetLastError());
     nWritten = nDone;
-    return nWritten > 0 ? SerialIoStatus::Ok : SerialIoStatus::Timeout;
+    return Status();
 }
 
 // A read waits on the port's own time-outs (100 ms at most), which bound a
@@ -155,43 +158,36 @@ void SerialWakeClose(SerialWake)
 {
 }
 
-SerialIoStatus SerialReadSomeOrWake(SerialHandle port, SerialWake, char* pBytes, size_t nMax, int nTimeoutMs,
-                                    size_t& nRead, int& nErrno)
+Status SerialReadSomeOrWake(SerialHandle port, SerialWake, char* pBytes, size_t nMax, int nTimeoutMs, size_t& nRead)
 {
-    return SerialReadSome(port, pBytes, nMax, nTimeoutMs, nRead, nErrno);
+    return SerialReadSome(port, pBytes, nMax, nTimeoutMs, nRead);
 }
 
-SerialIoStatus SerialReadSome(SerialHandle port, char* pBytes, size_t nMax, int /*nTimeoutMs*/, size_t& nRead,
-                              int& nErrno)
+Status SerialReadSome(SerialHandle port, char* pBytes, size_t nMax, int /*nTimeoutMs*/, size_t& nRead)
 {
     // Bounded by the port's read time-outs: at once with what is waiting,
     // else up to 100 ms.
     nRead = 0;
-    nErrno = 0;
-    if (port == kNoSerialPort) {
-        nErrno = ERROR_INVALID_HANDLE;
-        return SerialIoStatus::Failed;
-    }
+    if (port == kNoSerialPort)
+        return PortFailure(ERROR_INVALID_HANDLE);
     DWORD nDone = 0;
     const DWORD nAsk = nMax > MAXDWORD ? MAXDWORD : static_cast<DWORD>(nMax);
     if (!ReadFile(AsHandle(port), pBytes, nAsk, &nDone, nullptr)) {
-        nErrno = static_cast<int>(GetLastError());
+        const DWORD nError = GetLastError();
         DWORD nErrors = 0;
         ClearCommError(AsHandle(port), &nErrors, nullptr);
-        return SerialIoStatus::Failed;
+        return PortFailure(nError);
     }
     nRead = nDone;
     if (nRead > 0)
-        return SerialIoStatus::Ok;
+        return Status();
     // Nothing came. A port whose device is gone can keep answering reads
     // with nothing; its status cannot be read any more.
     DWORD nErrors = 0;
     COMSTAT stat{};
-    if (!ClearCommError(AsHandle(port), &nErrors, &stat)) {
-        nErrno = static_cast<int>(GetLastError());
-        return SerialIoStatus::Failed;
-    }
-    return SerialIoStatus::Timeout;
+    if (!ClearCommError(AsHandle(port), &nErrors, &stat))
+        return PortFailure(GetLastError());
+    return Status();
 }
 
 void SerialClosePort(SerialHandle port)
@@ -206,9 +202,4 @@ void SerialFlushInput(SerialHandle port)
 {
     if (port != kNoSerialPort)
         PurgeComm(AsHandle(port), PURGE_RXCLEAR);
-}
-
-PortOpenFailure ClassifyPortOpenFailure(int nCode)
-{
-    return ClassifyPortOpenFailure(ErrorCodeSet::Windows, nCode, SerialErrorText(nCode));
 }

@@ -9,12 +9,12 @@ ValidationInput ValidForm()
 {
     ValidationInput input;
     for (int n = 0; n < kWwanCount; ++n) {
-        input.arrApn[static_cast<size_t>(n)] = L"internet";
-        input.arrUserName[static_cast<size_t>(n)] = L"user";
-        input.arrPassword[static_cast<size_t>(n)] = L"secret";
+        input.texts.wwan[static_cast<size_t>(n)].strApn = L"internet";
+        input.texts.wwan[static_cast<size_t>(n)].strUserName = L"user";
+        input.texts.wwan[static_cast<size_t>(n)].strPassword = L"secret";
     }
-    input.strSsid = L"Home-Net";
-    input.strPassphrase = L"12345678";
+    input.texts.wifi.strSsid = L"Home-Net";
+    input.texts.wifi.strPassphrase = L"12345678";
     input.nKeyFormat = 0;
     return input;
 }
@@ -34,9 +34,9 @@ TEST(ValidationRules, EmptyAndValidFormsPass)
     EXPECT_FALSE(FindInvalidField(ValidationInput{}).has_value());
     EXPECT_FALSE(FindInvalidField(ValidForm()).has_value());
     ValidationInput input = ValidForm();
-    input.strSsid = std::wstring(32, L'S');
-    input.arrApn[3] = std::wstring(32, L'a');
-    input.arrPassword[1] = L"!~";
+    input.texts.wifi.strSsid = std::wstring(32, L'S');
+    input.texts.wwan[3].strApn = std::wstring(32, L'a');
+    input.texts.wwan[1].strPassword = L"!~";
     EXPECT_FALSE(FindInvalidField(input).has_value());
 }
 
@@ -46,19 +46,19 @@ TEST(ValidationRules, ControlCharactersAreInvalidInEveryTextField)
     // command line the value is sent in.
     for (const wchar_t* pszBad : {L"internet\rfe", L"a\nb", L"a\tb", L"\x01", L"del\x7F"}) {
         ValidationInput input = ValidForm();
-        input.arrApn[0] = pszBad;
+        input.texts.wwan[0].strApn = pszBad;
         EXPECT_EQ(BoxText(input), L"WWAN 1 - APN\nPlease enter only ASCII characters other than spaces.");
         input = ValidForm();
-        input.arrUserName[2] = pszBad;
+        input.texts.wwan[2].strUserName = pszBad;
         EXPECT_EQ(BoxText(input), L"WWAN 3 - User Name\nPlease enter only ASCII characters other than spaces.");
         input = ValidForm();
-        input.arrPassword[3] = pszBad;
+        input.texts.wwan[3].strPassword = pszBad;
         EXPECT_EQ(BoxText(input), L"WWAN 4 - Password\nPlease enter only ASCII characters other than spaces.");
         input = ValidForm();
-        input.strSsid = pszBad;
+        input.texts.wifi.strSsid = pszBad;
         EXPECT_EQ(BoxText(input), L"Wi-Fi - SSID\nPlease enter only ASCII characters other than spaces.");
         input = ValidForm();
-        input.strPassphrase = std::wstring(L"12345678") + pszBad;
+        input.texts.wifi.strPassphrase = std::wstring(L"12345678") + pszBad;
         EXPECT_EQ(BoxText(input), L"Wi-Fi - Passphrase (ASCII)\nPlease enter only ASCII characters other than spaces.");
     }
 }
@@ -66,33 +66,33 @@ TEST(ValidationRules, ControlCharactersAreInvalidInEveryTextField)
 TEST(ValidationRules, ShortTextsCheckCharactersThenLength)
 {
     ValidationInput input = ValidForm();
-    input.arrApn[0] = std::wstring(33, L'a');
+    input.texts.wwan[0].strApn = std::wstring(33, L'a');
     auto failure = FindInvalidField(input);
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->strText, L"WWAN 1 - APN\nPlease enter 32 characters or less.");
     EXPECT_EQ(failure->strMessage, kMsgTooLong);
     EXPECT_EQ(failure->nNo, 0);
-    EXPECT_EQ(failure->field, ValidationField::Apn);
+    EXPECT_STREQ(failure->pField->pszCtlName, "apn");
 
     // 40 characters with a space: the character rule comes first.
-    input.arrApn[0] = std::wstring(20, L'a') + L" " + std::wstring(19, L'b');
+    input.texts.wwan[0].strApn = std::wstring(20, L'a') + L" " + std::wstring(19, L'b');
     EXPECT_EQ(BoxText(input), L"WWAN 1 - APN\nPlease enter only ASCII characters other than spaces.");
 
     input = ValidForm();
-    input.arrUserName[2] = L"jos\u00E9";
+    input.texts.wwan[2].strUserName = L"jos\u00E9";
     failure = FindInvalidField(input);
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->strText, L"WWAN 3 - User Name\nPlease enter only ASCII characters other than spaces.");
     EXPECT_EQ(failure->nNo, 2);
-    EXPECT_EQ(failure->field, ValidationField::UserName);
+    EXPECT_STREQ(failure->pField->pszCtlName, "username");
 
     input = ValidForm();
-    input.strSsid = std::wstring(33, L's');
+    input.texts.wifi.strSsid = std::wstring(33, L's');
     failure = FindInvalidField(input);
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->strText, L"Wi-Fi - SSID\nPlease enter 32 characters or less.");
     EXPECT_EQ(failure->nNo, kWifiGroup);
-    EXPECT_EQ(failure->field, ValidationField::Ssid);
+    EXPECT_STREQ(failure->pField->pszCtlName, "ssid");
 }
 
 TEST(ValidationRules, LengthsCountUtf16Units)
@@ -100,23 +100,23 @@ TEST(ValidationRules, LengthsCountUtf16Units)
     // A character outside the BMP counts two units; it also fails the
     // character rule, which is checked first for the short texts.
     ValidationInput input = ValidForm();
-    input.arrPassword[1] = L"\U0001F600";
+    input.texts.wwan[1].strPassword = L"\U0001F600";
     EXPECT_EQ(BoxText(input), L"WWAN 2 - Password\nPlease enter only ASCII characters other than spaces.");
 
     // ASCII passphrase: 4 such characters are 8 units, so the length rule
     // passes and the character rule reports.
     input = ValidForm();
-    input.strPassphrase = L"\U0001F600\U0001F600\U0001F600\U0001F600";
+    input.texts.wifi.strPassphrase = L"\U0001F600\U0001F600\U0001F600\U0001F600";
     EXPECT_EQ(BoxText(input), L"Wi-Fi - Passphrase (ASCII)\nPlease enter only ASCII characters other than spaces.");
-    input.strPassphrase = L"abcdef\U0001F600"; // 8 units, 7 characters
+    input.texts.wifi.strPassphrase = L"abcdef\U0001F600"; // 8 units, 7 characters
     EXPECT_EQ(BoxText(input), L"Wi-Fi - Passphrase (ASCII)\nPlease enter only ASCII characters other than spaces.");
-    input.strPassphrase = std::wstring(62, L'a') + L"\U0001F600"; // 64 units
+    input.texts.wifi.strPassphrase = std::wstring(62, L'a') + L"\U0001F600"; // 64 units
     EXPECT_EQ(BoxText(input), L"Wi-Fi - Passphrase (ASCII)\nPlease enter characters length of 8 to 63.");
 
     // HEX: 63 characters of which one is outside the BMP make 64 units, so
     // the length passes and the digit rule reports.
     input.nKeyFormat = 1;
-    input.strPassphrase = kHex64.substr(0, 62) + L"\U0001F600";
+    input.texts.wifi.strPassphrase = kHex64.substr(0, 62) + L"\U0001F600";
     EXPECT_EQ(BoxText(input), L"Wi-Fi - Passphrase (HEX)\nPlease enter only hexadecimal characters.");
 }
 
@@ -124,31 +124,31 @@ TEST(ValidationRules, FirstFailureInFixedOrder)
 {
     // A space in the WWAN1 password and an over-long WWAN2 APN: WWAN1 wins.
     ValidationInput input = ValidForm();
-    input.arrPassword[0] = L"pass word";
-    input.arrApn[1] = std::wstring(40, L'a');
-    input.strSsid = L"bad ssid";
-    input.strPassphrase = L"short";
+    input.texts.wwan[0].strPassword = L"pass word";
+    input.texts.wwan[1].strApn = std::wstring(40, L'a');
+    input.texts.wifi.strSsid = L"bad ssid";
+    input.texts.wifi.strPassphrase = L"short";
     auto failure = FindInvalidField(input);
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->strText, L"WWAN 1 - Password\nPlease enter only ASCII characters other than spaces.");
-    EXPECT_EQ(failure->field, ValidationField::Password);
+    EXPECT_STREQ(failure->pField->pszCtlName, "password");
 
     // Any WWAN failure, even in the last field of WWAN4, comes before Wi-Fi.
     input = ValidForm();
-    input.arrPassword[3] = std::wstring(33, L'p');
-    input.strSsid = L"bad ssid";
+    input.texts.wwan[3].strPassword = std::wstring(33, L'p');
+    input.texts.wifi.strSsid = L"bad ssid";
     EXPECT_EQ(BoxText(input), L"WWAN 4 - Password\nPlease enter 32 characters or less.");
 
     // Within a group: APN, then User Name, then Password.
     input = ValidForm();
-    input.arrUserName[1] = L"a b";
-    input.arrPassword[1] = L"a b";
+    input.texts.wwan[1].strUserName = L"a b";
+    input.texts.wwan[1].strPassword = L"a b";
     EXPECT_EQ(BoxText(input), L"WWAN 2 - User Name\nPlease enter only ASCII characters other than spaces.");
 
     // The SSID comes before the passphrase.
     input = ValidForm();
-    input.strSsid = L"bad ssid";
-    input.strPassphrase = L"x";
+    input.texts.wifi.strSsid = L"bad ssid";
+    input.texts.wifi.strPassphrase = L"x";
     EXPECT_EQ(BoxText(input), L"Wi-Fi - SSID\nPlease enter only ASCII characters other than spaces.");
 }
 
@@ -156,21 +156,21 @@ TEST(ValidationRules, AsciiPassphrase)
 {
     ValidationInput input = ValidForm();
     const std::wstring kLen = L"Wi-Fi - Passphrase (ASCII)\nPlease enter characters length of 8 to 63.";
-    input.strPassphrase = std::wstring(7, L'p');
+    input.texts.wifi.strPassphrase = std::wstring(7, L'p');
     EXPECT_EQ(BoxText(input), kLen);
-    input.strPassphrase = std::wstring(8, L'p');
+    input.texts.wifi.strPassphrase = std::wstring(8, L'p');
     EXPECT_EQ(BoxText(input), L"<pass>");
-    input.strPassphrase = std::wstring(63, L'p');
+    input.texts.wifi.strPassphrase = std::wstring(63, L'p');
     EXPECT_EQ(BoxText(input), L"<pass>");
-    input.strPassphrase = kHex64; // 64 hex digits are still too long for ASCII
+    input.texts.wifi.strPassphrase = kHex64; // 64 hex digits are still too long for ASCII
     EXPECT_EQ(BoxText(input), kLen);
-    input.strPassphrase = L"a b c"; // length is checked before characters here
+    input.texts.wifi.strPassphrase = L"a b c"; // length is checked before characters here
     EXPECT_EQ(BoxText(input), kLen);
-    input.strPassphrase = L"pass word";
+    input.texts.wifi.strPassphrase = L"pass word";
     auto failure = FindInvalidField(input);
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->strText, L"Wi-Fi - Passphrase (ASCII)\nPlease enter only ASCII characters other than spaces.");
-    EXPECT_EQ(failure->field, ValidationField::Passphrase);
+    EXPECT_STREQ(failure->pField->pszCtlName, "passphrase");
     EXPECT_EQ(failure->nNo, kWifiGroup);
 }
 
@@ -180,18 +180,18 @@ TEST(ValidationRules, HexPassphraseAndNoSelection)
         SCOPED_TRACE(nKeyFormat);
         ValidationInput input = ValidForm();
         input.nKeyFormat = nKeyFormat;
-        input.strPassphrase = kHex64; // mixed case
+        input.texts.wifi.strPassphrase = kHex64; // mixed case
         EXPECT_EQ(BoxText(input), L"<pass>");
-        input.strPassphrase = kHex64.substr(0, 63);
+        input.texts.wifi.strPassphrase = kHex64.substr(0, 63);
         EXPECT_EQ(BoxText(input), L"Wi-Fi - Passphrase (HEX)\nPlease enter 64 digits.");
-        input.strPassphrase = kHex64 + L"0";
+        input.texts.wifi.strPassphrase = kHex64 + L"0";
         EXPECT_EQ(BoxText(input), L"Wi-Fi - Passphrase (HEX)\nPlease enter 64 digits.");
-        input.strPassphrase = kHex64.substr(0, 63) + L"g";
+        input.texts.wifi.strPassphrase = kHex64.substr(0, 63) + L"g";
         EXPECT_EQ(BoxText(input), L"Wi-Fi - Passphrase (HEX)\nPlease enter only hexadecimal characters.");
-        input.strPassphrase = L" " + kHex64.substr(1);
+        input.texts.wifi.strPassphrase = L" " + kHex64.substr(1);
         EXPECT_EQ(BoxText(input), L"Wi-Fi - Passphrase (HEX)\nPlease enter only hexadecimal characters.");
         // An empty passphrase passes whatever the key format.
-        input.strPassphrase.clear();
+        input.texts.wifi.strPassphrase.clear();
         EXPECT_EQ(BoxText(input), L"<pass>");
     }
 }

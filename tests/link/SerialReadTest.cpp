@@ -17,8 +17,7 @@ TEST(SerialRead, AHangUpEndsTheLinkWithOrWithoutReadableData)
     int fdMaster = -1, fdSlave = -1;
     ASSERT_EQ(openpty(&fdMaster, &fdSlave, nullptr, nullptr, nullptr), 0);
     SerialHandle port = kNoSerialPort;
-    SerialFailure failure;
-    ASSERT_TRUE(SerialOpenPort(ptsname(fdMaster), port, failure));
+    ASSERT_TRUE(SerialOpenPort(ptsname(fdMaster), port));
     const int fd = static_cast<int>(port);
     char buf[16];
     size_t nRead = 99;

@@ -123,6 +123,7 @@ for program in qvl-utility qvl-unit-sim qvlctl; do
     grep -q "^Usage: $program " "$SCRATCH/err" || fail "$program with an unknown option shows no usage"
 done
 run 2 "$R/usr/bin/qvl-utility" --simulate extra
+run 0 "$R/usr/bin/qvl-utility" --log=DEBUGGING --version
 [ ! -e "$SCRATCH/Orra_QVL_Utility_log.txt" ] || fail "a refused command line still started a log"
 
 step "qvl-utility --simulate from the package connects"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "core/TextUtil.h"
-#include "editor/Records.h"
+#include "core/Records.h"
 #include "protocol/ResponseParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)

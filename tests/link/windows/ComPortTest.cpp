@@ -125,7 +125,7 @@ TEST_F(ComPort, HoldsThePortAlone)
     second.SetComPort(strPort);
     EXPECT_FALSE(second.InitSerial());
     EXPECT_FALSE(second.LastError().empty());
-    EXPECT_EQ(ClassifyPortOpenFailure(second.LastErrorCode()).strReason, "in use by another program");
+    EXPECT_EQ(ClassifyPortOpenFailure(second.LastFailure()).strReason, "in use by another program");
     const std::string strNarrow(strPort.begin(), strPort.end());
     EXPECT_TRUE(log.Has("[debug] CQVLUtilityDlg::InitSerial " + strNarrow + " CreateFile Failure."));
 
@@ -164,7 +164,7 @@ TEST_F(ComPort, LostUnitEndsTheReceiveThread)
     again.SetComPort(strPort);
     bool bOpen = false;
     for (int i = 0; i < 50 && !bOpen; ++i) {
-        bOpen = again.InitSerial();
+        bOpen = again.InitSerial().Ok();
         if (!bOpen)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
@@ -181,7 +181,7 @@ TEST(ComPortMissing, MissingPortFailsTheOpenAndTheOverride)
     EXPECT_FALSE(session.InitSerial());
     EXPECT_FALSE(session.LastError().empty());
     // The serial layer's code, not its text, tells the window and qvlctl why.
-    EXPECT_EQ(ClassifyPortOpenFailure(session.LastErrorCode()).kind, FailureKind::NotFound);
+    EXPECT_EQ(ClassifyPortOpenFailure(session.LastFailure()).kind, FailureKind::NotFound);
     EXPECT_TRUE(log.Has("[debug] CQVLUtilityDlg::InitSerial COM199 CreateFile Failure."));
 
     std::wstring strFound = L"untouched";
