@@ -1171,7 +1171,9 @@ int main(int argc, char** argv)
                          "Keep running: provision each unit that appears, once; Ctrl+C ends with a summary");
     pProvision->add_flag("--again", o.bAgain, "Provision a unit that comes back again (with --watch)");
     pProvision
-        ->add_option("--values", o.strValues, "Per-unit values: CSV with a header serial,KEY,... (keys as for set)")
+        ->add_option("--values", o.strValues,
+                     "Per-unit values: CSV with a header serial,KEY,... (keys as for set); "
+                     "a blank cell keeps the preset's value")
         ->type_name("FILE.csv");
     pProvision->add_flag("--values-optional", o.bValuesOptional,
                          "Provision a unit without a row with the preset alone");
