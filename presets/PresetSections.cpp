@@ -20,17 +20,11 @@ std::wstring WwanSectionName(int nNo, bool bNumbered)
 }
 
 // Reads the key of a field: an absent key gives the field's default; an index
-// field's accepted value (by its leading number) stays exactly as the file has
-// it, any other is replaced by the default.
+// field's value is read by PresetIndexText.
 std::wstring ReadKey(const CIniFile& ini, const std::wstring& strSection, const FieldSpec& spec)
 {
     std::wstring strValue = ini.GetString(strSection, spec.pszPresetKey, spec.pszPresetDefault);
-    if (spec.IsIndex()) {
-        const int nValue = IndexTextToInt(strValue);
-        if (nValue < 0 || nValue > spec.MaxIndex())
-            strValue = spec.pszPresetDefault;
-    }
-    return strValue;
+    return spec.IsIndex() ? PresetIndexText(spec, strValue) : strValue;
 }
 
 // No value of the section may hold what a save refuses (PresetValueProblem):
@@ -78,6 +72,12 @@ Failure NoSection(const std::wstring& strSection)
 }
 
 } // namespace
+
+std::wstring PresetIndexText(const FieldSpec& spec, const std::wstring& strValue)
+{
+    const int nValue = IndexTextToInt(strValue);
+    return nValue < 0 || nValue > spec.MaxIndex() ? std::wstring(spec.pszPresetDefault) : strValue;
+}
 
 IniValues WwanSectionValues(const WwanProfile& profile)
 {

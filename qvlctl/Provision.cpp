@@ -1,45 +1,62 @@
 #include "qvlctl/Provision.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string_view>
 
 #include "core/TextUtil.h"
 #include "qvlctl/CtlPlatform.h"
 
 namespace {
 
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+std::string WithoutBlanksAround(const std::string& str)
+{
+    const size_t nFirst = str.find_first_not_of(" \t");
+    return nFirst == std::string::npos ? std::string() : str.substr(nFirst, str.find_last_not_of(" \t") - nFirst + 1);
+}
+
 // Splits CSV text into rows of fields, each row with its 1-based line.
-// False with strWhy and nLine on a quote that is never closed or text after
-// a closing quote.
-bool SplitCsv(const std::string& strBytes, std::vector<std::pair<size_t, std::vector<std::string>>>& rows,
+// Blanks around a field are dropped (a spreadsheet's "20260012 ,x"); a field
+// in quotes keeps its text exactly, blanks outside the quotes aside. A row
+// that holds nothing (an empty line, only blanks or commas, as spreadsheets
+// export below a table) is skipped. False with strWhy and nLine on a quote
+// that is never closed or text after a closing quote.
+bool SplitCsv(std::string_view bytes, std::vector<std::pair<size_t, std::vector<std::string>>>& rows,
               std::string& strWhy, size_t& nLine)
 {
     nLine = 1;
     std::vector<std::string> fields;
     std::string strField;
-    bool bQuoted = false, bAfterQuote = false, bRowHasText = false;
+    bool bQuoted = false, bWasQuoted = false;
     size_t nRowLine = 1;
+    auto endField = [&]() {
+        fields.push_back(bWasQuoted ? std::move(strField) : WithoutBlanksAround(strField));
+        strField.clear();
+        bWasQuoted = false;
+    };
     auto endRow = [&]() {
-        fields.push_back(strField);
-        if (bRowHasText || fields.size() > 1)
+        endField();
+        if (std::any_of(fields.begin(), fields.end(), [](const std::string& str) { return !str.empty(); }))
             rows.push_back({nRowLine, fields});
         fields.clear();
-        strField.clear();
-        bRowHasText = false;
-        bAfterQuote = false;
     };
-    for (size_t i = 0; i < strBytes.size(); ++i) {
-        const char c = strBytes[i];
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
         if (bQuoted) {
-            if (c == '"' && i + 1 < strBytes.size() && strBytes[i + 1] == '"') {
+            if (c == '"' && i + 1 < bytes.size() && bytes[i + 1] == '"') {
                 strField += '"';
                 ++i;
             } else if (c == '"') {
                 bQuoted = false;
-                bAfterQuote = true;
             } else {
                 if (c == '\n')
                     ++nLine;
@@ -48,24 +65,22 @@ bool SplitCsv(const std::string& strBytes, std::vector<std::pair<size_t, std::ve
             continue;
         }
         if (c == ',') {
-            fields.push_back(strField);
-            strField.clear();
-            bAfterQuote = false;
-            bRowHasText = true;
-        } else if (c == '\n' || (c == '\r' && i + 1 < strBytes.size() && strBytes[i + 1] == '\n')) {
+            endField();
+        } else if (c == '\n' || (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')) {
             if (c == '\r')
                 ++i;
             endRow();
             nRowLine = ++nLine;
-        } else if (bAfterQuote) {
-            strWhy = "text after a closing quote";
-            return false;
-        } else if (c == '"' && strField.empty()) {
-            bQuoted = true;
-            bRowHasText = true;
+        } else if (bWasQuoted) {
+            if (!IsBlank(c)) {
+                strWhy = "text after a closing quote";
+                return false;
+            }
+        } else if (c == '"' && std::all_of(strField.begin(), strField.end(), IsBlank)) {
+            strField.clear();
+            bQuoted = bWasQuoted = true;
         } else {
             strField += c;
-            bRowHasText = true;
         }
     }
     if (bQuoted) {
@@ -73,8 +88,7 @@ bool SplitCsv(const std::string& strBytes, std::vector<std::pair<size_t, std::ve
         nLine = nRowLine;
         return false;
     }
-    if (bRowHasText || !fields.empty())
-        endRow();
+    endRow();
     return true;
 }
 
@@ -91,7 +105,10 @@ bool ParseValuesCsv(const std::string& strName, const std::string& strBytes, std
         err = {kExitInvalid, strName + " row " + std::to_string(nRow) + ": " + strText, strField};
         return false;
     };
-    if (!SplitCsv(strBytes, table, strWhy, nLine))
+    std::string_view bytes = strBytes;
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        bytes.remove_prefix(3); // a spreadsheet's byte order mark, before a quoted header too
+    if (!SplitCsv(bytes, table, strWhy, nLine))
         return fail(nLine, strWhy, "");
     if (table.empty())
         return fail(1, "no header (serial,KEY,...)", "");
@@ -101,9 +118,7 @@ bool ParseValuesCsv(const std::string& strName, const std::string& strBytes, std
     size_t nSerialColumn = header.size();
     std::vector<const CtlField*> columns(header.size(), nullptr);
     for (size_t i = 0; i < header.size(); ++i) {
-        std::string strKey = header[i];
-        if (i == 0 && strKey.compare(0, 3, "\xEF\xBB\xBF") == 0)
-            strKey.erase(0, 3); // a spreadsheet's byte order mark
+        const std::string& strKey = header[i];
         if (strKey == "serial") {
             if (nSerialColumn != header.size())
                 return fail(nHeaderRow, "the column serial is there twice", "serial");
@@ -128,7 +143,8 @@ bool ParseValuesCsv(const std::string& strName, const std::string& strBytes, std
         if (fields.size() != header.size())
             return fail(nRow,
                         std::to_string(fields.size()) + " fields, the header has " + std::to_string(header.size()), "");
-        const std::string& strSerial = fields[nSerialColumn];
+        // A serial number never has blanks around it, in quotes or not.
+        const std::string strSerial = WithoutBlanksAround(fields[nSerialColumn]);
         if (strSerial.empty())
             return fail(nRow, "no serial number", "serial");
         if (rows.count(strSerial) != 0)
@@ -140,7 +156,8 @@ bool ParseValuesCsv(const std::string& strName, const std::string& strBytes, std
         unit.nRow = nRow;
         for (size_t i = 0; i < fields.size(); ++i) {
             const CtlField* pField = columns[i];
-            if (!pField)
+            // A blank cell sets nothing: the preset's value stands.
+            if (!pField || fields[i].empty())
                 continue;
             // Nothing but one well-formed set line may reach the unit: no
             // control characters, nothing beyond ASCII.

@@ -20,13 +20,16 @@ struct UnitValues {
 };
 
 // Parses a values file: a header "serial,KEY,KEY..." (qvlctl's field keys, any
-// order, serial among them) and one row per unit, RFC 4180 style (a field in
-// double quotes may hold commas and doubled quotes; CR LF or LF ends a row;
-// empty lines are skipped). Every row must have the header's number of fields
-// and a serial number not seen before; an index field takes its number or
-// its list item; a value must be printable ASCII. False with err (exit 4)
+// order, serial among them, each once) and one row per unit, RFC 4180 style
+// (a field in double quotes may hold commas and doubled quotes; CR LF or LF
+// ends a row). A leading byte order mark is dropped, so are blanks around a
+// field outside quotes and around a serial number; rows that hold nothing are
+// skipped. Every row must have the header's number of fields and a serial
+// number not seen before; an index field takes its number or its list item; a
+// value must be printable ASCII. A blank cell sets nothing (the preset's value
+// stands), so a row cannot set a field to empty. False with err (exit 4)
 // naming the row and the field. Values are checked with the window's rules
-// later, merged with the preset's (CheckRows).
+// later, merged with the preset's.
 bool ParseValuesCsv(const std::string& strName, const std::string& strBytes, std::map<std::string, UnitValues>& rows,
                     CtlError& err);
 

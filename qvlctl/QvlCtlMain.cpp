@@ -685,10 +685,17 @@ bool PlanPreset(const Options& o, std::vector<Assignment>& assignments, CtlError
                 return false;
             }
             if (field.IsIndex() && !ParseIndexNumber(field, strValue)) {
-                err = {kExitInvalid,
-                       strWhere + "=" + ToUtf8(strValue) + ": Please enter one of " + IndexChoices(field) + ".",
-                       field.strName};
-                return false;
+                if (strValue != IndexToText(-1)) {
+                    err = {kExitInvalid,
+                           strWhere + "=" + ToUtf8(strValue) + ": Please enter one of " + IndexChoices(field) + ".",
+                           field.strName};
+                    return false;
+                }
+                // A list the window saved with nothing chosen: read as the window reads it.
+                strValue = PresetIndexText(*field.pWire, strValue);
+                const std::string strLabel = field.Labels().at(static_cast<size_t>(IndexTextToInt(strValue)));
+                std::fprintf(stderr, "qvlctl: %s=-1 (nothing chosen) reads as %s (%s), as in the window\n",
+                             Printable(strWhere).c_str(), ToUtf8(strValue).c_str(), strLabel.c_str());
             }
             assignments.push_back({&field, strValue});
         }
@@ -1171,7 +1178,9 @@ int main(int argc, char** argv)
                          "Keep running: provision each unit that appears, once; Ctrl+C ends with a summary");
     pProvision->add_flag("--again", o.bAgain, "Provision a unit that comes back again (with --watch)");
     pProvision
-        ->add_option("--values", o.strValues, "Per-unit values: CSV with a header serial,KEY,... (keys as for set)")
+        ->add_option("--values", o.strValues,
+                     "Per-unit values: CSV with a header serial,KEY,... (keys as for set); "
+                     "a blank cell keeps the preset's value")
         ->type_name("FILE.csv");
     pProvision->add_flag("--values-optional", o.bValuesOptional,
                          "Provision a unit without a row with the preset alone");

@@ -132,6 +132,7 @@ TEST_F(QvlCtlTest, PresetFilesInterchangeWithTheWindow)
     saved.wwan[0].strApn = L"saved.by.window";
     saved.wifi.strPassphrase = L"0123456789abcdef0123456789ABCDEF0123456789abcdef0123456789abcdef";
     saved.wifi.strKeyFormat = L"1";
+    saved.wwan[2].strAuthType = L"-1"; // a list with nothing chosen
     {
         CQVLSession window;
         for (int n = 0; n < kWwanCount; ++n) {
@@ -143,6 +144,10 @@ TEST_F(QvlCtlTest, PresetFilesInterchangeWithTheWindow)
     }
     const CtlRun write = Ctl({"write", m_dir.Path("window.all")}, &unit);
     ASSERT_EQ(write.nExit, 0) << write.strErr;
+    EXPECT_EQ(write.strErr,
+              "qvlctl: " + m_dir.Path("window.all")
+                  + ": [WWAN3] AUTHTYPE=-1 (nothing chosen) reads as 1 (CHAP), as in the window\n");
+    saved.wwan[2].strAuthType = L"1";
     EXPECT_TRUE(Same(unit.CommittedSettings(), saved));
 
     // What qvlctl get prints, the window's File > Load reads back whole.
@@ -383,7 +388,8 @@ TEST_F(QvlCtlTest, ValuesAreCheckedBeforeAnyUnitIsSentALine)
     };
 
     // The APN of profile 2 comes before its index fields: nothing of it may go.
-    for (const char* pszAuth : {"AUTHTYPE=01", "AUTHTYPE=7", "AUTHTYPE=1x", "AUTHTYPE="}) {
+    for (const char* pszAuth :
+         {"AUTHTYPE=01", "AUTHTYPE=7", "AUTHTYPE=1x", "AUTHTYPE=", "AUTHTYPE=-2", "AUTHTYPE=-1x"}) {
         std::string strText = SampleFile("APN=internet.telekom", "APN=new.apn");
         strText.replace(strText.find("AUTHTYPE=2"), 10, pszAuth);
         const CtlRun run = writeAll("auth.all", strText);

@@ -18,14 +18,18 @@ CtlError Refusal(const std::string& strCsv)
 
 } // namespace
 
-TEST(ValuesCsvTest, QuotedFieldsCrLfAndListItems)
+// As spreadsheets export: a byte order mark, blanks around cells, rows of
+// nothing but commas, blank cells that leave the preset's value.
+TEST(ValuesCsvTest, SpreadsheetExportsReadAsMeant)
 {
     std::map<std::string, UnitValues> rows;
     CtlError err;
     ASSERT_TRUE(ParseValuesCsv("v.csv",
-                               "\xEF\xBB\xBFwwan1.apn,serial,wifi.passphrase,wwan2.authtype\r\n"
-                               "a.m2m,1001,\"x,\"\"y\"\"\",CHAP\r\n\r\n"
-                               "b.m2m,1002,plain,2\r\n",
+                               "\xEF\xBB\xBF\"wwan1.apn\",serial, wifi.passphrase ,wwan2.authtype\r\n"
+                               "a.m2m, 1001 ,\"x,\"\"y\"\"\",CHAP\r\n\r\n"
+                               ",,,\r\n"
+                               " , ,\t,\"\"\r\n"
+                               " \" b \" ,\"1002 \",plain ,\r\n",
                                rows, err))
         << err.strMessage;
     ASSERT_EQ(rows.size(), 2u);
@@ -36,8 +40,11 @@ TEST(ValuesCsvTest, QuotedFieldsCrLfAndListItems)
     EXPECT_EQ(first.values[0].second, L"a.m2m");
     EXPECT_EQ(first.values[1].second, L"x,\"y\"");
     EXPECT_EQ(first.values[2].second, L"1");
-    EXPECT_EQ(rows.at("1002").nRow, 4u);
-    EXPECT_EQ(rows.at("1002").values[2].second, L"2");
+    const UnitValues& second = rows.at("1002");
+    EXPECT_EQ(second.nRow, 6u);
+    ASSERT_EQ(second.values.size(), 2u); // the blank authtype cell sets nothing
+    EXPECT_EQ(second.values[0].second, L" b ");
+    EXPECT_EQ(second.values[1].second, L"plain");
 }
 
 TEST(ValuesCsvTest, RefusalsNameRowAndField)
@@ -54,4 +61,10 @@ TEST(ValuesCsvTest, RefusalsNameRowAndField)
     EXPECT_EQ(Refusal("wwan1.apn\na\n").strField, "serial");
     EXPECT_EQ(Refusal("serial,wwan1.apn\n1,a,b\n").strMessage, "v.csv row 2: 3 fields, the header has 2");
     EXPECT_EQ(Refusal("serial,wwan1.apn\n1,\"a\n").strMessage, "v.csv row 2: a quote is never closed");
+    EXPECT_EQ(Refusal("serial,wwan1.apn\n1,\"a\" b\n").strMessage, "v.csv row 2: text after a closing quote");
+    EXPECT_EQ(Refusal("serial,wwan1.apn\n1,a\n ,b\n").strMessage, "v.csv row 3: no serial number");
+    err = Refusal("serial,wwan1.apn,wwan2.user,WWAN2.USERNAME\n1,a,b,c\n");
+    EXPECT_EQ(err.strMessage, "v.csv row 1: the column wwan2.username is there twice");
+    EXPECT_EQ(err.strField, "wwan2.username");
+    EXPECT_EQ(Refusal("serial,wwan1.apn, serial\n").strMessage, "v.csv row 1: the column serial is there twice");
 }
