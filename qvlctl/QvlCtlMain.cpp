@@ -1136,6 +1136,14 @@ bool ArgsHave(int argc, char** argv, const char* pszArg)
 
 int main(int argc, char** argv)
 {
+    std::vector<std::string> arrArgs = ProgramArguments(argc, argv);
+    std::vector<char*> arrArgv;
+    for (std::string& strArg : arrArgs)
+        arrArgv.push_back(strArg.data());
+    arrArgv.push_back(nullptr);
+    argc = static_cast<int>(arrArgs.size());
+    argv = arrArgv.data();
+
     // A result that cannot be written is an error, never a silent success.
     if (!PrepareStandardStreams()) {
         std::fputs("qvlctl: standard output is closed: the result could not be written\n", stderr);

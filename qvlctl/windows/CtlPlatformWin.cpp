@@ -5,7 +5,23 @@
 #include <cstdio>
 
 #include <io.h>
+#include <shellapi.h>
 #include <windows.h>
+
+#include "core/TextUtil.h"
+
+std::vector<std::string> ProgramArguments(int argc, char** argv)
+{
+    int nWide = 0;
+    wchar_t** ppWide = CommandLineToArgvW(GetCommandLineW(), &nWide);
+    if (!ppWide)
+        return std::vector<std::string>(argv, argv + argc);
+    std::vector<std::string> arrArgs;
+    for (int i = 0; i < nWide; ++i)
+        arrArgs.push_back(ToUtf8(ppWide[i]));
+    LocalFree(ppWide);
+    return arrArgs;
+}
 
 bool PrepareStandardStreams()
 {
