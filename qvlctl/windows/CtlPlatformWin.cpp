@@ -5,8 +5,9 @@
 #include <cstdio>
 
 #include <io.h>
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include "core/TextUtil.h"
 
