@@ -42,7 +42,8 @@ std::string ReplacementTempName();
 // Writes strBytes to a new file beside strPath and moves it over strPath, so a
 // reader sees either the old content or the new one, never a part. The new
 // file is created exclusively under ReplacementTempName(): nothing already
-// there is opened or followed. An existing file's permissions are kept, and
+// there is opened or followed. It is its creator's alone until its content is
+// in place (FileCreated is told its path at once after its creation). An existing file's permissions are kept, and
 // on POSIX its owner and group: where the new file cannot take them (the
 // user does not own the file, or is not in its group), the file is instead
 // rewritten in place, so that it stays its owner's; a reader may then see it

@@ -7,6 +7,12 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
+
+// The program's arguments as UTF-8: on Windows taken from the wide command
+// line, so that a name in any letters arrives whatever the system's code
+// page; elsewhere argv as it is.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 // Readies the standard streams for results: false when standard output is
 // closed (a result could not reach it).

@@ -179,11 +179,13 @@ private:
 
 // ---- Settings as text and JSON ---------------------------------------------
 
-// The settings as a "*.all" preset file holds them. A control character
-// from the unit is shown escaped (a preset cannot hold one anyway).
+// The settings as a "*.all" preset file holds them, every value exactly. A
+// value no preset can hold (CheckStorable) is shown escaped.
 std::string PresetText(const UnitSettings& s)
 {
-    auto shown = [](const std::wstring& strValue) { return FromUtf8(Printable(ToUtf8(strValue))); };
+    auto shown = [](const std::wstring& strValue) {
+        return PresetValueProblem(strValue).empty() ? strValue : FromUtf8(Printable(ToUtf8(strValue)));
+    };
     CIniFile ini;
     for (int n = 0; n < kWwanCount; ++n) {
         for (const auto& [strKey, strValue] : WwanSectionValues(s.wwan[static_cast<size_t>(n)]))
@@ -192,6 +194,24 @@ std::string PresetText(const UnitSettings& s)
     for (const auto& [strKey, strValue] : WifiSectionValues(s.wifi))
         ini.SetValue(L"Wi-Fi", strKey, shown(strValue));
     return ini.Serialize();
+}
+
+// False, naming the field, when a value cannot be stored in a preset file as
+// the unit holds it: a preset that showed it otherwise would write other text
+// to the unit.
+bool CheckStorable(const UnitSettings& s, CtlError& err)
+{
+    for (const CtlField& field : CtlFields()) {
+        const std::wstring strProblem = PresetValueProblem(field.In(s));
+        if (!strProblem.empty()) {
+            err = {kExitUnit,
+                   field.strName + ": the unit's value " + ToUtf8(strProblem)
+                       + ", which a preset file cannot store (--json gives it exactly)",
+                   field.strName};
+            return false;
+        }
+    }
+    return true;
 }
 
 bool IsNumber(const std::wstring& str)
@@ -477,6 +497,8 @@ UnitResult RunOnUnit(const Options& o, size_t nIndex, const std::string& strPort
         if (o.strCommand == "get") {
             AddIdentity(r.doc, id);
             AddSettings(r.doc, current);
+            if (!o.bJson && !CheckStorable(current, r.err))
+                return;
             r.strText = PresetText(current);
             return;
         }
@@ -1121,6 +1143,14 @@ bool ArgsHave(int argc, char** argv, const char* pszArg)
 
 int main(int argc, char** argv)
 {
+    std::vector<std::string> arrArgs = ProgramArguments(argc, argv);
+    std::vector<char*> arrArgv;
+    for (std::string& strArg : arrArgs)
+        arrArgv.push_back(strArg.data());
+    arrArgv.push_back(nullptr);
+    argc = static_cast<int>(arrArgs.size());
+    argv = arrArgv.data();
+
     // A result that cannot be written is an error, never a silent success.
     if (!PrepareStandardStreams()) {
         std::fputs("qvlctl: standard output is closed: the result could not be written\n", stderr);

@@ -221,8 +221,9 @@ run_qvlctl() {
 }
 
 # qvlctl.exe against the virtual units through their COM ports: identity,
-# a write that is read back, --all over two units, and a port that is not
-# there (exit status 3, the reason from the system's error code).
+# a write that is read back, a preset named in letters outside the ANSI code
+# page, --all over two units, and a port that is not there (exit status 3,
+# the reason from the system's error code).
 test_qvlctl() {
     run_qvlctl --port=COM5 info
     [ "$CTL_STATUS" -eq 0 ] || fail "qvlctl info ended with $CTL_STATUS: $(cat "$WORK/ctl-err")"
@@ -232,6 +233,14 @@ test_qvlctl() {
     [ "$CTL_STATUS" -eq 0 ] || fail "qvlctl set ended with $CTL_STATUS: $(cat "$WORK/ctl-err")"
     grep -q "written" "$WORK/ctl-out" || fail "qvlctl set did not say written: $(cat "$WORK/ctl-out")"
     grep -qx "2 apn ctl.example" "$WORK/unit.state" || fail "the unit does not hold what qvlctl wrote"
+
+    # Greek and CJK letters: the name reaches the program only as wide text.
+    run_qvlctl --port=COM5 get
+    [ "$CTL_STATUS" -eq 0 ] || fail "qvlctl get ended with $CTL_STATUS: $(cat "$WORK/ctl-err")"
+    sed 's/^APN=ctl.example$/APN=wide.example/' "$WORK/ctl-out" >"$WORK/app/ρύθμιση-設定.all"
+    run_qvlctl --port=COM5 write "ρύθμιση-設定.all"
+    [ "$CTL_STATUS" -eq 0 ] || fail "qvlctl write of a preset with a Greek and CJK name ended with $CTL_STATUS: $(cat "$WORK/ctl-err")"
+    grep -qx "2 apn wide.example" "$WORK/unit.state" || fail "the unit does not hold the preset with a Greek and CJK name"
 
     start_second_unit
     run_qvlctl --port=COM5 --port=COM6 --all --json info
@@ -292,7 +301,11 @@ test_windows() {
     stop_unit
 
     if [ ! -f "$BUILD_DIR/app/qvl-utility.exe" ]; then
-        echo "No qvl-utility.exe (built without wx-msw): the program was not run."
+        echo "No qvl-utility.exe (built without wx-msw): the program was not run; qvlctl.exe as built."
+        start_unit
+        QVLCTL="$BUILD_DIR/qvlctl/qvlctl.exe"
+        mkdir -p "$WORK/app"
+        test_qvlctl
         return 0
     fi
     # The serial tests leave values in the unit that the form would refuse

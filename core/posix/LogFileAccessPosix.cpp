@@ -2,6 +2,7 @@
 // never reached through a link.
 #include "core/LogFileAccess.h"
 
+#include "core/FileCreation.h"
 #include "core/Logging.h"
 
 #include <cerrno>
@@ -85,7 +86,12 @@ bool PrepareLogFile(const std::string& strPath, bool bReplaceLink, std::string& 
     }
     if (!bReplaceLink && !PrepareRotatedFiles(strPath, strReason))
         return false;
-    const int fd = OpenNoFollow(strPath, 0);
+    // Created here, or opened as it is: only a file created here is told.
+    int fd = OpenNoFollow(strPath, O_EXCL);
+    if (fd >= 0)
+        FileCreated(strPath);
+    else if (errno == EEXIST)
+        fd = OpenNoFollow(strPath, 0);
     if (fd < 0) {
         strReason = errno == ELOOP ? "is a symbolic link" : std::strerror(errno);
         return false;

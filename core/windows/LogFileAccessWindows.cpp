@@ -1,14 +1,21 @@
 // The log file on Windows: never reached through a reparse point (a symbolic
-// link or junction) at its path. A new file gets an access list of the user
-// alone, whatever the folder would pass on (a shared folder the program was
-// unzipped into lets every local user read its files).
+// link or junction) at its path, and only a file of the user's own. Every log
+// file, new or kept, gets an access list of the user alone, whatever the
+// folder would pass on (a shared folder the program was unzipped into lets
+// every local user read its files).
 #include "core/LogFileAccess.h"
 
 #include <windows.h>
 #include <io.h>
 #include <sddl.h>
 
+#include <aclapi.h>
+#include <spdlog/sinks/rotating_file_sink.h>
+
+#include "core/FileCreation.h"
+#include "core/Logging.h"
 #include "core/TextUtil.h"
+#include "core/windows/OwnerOnly.h"
 
 namespace {
 
@@ -25,40 +32,6 @@ std::string LastErrorText()
     while (!strText.empty() && (strText.back() == L'\r' || strText.back() == L'\n' || strText.back() == L'.'))
         strText.pop_back();
     return strText.empty() ? "error " + std::to_string(nError) : ToUtf8(strText);
-}
-
-// The current user's SID as text ("S-1-5-21-..."), empty when unknown.
-std::wstring CurrentUserSid()
-{
-    HANDLE hToken = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &hToken))
-        return std::wstring();
-    DWORD nSize = 0;
-    GetTokenInformation(hToken, TokenUser, nullptr, 0, &nSize);
-    std::string buf(nSize, '\0');
-    std::wstring strSid;
-    wchar_t* pszSid = nullptr;
-    if (nSize && GetTokenInformation(hToken, TokenUser, buf.data(), nSize, &nSize)
-        && ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buf.data())->User.Sid, &pszSid)) {
-        strSid = pszSid;
-        LocalFree(pszSid);
-    }
-    CloseHandle(hToken);
-    return strSid;
-}
-
-// Security for a new log file: full access for the user, nobody else, and
-// nothing inherited from the folder. Freed with LocalFree.
-PSECURITY_DESCRIPTOR NewOwnerOnlySecurity()
-{
-    const std::wstring strSid = CurrentUserSid();
-    if (strSid.empty())
-        return nullptr;
-    const std::wstring strSddl = L"D:P(A;;FA;;;" + strSid + L")";
-    PSECURITY_DESCRIPTOR pSd = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(strSddl.c_str(), SDDL_REVISION_1, &pSd, nullptr))
-        return nullptr;
-    return pSd;
 }
 
 // Opens the file itself, never what a reparse point at the path leads to. A
@@ -79,6 +52,75 @@ bool IsPlainFile(const BY_HANDLE_FILE_INFORMATION& info)
     return (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
 }
 
+// Whether the open file is the user's own: its owner is the user, or the
+// owner the user's token gives the files it creates.
+bool IsOwnFile(HANDLE hFile)
+{
+    PSID pOwner = nullptr;
+    PSECURITY_DESCRIPTOR pSd = nullptr;
+    if (GetSecurityInfo(hFile, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &pOwner, nullptr, nullptr, nullptr, &pSd)
+        != ERROR_SUCCESS)
+        return false;
+    bool bOwn = false;
+    for (TOKEN_INFORMATION_CLASS nClass : {TokenUser, TokenOwner}) {
+        std::string strSid = TokenSid(nClass);
+        bOwn = bOwn || (pOwner && !strSid.empty() && EqualSid(pOwner, strSid.data()));
+    }
+    LocalFree(pSd);
+    return bOwn;
+}
+
+// Makes an existing file, open as hFile at strPath, the user's private one:
+// refused when another account owns it; otherwise it gets the user-only
+// list. Empty when it is the user's private file now, else the reason. The
+// list is set by the path while the file is held open (Wine applies a list
+// set through a handle to nothing); the path was checked to be no reparse
+// point, so at worst a file swapped in meanwhile is made the user's alone.
+std::string MakePrivate(HANDLE hFile, const std::wstring& strPath)
+{
+    if (!IsOwnFile(hFile))
+        return "belongs to another user";
+    PSECURITY_DESCRIPTOR pSecurity = NewOwnerOnlySecurity();
+    const bool bSet = pSecurity
+        && SetFileSecurityW(strPath.c_str(), DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                            pSecurity);
+    if (pSecurity)
+        LocalFree(pSecurity);
+    if (!bSet)
+        return "cannot be made private: " + LastErrorText();
+    return std::string();
+}
+
+// Opens an existing file to read its owner.
+HANDLE OpenToMakePrivate(const std::wstring& strPath)
+{
+    return OpenNoFollow(strPath, READ_CONTROL, OPEN_EXISTING);
+}
+
+// Rotation moves the current file over the rotated ones, so those that exist
+// must be the user's own as well; they are made private.
+bool PrepareRotatedFiles(const std::string& strPath, std::string& strReason)
+{
+    for (size_t i = 1; i <= kLogMaxFiles; ++i) {
+        const std::wstring strRotated = spdlog::sinks::rotating_file_sink_mt::calc_filename(FromUtf8(strPath), i);
+        const DWORD nAttr = GetFileAttributesW(strRotated.c_str());
+        if (nAttr == INVALID_FILE_ATTRIBUTES)
+            continue;
+        std::string strWhy = "is a symbolic link";
+        if (!(nAttr & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            HANDLE hFile = OpenToMakePrivate(strRotated);
+            strWhy = hFile == INVALID_HANDLE_VALUE ? LastErrorText() : MakePrivate(hFile, strRotated);
+            if (hFile != INVALID_HANDLE_VALUE)
+                CloseHandle(hFile);
+        }
+        if (!strWhy.empty()) {
+            strReason = "has a rotated file that " + strWhy + ": " + ToUtf8(strRotated);
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 bool PrepareLogFile(const std::string& strPath, bool bReplaceLink, std::string& strReason)
@@ -96,13 +138,22 @@ bool PrepareLogFile(const std::string& strPath, bool bReplaceLink, std::string& 
         else
             DeleteFileW(strWide.c_str());
     }
+    if (!bReplaceLink && !PrepareRotatedFiles(strPath, strReason))
+        return false;
     PSECURITY_DESCRIPTOR pSecurity = NewOwnerOnlySecurity();
     if (!pSecurity) {
         strReason = LastErrorText();
         return false;
     }
-    HANDLE hFile = OpenNoFollow(strWide, FILE_APPEND_DATA, OPEN_ALWAYS, pSecurity);
+    // A new file is created with the user-only list; an existing one is
+    // opened to read its owner and set its list.
+    HANDLE hFile = OpenNoFollow(strWide, FILE_APPEND_DATA, CREATE_NEW, pSecurity);
     LocalFree(pSecurity);
+    const bool bCreated = hFile != INVALID_HANDLE_VALUE;
+    if (bCreated)
+        FileCreated(strPath);
+    else if (GetLastError() == ERROR_FILE_EXISTS)
+        hFile = OpenToMakePrivate(strWide);
     if (hFile == INVALID_HANDLE_VALUE) {
         strReason = LastErrorText();
         return false;
@@ -110,13 +161,16 @@ bool PrepareLogFile(const std::string& strPath, bool bReplaceLink, std::string& 
     BY_HANDLE_FILE_INFORMATION info{};
     const bool bPlain =
         GetFileType(hFile) == FILE_TYPE_DISK && GetFileInformationByHandle(hFile, &info) && IsPlainFile(info);
-    CloseHandle(hFile);
-    if (!bPlain) {
-        strReason =
+    std::string strWhy;
+    if (!bPlain)
+        strWhy =
             (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? "is a symbolic link" : "is not a regular file";
-        return false;
-    }
-    return true;
+    else if (!bCreated)
+        strWhy = MakePrivate(hFile, strWide);
+    CloseHandle(hFile);
+    if (!strWhy.empty())
+        strReason = strWhy;
+    return strWhy.empty();
 }
 
 bool IsLogFileAt(const std::string& strPath, std::FILE* pFile)

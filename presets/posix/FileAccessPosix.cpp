@@ -4,11 +4,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "core/FileCreation.h"
 
 namespace {
 
@@ -119,11 +122,39 @@ bool RewriteInPlace(const std::string& strPath, const std::string& strBytes, con
     return ::close(fd) == 0;
 }
 
+// The permission bits a new file gets from the process's umask: 0666 less
+// the umask. Read from /proc where it is there, since setting the umask to
+// read it would change it for a moment for every thread.
+unsigned NewFileMode()
+{
+    mode_t nMask = 022;
+    bool bKnown = false;
+    if (std::FILE* pStatus = std::fopen("/proc/self/status", "re")) {
+        char szLine[256];
+        unsigned nRead = 0;
+        while (std::fgets(szLine, sizeof(szLine), pStatus)) {
+            if (std::sscanf(szLine, "Umask: %o", &nRead) == 1) {
+                nMask = static_cast<mode_t>(nRead);
+                bKnown = true;
+                break;
+            }
+        }
+        std::fclose(pStatus);
+    }
+    if (!bKnown) {
+        nMask = ::umask(022);
+        ::umask(nMask);
+    }
+    return 0666u & ~static_cast<unsigned>(nMask);
+}
+
 // Writes strBytes to a temporary file in the folder of strPath and renames it
-// over strPath. For an existing file (facts.bExists), the new file takes the
-// original's owner, group and permission bits; when it cannot take owner and
-// group, the original is rewritten in place instead. FALSE with errno set on
-// any failure; the temporary file is then removed.
+// over strPath. The temporary file is its creator's alone (0600) until the
+// content is in place; only then, just before the rename, does it take its
+// final owner, group and permission bits: for an existing file
+// (facts.bExists) the original's, and when it cannot take owner and group,
+// the original is rewritten in place instead. FALSE with errno set on any
+// failure; the temporary file is then removed.
 bool ReplaceFile(const std::string& strPath, const std::string& strBytes, const FileFacts& facts)
 {
     const size_t nSlash = strPath.rfind('/');
@@ -134,15 +165,13 @@ bool ReplaceFile(const std::string& strPath, const std::string& strBytes, const 
     for (int nTry = 0; nTry < 100 && fd < 0; ++nTry) {
         strTemp = strDir + ReplacementTempName();
         // O_EXCL: a file or link already there is never opened or followed.
-        // 0666 lets the umask decide the bits of a new file; a private one
-        // is never readable by others, not even for a moment.
-        fd =
-            ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, facts.bPrivate ? 0600 : 0666);
+        fd = ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST)
             return false;
     }
     if (fd < 0)
         return false;
+    FileCreated(strTemp);
 
     auto fail = [&](int nErr) {
         if (fd >= 0)
@@ -152,6 +181,8 @@ bool ReplaceFile(const std::string& strPath, const std::string& strBytes, const 
         return false;
     };
 
+    if (!WriteAll(fd, strBytes))
+        return fail(errno);
     if (facts.bExists) {
         // Owner and group both, or the owner's group alone (a member may
         // give a file its group).
@@ -166,11 +197,9 @@ bool ReplaceFile(const std::string& strPath, const std::string& strBytes, const 
         }
         if (::fchmod(fd, (facts.bPrivate ? 0600 : facts.nMode) & 07777) != 0)
             return fail(errno);
-    } else if (facts.bPrivate && ::fchmod(fd, 0600) != 0) {
+    } else if (!facts.bPrivate && ::fchmod(fd, NewFileMode()) != 0) {
         return fail(errno);
     }
-    if (!WriteAll(fd, strBytes))
-        return fail(errno);
     if (::fsync(fd) != 0)
         return fail(errno);
     const int nClose = ::close(fd);

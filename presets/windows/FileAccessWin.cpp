@@ -4,11 +4,14 @@
 #include "presets/FileAccess.h"
 
 #include <windows.h>
+#include <aclapi.h>
 
 #include <cerrno>
 #include <string>
 
+#include "core/FileCreation.h"
 #include "core/TextUtil.h"
+#include "core/windows/OwnerOnly.h"
 
 namespace {
 
@@ -90,6 +93,36 @@ void CarryFileFacts(const std::wstring& strFrom, const std::wstring& strTo)
         FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     if (nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & kKept))
         SetFileAttributesW(strTo.c_str(), nAttributes & kKept);
+}
+
+// The security a new file takes at its creation: the access list of the file
+// it replaces, or one of the user alone; it is never readable by more than
+// the old file was. Freed with LocalFree.
+PSECURITY_DESCRIPTOR SecurityAtCreation(const std::wstring& strOld, bool bExists)
+{
+    if (bExists) {
+        DWORD nSize = 0;
+        GetFileSecurityW(strOld.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &nSize);
+        if (nSize > 0) {
+            PSECURITY_DESCRIPTOR pSd = LocalAlloc(LMEM_FIXED, nSize);
+            if (pSd && GetFileSecurityW(strOld.c_str(), DACL_SECURITY_INFORMATION, pSd, nSize, &nSize))
+                return pSd;
+            if (pSd)
+                LocalFree(pSd);
+        }
+    }
+    return NewOwnerOnlySecurity();
+}
+
+// A new file's final access list, as it would have had if created in place:
+// what the folder passes on.
+void InheritFromFolder(const std::wstring& strPath)
+{
+    ACL acl{};
+    if (InitializeAcl(&acl, sizeof(acl), ACL_REVISION))
+        SetNamedSecurityInfoW(const_cast<wchar_t*>(strPath.c_str()), SE_FILE_OBJECT,
+                              DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl,
+                              nullptr);
 }
 
 bool WriteAll(HANDLE hFile, const std::string& strBytes, Failure& failure)
@@ -188,21 +221,31 @@ Status ReplaceFileContents(const std::string& strPath, const std::string& strByt
     const std::wstring strDir = nSlash == std::wstring::npos ? std::wstring() : strTarget.substr(0, nSlash + 1);
     std::wstring strTemp;
     HANDLE hFile = INVALID_HANDLE_VALUE;
-    for (int nTry = 0; nTry < 100 && hFile == INVALID_HANDLE_VALUE; ++nTry) {
+    PSECURITY_DESCRIPTOR pSecurity = SecurityAtCreation(strTarget, facts.bExists);
+    if (!pSecurity)
+        return WinFailure(GetLastError());
+    SECURITY_ATTRIBUTES attributes{};
+    attributes.nLength = sizeof(attributes);
+    attributes.lpSecurityDescriptor = pSecurity;
+    DWORD nError = ERROR_FILE_EXISTS;
+    for (int nTry = 0; nTry < 100 && hFile == INVALID_HANDLE_VALUE && nError == ERROR_FILE_EXISTS; ++nTry) {
         // CREATE_NEW: a file or link already there is never opened or followed.
         strTemp = strDir + FromUtf8(ReplacementTempName());
-        hFile = CreateFileW(strTemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (hFile == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
-            return WinFailure(GetLastError());
+        hFile = CreateFileW(strTemp.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        nError = hFile == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
     }
+    LocalFree(pSecurity);
     if (hFile == INVALID_HANDLE_VALUE)
-        return ErrnoFailure(EEXIST);
+        return nError == ERROR_FILE_EXISTS ? ErrnoFailure(EEXIST) : WinFailure(nError);
+    FileCreated(ToUtf8(strTemp));
     bool bOk = WriteAll(hFile, strBytes, failure);
     if (bOk && !FlushFileBuffers(hFile)) {
         failure = WinFailure(GetLastError());
         bOk = false;
     }
     CloseHandle(hFile);
+    if (bOk && !facts.bExists && !facts.bPrivate)
+        InheritFromFolder(strTemp);
     if (bOk && facts.bExists) {
         CarryFileFacts(strTarget, strTemp);
         // The new content takes the old file's place and keeps what belongs

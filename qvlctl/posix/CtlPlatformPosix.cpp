@@ -11,6 +11,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+std::vector<std::string> ProgramArguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv, argv + argc);
+}
+
 bool PrepareStandardStreams()
 {
     // Keeps descriptors 0 to 2 taken: a port or log file opened later must

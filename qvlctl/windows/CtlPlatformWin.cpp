@@ -7,6 +7,23 @@
 #include <io.h>
 #include <windows.h>
 
+#include <shellapi.h>
+
+#include "core/TextUtil.h"
+
+std::vector<std::string> ProgramArguments(int argc, char** argv)
+{
+    int nWide = 0;
+    wchar_t** ppWide = CommandLineToArgvW(GetCommandLineW(), &nWide);
+    if (!ppWide)
+        return std::vector<std::string>(argv, argv + argc);
+    std::vector<std::string> arrArgs;
+    for (int i = 0; i < nWide; ++i)
+        arrArgs.push_back(ToUtf8(ppWide[i]));
+    LocalFree(ppWide);
+    return arrArgs;
+}
+
 bool PrepareStandardStreams()
 {
     // Values from the unit and preset files may hold any character; the

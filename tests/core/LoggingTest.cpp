@@ -4,6 +4,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <spdlog/sinks/null_sink.h>
 #include <spdlog/spdlog.h>
 
+#include "core/FileCreation.h"
 #include "core/Logging.h"
 #include "core/TextUtil.h"
 #include "support/TempDir.h"
@@ -247,9 +249,30 @@ TEST_F(LoggingSetup, KeepsRunningWithoutAFileWhenNoDirectoryIsUsable)
     spdlog::info("Display WiFi SSID {}", "x");
 }
 
+namespace {
+
+// The permission bits of each file created, as they were at once after its
+// creation.
+std::vector<mode_t> g_arrCreatedModes;
+
+void RecordCreatedMode(const std::string& strPath)
+{
+    g_arrCreatedModes.push_back(ModeOf(strPath));
+}
+
+} // namespace
+
+// Private from its creation on: a reader who opened it before its mode was
+// set would read every later line.
 TEST_F(LoggingSetup, ANewFileIsPrivateAndTheUsersOwnFilesAreMadePrivate)
 {
+    g_arrCreatedModes.clear();
+    SetFileCreatedHook(RecordCreatedMode);
+    const mode_t nOldMask = ::umask(0);
     SetupLogging("qvl-utility");
+    ::umask(nOldMask);
+    SetFileCreatedHook(nullptr);
+    EXPECT_EQ(g_arrCreatedModes, std::vector<mode_t>{0600u});
     EXPECT_EQ(ModeOf(Path(kLogFileName)), 0600u);
     spdlog::shutdown();
 

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include "core/TextUtil.h"
+#include "core/FileCreation.h"
 #include "presets/IniFile.h"
 #include "support/TempDir.h"
 
@@ -286,13 +288,40 @@ TEST(IniUpdate, LineBreakIsRefusedAndNothingIsWritten)
     EXPECT_FALSE(std::filesystem::exists(dir.Path("n.wwan")));
 }
 
+namespace {
+
+// The permission bits of each new file a save created, as they were at once
+// after its creation.
+std::vector<unsigned> g_arrCreatedModes;
+
+void RecordCreatedMode(const std::string& strTemp)
+{
+    struct stat st { };
+    g_arrCreatedModes.push_back(::stat(strTemp.c_str(), &st) == 0 ? st.st_mode & 07777 : 0);
+}
+
+} // namespace
+
+// The new content is never open to group or others, not even before it takes
+// the old file's mode; a new file takes the umask's.
 TEST(IniUpdate, KeepsPermissionsAndFollowsLinks)
 {
     TempDir dir;
     WriteBytes(dir.Path("real.ini"), "[A]\nK=1\n");
     ASSERT_EQ(::chmod(dir.Path("real.ini").c_str(), 0640), 0);
     std::filesystem::create_symlink(dir.Path("real.ini"), dir.Path("link.ini"));
-    ASSERT_TRUE(UpdateIniFile(dir.WPath("link.ini"), L"A", {{L"K", L"2"}}));
+    g_arrCreatedModes.clear();
+    SetFileCreatedHook(RecordCreatedMode);
+    const mode_t nOldMask = ::umask(027);
+    const Status saved = UpdateIniFile(dir.WPath("link.ini"), L"A", {{L"K", L"2"}});
+    const Status created = UpdateIniFile(dir.WPath("new.ini"), L"A", {{L"K", L"1"}});
+    ::umask(nOldMask);
+    SetFileCreatedHook(nullptr);
+    ASSERT_TRUE(saved);
+    ASSERT_TRUE(created);
+    EXPECT_EQ(g_arrCreatedModes, (std::vector<unsigned>{0600u, 0600u}));
+    EXPECT_EQ(std::filesystem::status(dir.Path("new.ini")).permissions(), std::filesystem::perms(0640));
+    std::filesystem::remove(dir.Path("new.ini"));
     EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("link.ini")));
     EXPECT_EQ(ReadBytes(dir.Path("real.ini")), "[A]\nK=2\n");
     struct stat st { };

@@ -5,11 +5,14 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <sddl.h>
 
+#include "core/FileCreation.h"
+#include "core/TextUtil.h"
 #include "presets/IniFile.h"
 #include "support/FileBytes.h"
 #include "support/windows/Security.h"
@@ -38,14 +41,29 @@ private:
     fs::path m_path;
 };
 
+// The access list of each new file a save created, at its creation.
+std::vector<std::wstring> g_arrCreatedLists;
+
+void RecordCreatedList(const std::string& strPath)
+{
+    g_arrCreatedLists.push_back(AccessList(fs::path(FromUtf8(strPath))));
+}
+
 } // namespace
 
+// The new content is never open to more accounts than the old file was, not
+// even before it takes the old file's list; a new file is its user's alone
+// until it is complete, then takes what the folder gives.
 TEST(PresetFile, SavingKeepsTheReplacedFilesAttributesAndAccessList)
 {
     ScratchDir dir;
     const fs::path file = dir / L"kept.wwan";
+    std::ofstream(dir / L"plain.txt") << "made in place";
+    SetFileCreatedHook(RecordCreatedList);
     ASSERT_TRUE(UpdateIniFile(file.wstring(), L"WWAN", {{L"APN", L"old"}}));
     const std::wstring strNewFileList = AccessList(file);
+    EXPECT_EQ(strNewFileList, AccessList(dir / L"plain.txt"));
+    fs::remove(dir / L"plain.txt");
     // A list of its own (everyone reads, the administrators change), and
     // hidden: what the user gave this file must outlive a save.
     PSECURITY_DESCRIPTOR pSd = nullptr;
@@ -59,7 +77,18 @@ TEST(PresetFile, SavingKeepsTheReplacedFilesAttributesAndAccessList)
     ASSERT_NE(strList, strNewFileList);
 
     const Status updated = UpdateIniFile(file.wstring(), L"WWAN", {{L"APN", L"new"}});
+    SetFileCreatedHook(nullptr);
     ASSERT_TRUE(updated) << fs::path(updated.Text()).string();
+    // At creation: the new file names the user and no one else; the
+    // replacing one names no group the old file did not.
+    ASSERT_EQ(g_arrCreatedLists.size(), 2u);
+    EXPECT_NE(g_arrCreatedLists[0].find(L";;;" + UserSid() + L")"), std::wstring::npos);
+    for (const wchar_t* pszOthers : {L";;;WD)", L";;;BU)", L";;;AU)", L";;;IU)"}) {
+        EXPECT_EQ(g_arrCreatedLists[0].find(pszOthers), std::wstring::npos) << fs::path(g_arrCreatedLists[0]).string();
+        if (strList.find(pszOthers) == std::wstring::npos) {
+            EXPECT_EQ(g_arrCreatedLists[1].find(pszOthers), std::wstring::npos) << fs::path(pszOthers).string();
+        }
+    }
     CIniFile ini;
     ASSERT_TRUE(ini.Load(file.wstring()));
     EXPECT_EQ(ini.GetString(L"WWAN", L"APN", L""), L"new");
