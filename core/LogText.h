@@ -63,6 +63,8 @@ constexpr auto kTx = FMT_STRING("CQVLUtilityDlg::SendData [{}]");               
 constexpr auto kRx = FMT_STRING("CQVLUtilityDlg::RecvThread [{}]");                // received text
 constexpr auto kParseSend = FMT_STRING("CQVLUtilityDlg::ParseRecvData send:[{}]"); // command awaited
 constexpr auto kParseSetEvent = FMT_STRING("CQVLUtilityDlg::ParseRecvData SetEvent");
+constexpr auto kParsePassedOver = // a line left from an earlier reply, ahead of the awaited one
+    FMT_STRING("CQVLUtilityDlg::ParseRecvData passed over:[{}]");
 
 // The receive thread.
 constexpr auto kStartRecvThread = FMT_STRING("CQVLUtilityDlg::StartRecvThread");

@@ -155,6 +155,10 @@ protected:
     virtual void PostCloseQvlSerial() { }
 
     void RecvThread();
+    // The receive thread's step for a chunk read from the port while nSeq
+    // was the command sequence number: appends it to the reply text unless a
+    // command was recorded since, and parses. True when the reply settles.
+    bool ReceiveChunk(const char* pData, size_t nSize, unsigned long nSeq);
     void EndPartialLine();
     void RecvThreadTerminate();
 

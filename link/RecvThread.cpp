@@ -86,27 +86,7 @@ void CQVLSession::RecvThread()
         if (nRead > 0) {
             if (m_bStopRecv)
                 break;
-            // Zero bytes are dropped, as a serial driver set to discard them
-            // would; every other byte becomes the character of the same code.
-            std::wstring strChunk = WidenBytes(buf, nRead);
-            strChunk.erase(std::remove(strChunk.begin(), strChunk.end(), L'\0'), strChunk.end());
-
-            const bool bLog = spdlog::should_log(spdlog::level::debug);
-            std::wstring strWhole;
-            {
-                auto lock = LockShared();
-                if (nSeq == m_nCommandSeq)
-                    m_strRecvData += strChunk;
-                // A unit that talks without end keeps only its newest text.
-                if (m_strRecvData.size() > kMaxRecvChars)
-                    m_strRecvData.erase(0, m_strRecvData.size() - kMaxRecvChars);
-                if (bLog)
-                    strWhole = m_strRecvData;
-            }
-            if (bLog)
-                LogDebug(logtext::kRx, strWhole);
-            ParseRecvData();
-            bSettling = IsReplySettling();
+            bSettling = ReceiveChunk(buf, nRead, nSeq);
             settleAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReplySettleMs);
         } else if (bSettling && std::chrono::steady_clock::now() >= settleAt) {
             bSettling = false;
@@ -117,6 +97,33 @@ void CQVLSession::RecvThread()
             break;
     }
     RecvThreadTerminate();
+}
+
+bool CQVLSession::ReceiveChunk(const char* pData, size_t nSize, unsigned long nSeq)
+{
+    // Zero bytes are dropped, as a serial driver set to discard them would;
+    // every other byte becomes the character of the same code.
+    std::wstring strChunk = WidenBytes(pData, nSize);
+    strChunk.erase(std::remove(strChunk.begin(), strChunk.end(), L'\0'), strChunk.end());
+
+    const bool bLog = spdlog::should_log(spdlog::level::debug);
+    std::wstring strWhole;
+    {
+        auto lock = LockShared();
+        // A command recorded since the read started a new reply: the chunk
+        // belongs to the earlier one.
+        if (nSeq == m_nCommandSeq)
+            m_strRecvData += strChunk;
+        // A unit that talks without end keeps only its newest text.
+        if (m_strRecvData.size() > kMaxRecvChars)
+            m_strRecvData.erase(0, m_strRecvData.size() - kMaxRecvChars);
+        if (bLog)
+            strWhole = m_strRecvData;
+    }
+    if (bLog)
+        LogDebug(logtext::kRx, strWhole);
+    ParseRecvData();
+    return IsReplySettling();
 }
 
 void CQVLSession::RecvThreadTerminate()

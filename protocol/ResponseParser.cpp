@@ -1,5 +1,6 @@
 #include "protocol/ResponseParser.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -87,8 +88,9 @@ ReplyVerdict ParseVer(const std::wstring& t, DeviceInfo& info, bool bQuiet)
     }
     if (!pVersion && !pMcuId)
         return ReplyVerdict::Incomplete;
-    // One of the two alone is a whole reply of a unit that sends only that
-    // line, or the first half of one that is still arriving.
+    // Settles: one of the two alone is a whole reply of a unit that sends
+    // only that line, or the first half of one whose other line may still
+    // come.
     if (!(pVersion && pMcuId) && !bQuiet)
         return ReplyVerdict::Settling;
     if (pVersion)
@@ -111,16 +113,12 @@ std::wstring TrimBlanks(const std::wstring& str)
 ReplyVerdict ParseSerial(const std::wstring& t, DeviceInfo& info, bool bQuiet)
 {
     const std::vector<std::wstring> lines = CompleteLines(t);
-    // The serial number is on the line labelled with it; a line without the
-    // label (what is left of an earlier reply, an extra line) is not it while
-    // a labelled line comes with it.
+    // The line labelled "SERIAL " is the serial number, complete as it
+    // stands. A line without that label (what is left of an earlier reply,
+    // an extra line) is not it while that line comes with it.
     for (const std::wstring& strLine : lines) {
-        for (const wchar_t* pszLabel : {L"SERIAL ", L"SN "}) {
-            if (!BeginsWith(strLine, pszLabel))
-                continue;
-            if (!bQuiet)
-                return ReplyVerdict::Settling;
-            info.strSerial = TrimBlanks(strLine.substr(std::char_traits<wchar_t>::length(pszLabel)));
+        if (BeginsWith(strLine, L"SERIAL ")) {
+            info.strSerial = TrimBlanks(strLine.substr(7));
             return ReplyVerdict::Complete;
         }
     }
@@ -128,9 +126,20 @@ ReplyVerdict ParseSerial(const std::wstring& t, DeviceInfo& info, bool bQuiet)
         info.strSerial.clear();
         return ReplyVerdict::Error;
     }
-    // A unit that labels its serial number otherwise sends one line: a
-    // seven-character label, then the number. Taken only once that one line
-    // has stayed alone; an identity line left from "ver" never is.
+    // Settles: "SN " labels the serial number of some units and the MCU ID
+    // of others, so a "SERIAL " line may still follow it.
+    for (const std::wstring& strLine : lines) {
+        if (!BeginsWith(strLine, L"SN "))
+            continue;
+        if (!bQuiet)
+            return ReplyVerdict::Settling;
+        info.strSerial = TrimBlanks(strLine.substr(3));
+        return ReplyVerdict::Complete;
+    }
+    // Settles: a lone unlabelled line. A unit that labels its serial number
+    // otherwise sends one line, a seven-character label and the number; the
+    // same line may as well be left from an earlier reply, ahead of the
+    // labelled line. An identity line left from "ver" never is the number.
     if (lines.size() == 1 && !BeginsWith(lines[0], L"VER ") && !IsMcuIdLine(lines[0])) {
         if (!bQuiet)
             return ReplyVerdict::Settling;
@@ -150,26 +159,39 @@ ReplyVerdict ParseExact(const std::wstring& t, const wchar_t* pszGood)
 ReplyVerdict ParseGet(const std::wstring& t, WwanProfiles& profiles, WifiSettings& wifi)
 {
     const auto& fields = WireFields();
-    const std::vector<std::wstring> lines = CompleteLines(t, fields.size());
-    // Every line must carry its own label; one that does not (an "ERROR"
-    // line, text left from something else) makes the whole reply an error
-    // reply, and nothing of it is stored.
+    const std::vector<std::wstring> lines = CompleteLines(t);
     // A line that is its label without the final blank holds an empty value:
     // a unit that trims trailing blanks sends an empty value that way.
-    auto isBareLabel = [](const std::wstring& strLine, const std::wstring& strLabel) {
-        return strLine.size() + 1 == strLabel.size() && BeginsWith(strLabel, strLine);
-    };
-    for (size_t k = 0; k < lines.size(); ++k) {
+    auto carriesLabel = [&fields](const std::wstring& strLine, size_t k) {
         const std::wstring strLabel = fields[k].ReplyLabel();
-        if (!BeginsWith(lines[k], strLabel) && !isBareLabel(lines[k], strLabel))
+        return BeginsWith(strLine, strLabel)
+            || (strLine.size() + 1 == strLabel.size() && BeginsWith(strLabel, strLine));
+    };
+    // The reply begins with its first field's label. Whole lines before it
+    // are what an earlier reply left: passed over and logged, never a value.
+    // An "ERROR" line among them answers this command.
+    size_t nFirst = 0;
+    for (; nFirst < lines.size() && !carriesLabel(lines[nFirst], 0); ++nFirst) {
+        if (lines[nFirst] == L"ERROR")
+            return ReplyVerdict::Error;
+    }
+    const size_t nLines = std::min(lines.size() - nFirst, fields.size());
+    // From there every line must carry its own label; one that does not (an
+    // "ERROR" line, text left from something else) makes the whole reply an
+    // error reply, and nothing of it is stored.
+    for (size_t k = 0; k < nLines; ++k) {
+        if (!carriesLabel(lines[nFirst + k], k))
             return ReplyVerdict::Error;
     }
     // Nothing is stored until all 24 lines are in.
-    if (lines.size() < fields.size())
+    if (nLines < fields.size())
         return ReplyVerdict::Incomplete;
-    for (size_t k = 0; k < lines.size(); ++k) {
+    for (size_t k = 0; k < nFirst; ++k)
+        LogDebug(logtext::kParsePassedOver, lines[k]);
+    for (size_t k = 0; k < nLines; ++k) {
+        const std::wstring& strLine = lines[nFirst + k];
         const size_t nLabel = fields[k].ReplyLabel().size();
-        fields[k].In(profiles, wifi) = lines[k].size() > nLabel ? lines[k].substr(nLabel) : std::wstring();
+        fields[k].In(profiles, wifi) = strLine.size() > nLabel ? strLine.substr(nLabel) : std::wstring();
     }
     return ReplyVerdict::Complete;
 }

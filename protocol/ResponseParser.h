@@ -10,8 +10,8 @@
 //
 // Error reply, the one rule for every command: the last complete line is
 // exactly "ERROR". A settings read is an error reply as well when any of its
-// lines lacks its own label at its position (an "ERROR" line among them is
-// such a line). Nothing is stored from an error reply, except that the serial
+// lines, from its first labelled one on, lacks its own label at its position
+// (an "ERROR" line among them is such a line). Nothing is stored from an error reply, except that the serial
 // number becomes empty.
 
 #include <string>
@@ -23,7 +23,8 @@ enum class ReplyVerdict {
     Complete,   // a good reply; its values are stored
     Error,      // an error reply (or one that does not match): nothing stored
     Settling,   // a good reply that may still grow: complete, and stored,
-                // once the line has stayed quiet for kReplySettleMs
+                // once the line has stayed quiet for kReplySettleMs; only
+                // where the text cannot tell (see "ver" and "serial" below)
 };
 
 // How long a reply that may still grow must stay quiet to be complete. A
@@ -37,15 +38,19 @@ constexpr int kReplySettleMs = 100;
 // Reply rules, one per command:
 //   "ver\r"     a "VER ..." line and a "MCUID ..." (or "SN ...") line, kept
 //               whole as version and MCU ID: complete with both; either one
-//               alone settles and sets only its own field; a line of neither
-//               kind before both are in is an error reply, lines after are
-//               ignored
-//   "serial\r"  the first line labelled "SERIAL " or "SN ": the rest of it
-//               (other lines are ignored); settles
-//   "get\r"     as below; a line that is its label without the final blank
-//               ("GET 1 user", as a unit that trims trailing blanks sends an
-//               empty value) holds an empty value
-//   "get\r"     24 lines, each behind its own label ("GET 1 apn ", ...)
+//               alone settles (the other may still come) and sets only its
+//               own field; a line of neither kind before both are in is an
+//               error reply, lines after are ignored
+//   "serial\r"  the rest of the first line labelled "SERIAL ", complete at
+//               once; else, settling, of a line labelled "SN " (the MCU ID's
+//               label as well) or of a lone unlabelled line behind a
+//               seven-character label; other lines are ignored
+//   "get\r"     24 lines, each behind its own label ("GET 1 apn ", ...);
+//               whole lines before the first one are passed over and logged
+//               (an "ERROR" among them makes an error reply); a line that is
+//               its label without the final blank ("GET 1 user", as a unit
+//               that trims trailing blanks sends an empty value) holds an
+//               empty value
 //   "fe\r", "fw\r"  exactly "FE OK"/"FW OK" with CR LF
 //   "set ..."   the line echoed back, letter case aside
 // Incomplete, storing nothing, for an unknown or empty command.

@@ -190,6 +190,9 @@ public:
     ~TestSession() override { StopRecvThread(); }
     using CQVLSession::m_mtxPort;
     using CQVLSession::m_mtxShared;
+    using CQVLSession::m_nCommandSeq;
+    using CQVLSession::ReceiveChunk;
+    using CQVLSession::RecordCommand;
 
     bool Connect(const std::string& strPath)
     {
@@ -355,6 +358,20 @@ TEST(ReceiveThread, KeepsOnlyTheNewestTextOfAnEndlessSender)
     unit.Write(strSent);
     const std::string strTail = strSent.substr(strSent.size() - CQVLSession::kMaxRecvChars);
     EXPECT_TRUE(WaitFor([&] { return session.GetRecvData() == Wide(strTail); }, 5000ms));
+}
+
+TEST(ReceiveThread, ChunkReadBeforeTheCommandWasRecordedIsNotItsReply)
+{
+    TestSession session;
+    session.SetDeviceInfo(DeviceInfo{L"MCUID old", L"VER old", L"old"});
+    // A read returns the late reply of an earlier "serial" just as the next
+    // one is recorded.
+    const unsigned long nSeqAtRead = session.m_nCommandSeq;
+    session.RecordCommand(L"serial\r");
+    session.ReceiveChunk("SERIAL 99999999\r\n", 17, nSeqAtRead);
+    EXPECT_EQ(session.GetRecvData(), L"");
+    session.ReceiveChunk("SERIAL 12345678\r\n", 17, session.m_nCommandSeq);
+    EXPECT_EQ(session.GetDeviceInfo().strSerial, L"12345678");
 }
 
 TEST(ReceiveThread, StopEndsTheThreadAndFreesThePort)

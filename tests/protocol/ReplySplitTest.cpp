@@ -114,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(Splits, ReplySplit,
                                            Split{"LateLf", Faults(0, 0, false, 40)}),
                          [](const ::testing::TestParamInfo<Split>& info) { return info.param.pszName; });
 
-TEST(ReplyMismatch, NothingIsStoredAndTheCommandFails)
+TEST(ReplyMismatch, NothingIsStoredAndTheCommandFailsUnlessTheRestOfAnEarlierReplyLeadsIt)
 {
     LogCapture log;
     VirtualUnitOptions options;
@@ -128,9 +128,9 @@ TEST(ReplyMismatch, NothingIsStoredAndTheCommandFails)
     const WifiSettings kept{L"kept", L"0", L"0", L""};
     session.SetWifiSettings(kept);
 
-    // A line of something else ahead of the settings: an error reply.
+    // An "ERROR" line ahead of the settings makes an error reply.
     VirtualUnitFaults noise;
-    noise.strNoise = "SERIAL 12345678\r\n";
+    noise.strNoise = "ERROR\r\n";
     unit.SetFaults(noise);
     std::wstring strErr;
     EXPECT_FALSE(session.get_APN_WIFI_info(strErr));
@@ -154,4 +154,9 @@ TEST(ReplyMismatch, NothingIsStoredAndTheCommandFails)
         EXPECT_EQ(strErr, strPort + pszError) << pszNoise;
         EXPECT_EQ(session.GetSendData(), L"set 1 apn \r");
     }
+    // A line left from an earlier reply is passed over.
+    noise.strNoise = "SERIAL 12345678\r\n";
+    unit.SetFaults(noise);
+    EXPECT_TRUE(session.get_APN_WIFI_info(strErr));
+    EXPECT_EQ(session.GetWifiSettings(), options.settings.wifi);
 }

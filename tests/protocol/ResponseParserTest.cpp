@@ -1,3 +1,4 @@
+#include <iterator>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -87,20 +88,23 @@ TEST(ResponseParser, IdentityReplyKeepsLabelsAndSettlesOnOneLine)
     EXPECT_EQ(error.info.strVersion, L"VER old");
 }
 
-TEST(ResponseParser, SerialIsTakenFromItsLabelledLineOnceQuiet)
+TEST(ResponseParser, SerialCompletesOnItsLabelledLineAndSettlesOnlyWhereUnsure)
 {
     Parsed p;
     EXPECT_EQ(p.Run(L"serial\r", L"SERIAL 1234"), kIncomplete);
-    EXPECT_EQ(p.Run(L"serial\r", L"SERIAL 12345678\r\n"), kSettling);
-    EXPECT_EQ(p.info.strSerial, L"old serial");
-    EXPECT_EQ(p.Run(L"serial\r", L"SERIAL 12345678\r\n", true), kComplete);
+    EXPECT_EQ(p.Run(L"serial\r", L"SERIAL 12345678\r"), kComplete);
+    EXPECT_EQ(p.info.strSerial, L"12345678");
+    // "SN " may be the MCU ID's label: a "SERIAL " line may still come.
+    EXPECT_EQ(p.Run(L"serial\r", L"SN 7\r\n"), kSettling);
     EXPECT_EQ(p.info.strSerial, L"12345678");
     EXPECT_EQ(p.Run(L"serial\r", L"SN 7\r\n", true), kComplete);
     EXPECT_EQ(p.info.strSerial, L"7");
+    EXPECT_EQ(p.Run(L"serial\r", L"SN 0123ABCD\r\nSERIAL 87654321\r\n"), kComplete);
+    EXPECT_EQ(p.info.strSerial, L"87654321");
     // A line left from an earlier reply is not the serial number when the
     // labelled line comes with it, nor ever an identity line.
-    EXPECT_EQ(p.Run(L"serial\r", L"BUILD 2024-05-01\r\nSERIAL 87654321\r\n", true), kComplete);
-    EXPECT_EQ(p.info.strSerial, L"87654321");
+    EXPECT_EQ(p.Run(L"serial\r", L"BUILD 2024-05-01\r\nSERIAL 7654321\r\n"), kComplete);
+    EXPECT_EQ(p.info.strSerial, L"7654321");
     EXPECT_EQ(p.Run(L"serial\r", L"MCUID 0123ABCD\r\n", true), kIncomplete);
     EXPECT_EQ(p.Run(L"serial\r", L"VER 1.0.4\r\n", true), kIncomplete);
     // Another seven-character label, alone and quiet: the number after it.
@@ -143,14 +147,26 @@ TEST(ResponseParser, SettingsReplyStoresEachFieldUnderItsOwnLabel)
     EXPECT_EQ(blank.profiles, p.profiles);
     EXPECT_EQ(blank.wifi, p.wifi);
 
-    // Each line must carry its own label at its position: a reply with a
-    // foreign line first, or with a line under another label, is an error reply and
-    // nothing of it is stored.
+    // Whole lines ahead of the first label are left from an earlier reply:
+    // passed over, logged, never a value.
+    LogCapture log;
+    Parsed passed;
+    EXPECT_EQ(passed.Run(L"get\r", L"SERIAL 12345678\r\nGET w pw stale\r\n" + GetReply()), kComplete);
+    EXPECT_EQ(passed.profiles, p.profiles);
+    EXPECT_EQ(passed.wifi, p.wifi);
+    EXPECT_TRUE(log.Has("[debug] CQVLUtilityDlg::ParseRecvData passed over:[GET w pw stale]"));
+
+    // From the first label on, each line must carry its own label at its
+    // position. A foreign line between them, an "ERROR" line anywhere or a
+    // line under another label make an error reply, and nothing is stored.
     Parsed shifted;
-    EXPECT_EQ(shifted.Run(L"get\r", L"SERIAL 12345678\r\n" + GetReply()), kError);
+    std::wstring strBetween = GetReply();
+    strBetween.insert(strBetween.find(L"GET 1 user"), L"SERIAL 12345678\r\n");
     std::wstring strSwapped = GetReply();
     strSwapped.replace(strSwapped.find(L"GET 1 auth"), 10, L"GET 1 pdp ");
-    EXPECT_EQ(shifted.Run(L"get\r", strSwapped), kError);
+    const std::wstring errorReplies[] = {strBetween, L"ERROR\r\n" + GetReply(), strSwapped};
+    for (size_t i = 0; i < std::size(errorReplies); ++i)
+        EXPECT_EQ(shifted.Run(L"get\r", errorReplies[i]), kError) << i;
     EXPECT_EQ(shifted.profiles, WwanProfiles{});
     EXPECT_EQ(shifted.wifi.strSsid, L"old ssid");
 

@@ -9,9 +9,10 @@
 // Input, read front to back (a short input reads as zeros, which gives the
 // conversation in one piece per reply without noise):
 //   the values: a few bytes per value, appended to a default text;
-//   then per command: leading line feeds, noise, piece sizes, and how many
-//   more pieces arrive before the waiting transaction takes the reply and
-//   before the next command is recorded.
+//   then per command: leading line feeds, noise, piece sizes, how many more
+//   pieces arrive before the waiting transaction takes the reply and before
+//   the next command is recorded, and whether the piece after those is read
+//   before that command is recorded but handed over after.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -53,19 +54,15 @@ public:
     // The transaction's start (the port's unread input is discarded just
     // before): the reply text emptied, the command recorded and outstanding.
     void Record(const std::wstring& strCommand) { RecordCommand(strCommand); }
-    // The receive thread's step for one chunk read from the port.
-    void Arrive(const std::string& strBytes)
+    // The command sequence number as a read that returns now sees it.
+    unsigned long Seq() const { return m_nCommandSeq; }
+    // The receive thread's step for one chunk read from the port while nSeq
+    // was the command sequence number.
+    void Arrive(const std::string& strBytes, unsigned long nSeq)
     {
-        std::wstring strChunk = WidenBytes(strBytes.data(), strBytes.size());
-        strChunk.erase(std::remove(strChunk.begin(), strChunk.end(), L'\0'), strChunk.end());
-        {
-            auto lock = LockShared();
-            m_strRecvData += strChunk;
-            if (m_strRecvData.size() > kMaxRecvChars)
-                m_strRecvData.erase(0, m_strRecvData.size() - kMaxRecvChars);
-        }
-        ParseRecvData();
+        ReceiveChunk(strBytes.data(), strBytes.size(), nSeq);
     }
+    void Arrive(const std::string& strBytes) { Arrive(strBytes, Seq()); }
     // The receive thread's step when the line has stayed quiet.
     void Quiet() { SettleRecvData(); }
     // What the waiting transaction sees when it wakes.
@@ -151,7 +148,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     const std::vector<std::wstring> oldSettings = SettingsOf(session);
 
     bool bReadDone = false;
-    std::string strCarried; // the unread rest of a reply, still on its way
+    std::string strCarried;  // the unread rest of a reply, still on its way
+    std::string strInFlight; // read before the command was recorded, handed over after
+    unsigned long nInFlightSeq = 0;
     for (const Exchange& ex : talk) {
         static const char* const kLeads[] = {"", "", "\n", "\r\n"};
         const std::string strStream = strCarried + kLeads[in.Next() % 4] + ex.strReply;
@@ -171,9 +170,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
         if (!strNoise.empty())
             chunks.push_back(strNoise);
         const size_t nBeforeWake = in.Next() % 3;
-        const size_t nBeforeNext = in.Next() % 3;
+        const uint8_t nNextByte = in.Next();
+        const size_t nBeforeNext = nNextByte % 3;
+        const bool bInFlight = nNextByte / 3 % 2 == 1;
 
         session.Record(FromUtf8(ex.strCommand));
+        if (!strInFlight.empty())
+            session.Arrive(strInFlight, nInFlightSeq);
         size_t nFed = 0;
         while (nFed < chunks.size() && session.Status() == TxStatus::Timeout)
             session.Arrive(chunks[nFed++]);
@@ -212,6 +215,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 
         for (size_t n = 0; n < nBeforeNext && nFed < chunks.size(); ++n)
             session.Arrive(chunks[nFed++]);
+        strInFlight.clear();
+        nInFlightSeq = session.Seq();
+        if (bInFlight && nFed < chunks.size())
+            strInFlight = chunks[nFed++];
         // Unread reply bytes are still on the wire and arrive after the next
         // command; unread noise waits in the port's buffer, which is emptied
         // before the next command.
@@ -220,6 +227,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
             strCarried += chunks[n];
     }
     // Whatever still comes in after the last exchange.
+    if (!strInFlight.empty())
+        session.Arrive(strInFlight, nInFlightSeq);
     if (!strCarried.empty())
         session.Arrive(strCarried);
 

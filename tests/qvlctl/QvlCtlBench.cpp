@@ -6,7 +6,10 @@
 // Prints medians and ratios; asserts nothing about time, fails only when a
 // run fails.
 //
-//   qvlctl_bench [--runs=N]
+// With --baseline, an other build of qvlctl (the one before a change, say)
+// runs the same write on the same unit, and is printed beside this one.
+//
+//   qvlctl_bench [--runs=N] [--baseline=PATH]
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -113,7 +116,10 @@ double TimeRuns(const std::string& strProgram, const std::vector<std::string>& a
 int main(int argc, char** argv)
 {
     int nRuns = 20;
+    std::string strBaseline;
     for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--baseline=", 11) == 0)
+            strBaseline = argv[i] + 11;
         if (std::strncmp(argv[i], "--runs=", 7) == 0)
             nRuns = std::max(1, std::atoi(argv[i] + 7));
         if (std::strncmp(argv[i], "--minimal-client=", 17) == 0)
@@ -140,20 +146,26 @@ int main(int argc, char** argv)
 
     const double dCtl = TimeRuns(QVLCTL_BINARY, {"--port=" + strPort, "write", dir.Path("full.all")}, dir.Str(), nRuns);
     const double dMinimal = TimeRuns("/proc/self/exe", {"--minimal-client=" + strPort}, dir.Str(), nRuns);
+    const double dBaseline = strBaseline.empty()
+        ? 0
+        : TimeRuns(strBaseline, {"--port=" + strPort, "write", dir.Path("full.all")}, dir.Str(), nRuns);
     std::vector<std::string> argsOne = {"--all", arrAllPorts[0], "write", dir.Path("full.all")};
     std::vector<std::string> argsEight = {"--all"};
     argsEight.insert(argsEight.end(), arrAllPorts.begin(), arrAllPorts.end());
     argsEight.insert(argsEight.end(), {"write", dir.Path("full.all")});
     const double dOne = TimeRuns(QVLCTL_BINARY, argsOne, dir.Str(), nRuns);
     const double dEight = TimeRuns(QVLCTL_BINARY, argsEight, dir.Str(), nRuns);
-    if (dCtl < 0 || dMinimal < 0 || dOne < 0 || dEight < 0)
+    if (dCtl < 0 || dMinimal < 0 || dBaseline < 0 || dOne < 0 || dEight < 0)
         return 1;
 
     std::printf("runs: %d, medians, process start to exit\n", nRuns);
     std::printf("qvlctl write, full preset with read-back:  %8.2f ms\n", dCtl);
     std::printf("minimal client, same exchanges:            %8.2f ms\n", dMinimal);
-    std::printf("ratio (target within 3x):                  %8.2f -> %s\n", dCtl / dMinimal,
-                dCtl <= 3 * dMinimal ? "within" : "OVER");
+    std::printf("ratio (target within 2x):                  %8.2f -> %s\n", dCtl / dMinimal,
+                dCtl <= 2 * dMinimal ? "within" : "OVER");
+    if (!strBaseline.empty())
+        std::printf("baseline qvlctl write:                     %8.2f ms, ratio %.2f\n", dBaseline,
+                    dBaseline / dMinimal);
     std::printf("qvlctl --all write, 1 unit:                %8.2f ms\n", dOne);
     std::printf("qvlctl --all write, 8 units:               %8.2f ms\n", dEight);
     std::printf("ratio (target within 2x):                  %8.2f -> %s\n", dEight / dOne,
