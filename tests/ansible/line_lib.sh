@@ -57,12 +57,12 @@ install_collection() { # what ansible-galaxy installs: the source folder or a ta
 mkfifo "$scratch/units.in"
 exec 9<>"$scratch/units.in"
 unit_path() { echo "$scratch/$1"; }
-as_unit_owner() { shift; "$@"; }
+as_unit_owner() { shift; exec "$@"; } # runs as the background job itself, so that it is killed
 start_unit() { # name serial [sim options]
     local name=$1 serial=$2
     shift 2
     as_unit_owner "$name" "$sim" --link="$(unit_path "$name")" --serial="$serial" --init=1.apn=factory "$@" \
-        <"$scratch/units.in" >/dev/null 2>"$scratch/$name.err" &
+        <"$scratch/units.in" 9<&- >/dev/null 2>"$scratch/$name.err" &
     sims+=($!)
 }
 start_units() {
