@@ -159,6 +159,10 @@ for n in 1 2 3; do
     rm -rf "$stations/st$n/shift"
 done
 
+# An sshd that is not root cannot give the session a terminal (it may not
+# chown it), which Ansible asks for by default.
+use_tty=true
+[ "$(id -u)" = 0 ] || use_tty=false
 cat >"$line/inventory.yml" <<EOF
 all:
   vars:
@@ -170,6 +174,7 @@ all:
       vars:
         ansible_connection: ssh
         ansible_python_interpreter: auto_silent
+        ansible_ssh_use_tty: $use_tty
         ansible_ssh_private_key_file: $scratch/id_ed25519
         ansible_ssh_common_args: -F /dev/null -o UserKnownHostsFile=$scratch/known_hosts -o GlobalKnownHostsFile=/dev/null -o StrictHostKeyChecking=yes -o IdentitiesOnly=yes
         qvl_line_preset: $line/line.all
