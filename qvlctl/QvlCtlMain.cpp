@@ -1190,8 +1190,9 @@ int main(int argc, char** argv)
     CLI::App* pJournal = app.add_subcommand("journal", "Read provisioning journals");
     pJournal->require_subcommand(1, 1);
     pJournal
-        ->add_subcommand("summary", "One table for the line from provision --journal files: units per station,\n"
-                                    "provisioned, failed and skipped, failures by reason, presets by SHA-256")
+        ->add_subcommand("summary",
+                         "One table for the line from provision --journal files: units per station,\n"
+                         "provisioned, failed and skipped, failures by reason, presets by SHA-256")
         ->add_option("FILE", o.arrJournals, "The journals (of one station or several)")
         ->required();
 
@@ -1211,8 +1212,9 @@ int main(int argc, char** argv)
         if (!arrExtras.empty())
             strMessage = (arrExtras[0].rfind('-', 0) == 0 ? "unknown option " : "unexpected argument ") + arrExtras[0];
         ReportError({kExitUsage, strMessage, ""}, ArgsHave(argc, argv, "--json"));
-        std::fputs("Usage: qvlctl [OPTIONS] list|info|get|set|write|erase|provision|journal ... (qvlctl --help tells more)\n",
-                   stderr);
+        std::fputs(
+            "Usage: qvlctl [OPTIONS] list|info|get|set|write|erase|provision|journal ... (qvlctl --help tells more)\n",
+            stderr);
         return FinishOutput(kExitUsage);
     }
     o.strCommand = app.get_subcommands().front()->get_name();
