@@ -38,6 +38,7 @@
 #include "qvlctl/CtlFields.h"
 #include "qvlctl/CtlPlatform.h"
 #include "qvlctl/CtlUnit.h"
+#include "qvlctl/JournalSummary.h"
 #include "qvlctl/Provision.h"
 #include "qvlctl/Sha256.h"
 
@@ -67,6 +68,9 @@ struct Options {
     std::string strValues;
     bool bValuesOptional = false;
     std::string strJournal;
+
+    // journal summary
+    std::vector<std::string> arrJournals;
 };
 
 // What one unit's command came to.
@@ -1068,6 +1072,12 @@ int RunCommand(const Options& o)
 {
     if (o.strCommand == "provision")
         return RunProvision(o);
+    if (o.strCommand == "journal") {
+        std::string strOut;
+        const int nExit = RunJournalSummary(o.arrJournals, o.bJson, strOut);
+        Out(strOut);
+        return nExit;
+    }
     CtlError err;
     if (o.strCommand == "list") {
         if (!CheckNamedPorts(o, err)) {
@@ -1216,6 +1226,14 @@ int main(int argc, char** argv)
                          "Provision a unit without a row with the preset alone");
     pProvision->add_option("--journal", o.strJournal, "Append one JSON line per unit to FILE (no secrets)")
         ->type_name("FILE");
+    CLI::App* pJournal = app.add_subcommand("journal", "Read provisioning journals");
+    pJournal->require_subcommand(1, 1);
+    pJournal
+        ->add_subcommand("summary",
+                         "One table for the line from provision --journal files: units per station,\n"
+                         "provisioned, failed and skipped, failures by reason, presets by SHA-256")
+        ->add_option("FILE", o.arrJournals, "The journals (of one station or several)")
+        ->required();
 
     try {
         app.parse(argc, argv);
@@ -1233,8 +1251,9 @@ int main(int argc, char** argv)
         if (!arrExtras.empty())
             strMessage = (arrExtras[0].rfind('-', 0) == 0 ? "unknown option " : "unexpected argument ") + arrExtras[0];
         ReportError({kExitUsage, strMessage, ""}, ArgsHave(argc, argv, "--json"));
-        std::fputs("Usage: qvlctl [OPTIONS] list|info|get|set|write|erase|provision ... (qvlctl --help tells more)\n",
-                   stderr);
+        std::fputs(
+            "Usage: qvlctl [OPTIONS] list|info|get|set|write|erase|provision|journal ... (qvlctl --help tells more)\n",
+            stderr);
         return FinishOutput(kExitUsage);
     }
     o.strCommand = app.get_subcommands().front()->get_name();

@@ -9,7 +9,7 @@ fonts-dejavu-core fonts-droid-fallback libcli11-dev nlohmann-json3-dev \
 dpkg-dev file desktop-file-utils appstream lintian \
 libgtk-3-dev dbus at-spi2-core python3-pyatspi \
 umockdev gir1.2-umockdev-1.0 python3-gi \
-ansible-core ansible-lint python3-voluptuous"
+ansible-core ansible-lint python3-voluptuous openssh-server openssh-client"
 
 missing=""
 for p in $PACKAGES; do

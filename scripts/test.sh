@@ -80,7 +80,10 @@ unprivileged_ctest() { # build dir
         echo "(running as an ordinary user already: the stage above was that run)"
         return 0
     fi
-    id -u "$user" >/dev/null 2>&1 || useradd --create-home --shell /usr/sbin/nologin "$user"
+    # A shell that runs commands: the SSH line test logs in to it (by a key of
+    # its own, through an sshd that runs as the account itself).
+    id -u "$user" >/dev/null 2>&1 || useradd --create-home --shell /bin/bash "$user"
+    case $(getent passwd "$user" | cut -d: -f7) in */nologin | */false) usermod --shell /bin/bash "$user" ;; esac
     local src bld home
     src=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$1/CMakeCache.txt")
     bld=$(sed -n 's/^CMAKE_CACHEFILE_DIR:INTERNAL=//p' "$1/CMakeCache.txt")

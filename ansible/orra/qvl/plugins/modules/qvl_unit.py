@@ -437,7 +437,9 @@ class Qvlctl(object):
         try:
             docs = json_documents(out)
         except ValueError:
-            raise QvlError('qvlctl printed no JSON (exit %d): %s' % (rc, (err or out).strip()))
+            # Its standard output is never quoted: it may be a get (every
+            # password of the unit) or a dry run with --show-secrets.
+            raise QvlError('qvlctl printed no JSON (exit %d): %s' % (rc, err.strip() or 'nothing on standard error'))
         return rc, docs, err.strip()
 
 
