@@ -103,7 +103,7 @@ class Bed:
         text, paths = unit(hub_port, port, acm)
         assert self.tb.add_from_string(text)
         # The tty is set up: udev announces it.
-        self.tb.uevent(paths[0], "add")
+        self.tb.uevent("/sys" + paths[0], "add")
         self.announced = time.monotonic()
         fd = self.tb.get_dev_fd(f"/dev/ttyACM{acm}")
         assert fd >= 0
