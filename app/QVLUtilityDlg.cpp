@@ -199,6 +199,7 @@ wxBEGIN_EVENT_TABLE(CQVLUtilityDlg, wxFrame)
     EVT_CHOICE(IDC_COMBO_KEYFORMAT, CQVLUtilityDlg::OnEnChangeWifi)
     EVT_THREAD(ID_CLOSE_QVL_SERIAL, CQVLUtilityDlg::OnCloseQvlSerial)
     EVT_THREAD(ID_CONNECT_DONE, CQVLUtilityDlg::OnConnectDone)
+    EVT_THREAD(ID_PORT_ARRIVED, CQVLUtilityDlg::OnPortArrived)
     EVT_CHAR_HOOK(CQVLUtilityDlg::OnCharHook)
     EVT_CLOSE(CQVLUtilityDlg::OnClose)
 wxEND_EVENT_TABLE()
@@ -216,6 +217,7 @@ CQVLUtilityDlg::CQVLUtilityDlg(wxWindow* pParent)
 CQVLUtilityDlg::~CQVLUtilityDlg()
 {
     m_timer.Stop();
+    m_pPortMonitor.reset();
     CancelConnect();
     StopRecvThread();
 }
@@ -372,6 +374,12 @@ bool CQVLUtilityDlg::OnInitDialog(const std::string& strCommandLine)
     m_timer.SetOwner(this, IDT_SUPERVISOR);
     m_nTimerID = m_timer.Start(1000) ? IDT_SUPERVISOR : 0;
     LogInfo(logtext::kSetTimer, m_nTimerID);
+    m_pPortMonitor = CPortMonitor::Start([this](const std::wstring& strPort) {
+        auto* pEvent = new wxThreadEvent(wxEVT_THREAD, ID_PORT_ARRIVED);
+        pEvent->SetString(strPort);
+        wxQueueEvent(this, pEvent);
+    });
+    LogInfo(logtext::kPortMonitor, m_pPortMonitor ? 1 : 0);
 
     Refresh(true);
     return true;
@@ -427,6 +435,7 @@ void CQVLUtilityDlg::OnClose(wxCloseEvent&)
     // The receive thread uses this object: it has to be gone before the
     // window is. No confirmation, even with groups marked changed.
     m_timer.Stop();
+    m_pPortMonitor.reset();
     CancelConnect();
     StopRecvThread();
     Destroy();

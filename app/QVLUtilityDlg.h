@@ -18,6 +18,7 @@
 
 #include "core/ConnectBackoff.h"
 #include "core/QVLSession.h"
+#include "link/PortMonitor.h"
 #include "protocol/WireFields.h"
 
 class wxFont;
@@ -60,6 +61,8 @@ public:
     bool IsConnecting() const { return m_connectThread.joinable(); }
     void OnConnectDone(wxThreadEvent& event);
     void OnCloseQvlSerial(wxThreadEvent& event);
+    // A port the system announced: tried at once, not at the next tick.
+    void OnPortArrived(wxThreadEvent& event);
     // The port box: "(<port>: <text>)", or empty for an empty text.
     void ShowOpenFailure(const std::wstring& strText);
 
@@ -173,6 +176,9 @@ protected:
 
     wxPanel* m_pPanel = nullptr;
     wxTimer m_timer;
+    // Null where the system's port announcements cannot be heard: the timer
+    // alone finds the unit then.
+    std::unique_ptr<CPortMonitor> m_pPortMonitor;
     wxFont m_fontDialog; // the form's font; m_pGroupFont points here
 
     wxDECLARE_EVENT_TABLE();

@@ -117,3 +117,6 @@
 // End of a connection attempt, which runs on a thread of its own: a
 // wxThreadEvent with this id, its int the attempt's outcome.
 #define ID_CONNECT_DONE 4098
+// A port the system announced, from the port monitor's thread: a
+// wxThreadEvent with this id, its string the port's name.
+#define ID_PORT_ARRIVED 4099

@@ -1,7 +1,8 @@
 // The connection supervisor: while no unit is connected, every tick of the
-// one-second timer is one complete connection attempt (on a thread of its
-// own past discovery, so the window stays responsive); the receive thread's
-// end brings the window back to searching. A port that is found but does not
+// one-second timer, and every port the system announces (CPortMonitor), is
+// one complete connection attempt (on a thread of its own past discovery, so
+// the window stays responsive); the receive thread's end brings the window
+// back to searching. A port that is found but does not
 // identify itself is tried less often (ConnectBackoff); a port that cannot be
 // opened says why in the port box.
 #include <mutex>
@@ -27,6 +28,17 @@ void CQVLUtilityDlg::OnTimer(wxTimerEvent& event)
     if (event.GetId() == m_nTimerID && !m_bConnected && m_modalDialogs.Open() == 0)
         ComPortOpenProcess();
     event.Skip();
+}
+
+void CQVLUtilityDlg::OnPortArrived(wxThreadEvent& event)
+{
+    const std::wstring strPort = event.GetString().ToStdWstring();
+    LogDebug(logtext::kOnPortArrived, strPort);
+    // A port that failed before is a new device now.
+    m_backoff.Arrived(strPort);
+    // As a tick: an attempt under way reports first, and a dialog's form stays.
+    if (!m_bConnected && m_modalDialogs.Open() == 0)
+        ComPortOpenProcess();
 }
 
 void CQVLUtilityDlg::ShowOpenFailure(const std::wstring& strText)

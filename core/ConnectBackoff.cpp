@@ -22,6 +22,12 @@ void ConnectBackoff::Failed(Clock::time_point now)
     m_next = now + std::chrono::seconds(nSeconds);
 }
 
+void ConnectBackoff::Arrived(const std::wstring& strPort)
+{
+    if (std::find(m_ports.begin(), m_ports.end(), strPort) != m_ports.end())
+        Reset();
+}
+
 void ConnectBackoff::Reset()
 {
     m_nFailures = 0;

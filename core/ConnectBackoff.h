@@ -5,7 +5,8 @@
 // up to a reply time-out, during which no other attempt starts, so a port
 // that keeps failing is tried less and less often: the first three failures
 // are retried on the next tick, then after 2, 4, 8 and 16 seconds, then every
-// 30 seconds. Any change of the ports found starts over.
+// 30 seconds. Any change of the ports found starts over, and so does the
+// arrival of one of them.
 // Display-free; the caller passes the time.
 
 #include <chrono>
@@ -23,6 +24,11 @@ public:
 
     // The attempt on the first of the ports found the port but not the unit.
     void Failed(Clock::time_point now);
+
+    // The system announced the arrival of this port. One of the ports
+    // counted is a new device now (unplugged and plugged again between two
+    // searches): start over.
+    void Arrived(const std::wstring& strPort);
 
     // The unit connected, or the port failed to open (which is retried each
     // tick): start over.

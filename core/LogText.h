@@ -41,6 +41,8 @@ constexpr auto kInitSerialFailureAt = FMT_STRING("InitSerial Failure. {}: {}"); 
 constexpr auto kInitSerialFailure = FMT_STRING("InitSerial Failure.");
 constexpr auto kStartRecvThreadFailure = FMT_STRING("StartRecvThread Failure.");
 constexpr auto kOnCloseQvlSerial = FMT_STRING("CQVLUtilityDlg::OnCloseQvlSerial");
+constexpr auto kPortMonitor = FMT_STRING("CQVLUtilityDlg::OnInitDialog PortMonitor:{}"); // 1 listening, 0 not
+constexpr auto kOnPortArrived = FMT_STRING("CQVLUtilityDlg::OnPortArrived [{}]");        // port
 constexpr auto kDeviceRemoveComplete = FMT_STRING("CQVLUtilityDlg::OnDeviceChange DBT_DEVICEREMOVECOMPLETE");
 
 // The serial port.

@@ -33,8 +33,10 @@ bool PortIsThere(const std::string& strPort);
 // with the system's text when it cannot be set up.
 bool InstallStopRequest(std::string& strError);
 bool StopRequested();
-// Waits up to nMs, ending early when a stop is requested.
+// Waits up to nMs, ending early when a stop is requested or WakeStopWait is
+// called (from any thread; a call with no wait under way ends the next one).
 void WaitForStopRequest(int nMs);
+void WakeStopWait();
 // Runs fn on a new thread that leaves stop requests to the main thread.
 std::thread StartWorker(std::function<void()> fn);
 

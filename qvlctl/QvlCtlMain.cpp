@@ -32,6 +32,7 @@
 #include "editor/IndexText.h"
 #include "link/ComList.h"
 #include "link/PortDiscovery.h"
+#include "link/PortMonitor.h"
 #include "presets/FileAccess.h"
 #include "presets/IniFile.h"
 #include "presets/PresetSections.h"
@@ -999,6 +1000,9 @@ int RunProvision(const Options& o)
     };
     std::vector<Worker> workers;
     bool bAnyUnit = false;
+    // A watch looks at once when the system announces a port; the scan stays
+    // for what nothing announces.
+    const auto pMonitor = o.bWatch ? CPortMonitor::Start([](const std::wstring&) { WakeStopWait(); }) : nullptr;
     for (;;) {
         if (!StopRequested()) {
             const std::vector<FoundPort> found = PortsNow(o);

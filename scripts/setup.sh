@@ -8,7 +8,7 @@ libgtest-dev googletest xvfb xauth xdotool imagemagick x11-utils libx11-dev libx
 fonts-dejavu-core fonts-droid-fallback libcli11-dev nlohmann-json3-dev \
 dpkg-dev file desktop-file-utils appstream lintian \
 libgtk-3-dev dbus at-spi2-core python3-pyatspi \
-umockdev gir1.2-umockdev-1.0 python3-gi \
+libudev-dev umockdev gir1.2-umockdev-1.0 libumockdev-dev python3-gi \
 ansible-core ansible-lint python3-voluptuous openssh-server openssh-client"
 
 missing=""

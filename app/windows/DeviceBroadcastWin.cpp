@@ -1,7 +1,8 @@
-// The system's WM_DEVICECHANGE broadcasts to the main window, on Windows. The
-// window does not register for device notifications and acts on none: a
-// removed unit is noticed by the receive thread when its read fails. A
-// completed removal is only traced in the debug log.
+// The system's WM_DEVICECHANGE broadcasts to the main window, on Windows. A
+// port's arrival reaches the supervisor through the port monitor's own hidden
+// window (link/PortMonitor.h), which a console program has as well; a removed
+// unit is noticed by the receive thread when its read fails. Here a completed
+// removal is only traced in the debug log.
 #include <wx/module.h>
 #include <wx/window.h>
 

@@ -100,7 +100,18 @@ bool StopRequested()
 void WaitForStopRequest(int nMs)
 {
     pollfd pfd{g_fdStopPipe[0], POLLIN, 0};
-    poll(&pfd, 1, nMs);
+    if (poll(&pfd, 1, nMs) != 1)
+        return;
+    // Taken, so that the next wait waits: a stop stays told by its flag.
+    char buf[64];
+    while (read(g_fdStopPipe[0], buf, sizeof buf) > 0) { }
+}
+
+void WakeStopWait()
+{
+    const char c = 'w';
+    const ssize_t n = write(g_fdStopPipe[1], &c, 1);
+    (void)n; // a full pipe wakes the wait as well
 }
 
 std::thread StartWorker(std::function<void()> fn)

@@ -55,6 +55,7 @@ namespace {
 
 std::atomic<bool> g_bStopRequested{false};
 HANDLE g_hStopEvent = nullptr;
+HANDLE g_hWakeEvent = nullptr; // resets itself when a wait ends on it
 
 BOOL WINAPI OnConsoleControl(DWORD)
 {
@@ -80,7 +81,8 @@ std::string SystemText(DWORD dwError)
 bool InstallStopRequest(std::string& strError)
 {
     g_hStopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (g_hStopEvent == nullptr || !SetConsoleCtrlHandler(OnConsoleControl, TRUE)) {
+    g_hWakeEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (g_hStopEvent == nullptr || g_hWakeEvent == nullptr || !SetConsoleCtrlHandler(OnConsoleControl, TRUE)) {
         strError = SystemText(GetLastError());
         return false;
     }
@@ -94,7 +96,13 @@ bool StopRequested()
 
 void WaitForStopRequest(int nMs)
 {
-    WaitForSingleObject(g_hStopEvent, static_cast<DWORD>(nMs));
+    const HANDLE events[] = {g_hStopEvent, g_hWakeEvent};
+    WaitForMultipleObjects(2, events, FALSE, static_cast<DWORD>(nMs));
+}
+
+void WakeStopWait()
+{
+    SetEvent(g_hWakeEvent);
 }
 
 std::thread StartWorker(std::function<void()> fn)

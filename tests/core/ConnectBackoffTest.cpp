@@ -60,4 +60,12 @@ TEST(ConnectBackoff, StartsOverWhenThePortsChange)
     // The port goes away and comes back.
     EXPECT_TRUE(backoff.MayAttempt({}, ConnectBackoff::Clock::now()));
     EXPECT_TRUE(backoff.MayAttempt(two, ConnectBackoff::Clock::now()));
+
+    // Gone and back between two searches, told by its announcement; another
+    // port's announcement changes nothing.
+    Delays(backoff, two, 5);
+    backoff.Arrived(L"/dev/ttyUSB0");
+    EXPECT_FALSE(backoff.MayAttempt(two, ConnectBackoff::Clock::now()));
+    backoff.Arrived(L"/dev/ttyACM1");
+    EXPECT_TRUE(backoff.MayAttempt(two, ConnectBackoff::Clock::now()));
 }
