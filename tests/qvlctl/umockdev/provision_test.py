@@ -207,7 +207,7 @@ class ProvisionTest(unittest.TestCase):
             self.assertEqual(Bed.lines(again), ["ver\\r", "serial\\r"])
             watch.send_signal(signal.SIGINT)
             out, err = watch.communicate(timeout=20)
-            self.assertEqual(out.strip(), "provisioned 2, failed 0, skipped 1")
+            self.assertEqual(out.strip(), "provisioned 2, failed 0, refused 0, skipped 1")
             self.assertEqual(watch.returncode, 0, err)
         finally:
             if watch.poll() is None:
@@ -239,7 +239,7 @@ class ProvisionTest(unittest.TestCase):
         lines = sorted(r.stdout.splitlines())
         self.assertIn("/dev/ttyACM2 33330000 refused: no row for serial number 33330000 in " + values +
                       ": nothing was sent to it", lines)
-        self.assertEqual(lines[-1], "provisioned 2, failed 1, skipped 0")
+        self.assertEqual(lines[-1], "provisioned 2, failed 0, refused 1, skipped 0")
         self.assertEqual(Bed.lines(stranger), ["ver\\r", "serial\\r"])
         self.assertEqual(self.settings(0)["wwan1"]["apn"], "apn.one")
         self.assertEqual(self.settings(1)["wwan1"]["apn"], "apn.two")
