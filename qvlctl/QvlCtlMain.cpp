@@ -843,7 +843,7 @@ void ProvisionUnit(const Options& o, ProvisionPlan& plan, const FoundPort& port)
         entry["serial"] = id.strSerial;
         entry["mcuid"] = id.strMcuId;
         entry["firmware"] = id.strVersion;
-        strWho += " " + Printable(id.strSerial);
+        strWho += " " + (id.strSerial.empty() ? std::string("-") : Printable(id.strSerial));
         // A unit is known by the serial number it reports: one that reports
         // none cannot be told from the next one, nor traced by the journal.
         if (strSerial.empty()) {
