@@ -24,15 +24,19 @@ bool StderrIsTerminal();
 // A port named with --port must be there, for every command: false with the
 // message (without "qvlctl: ") when it is not, or is no serial port.
 bool CheckPortName(const std::string& strPort, std::string& strMessage);
-// True when something is at the port's name now (a watch's named ports).
+// True when something is at the port's name now (a watch's named ports): a
+// device node, or on Windows a COM port the system has now.
 bool PortIsThere(const std::string& strPort);
 
-// The request to stop a long run (Ctrl+C or SIGTERM; on Windows the
+// The request to stop a long run (Ctrl+C, SIGTERM or SIGHUP; on Windows the
 // console's Ctrl+C, Ctrl+Break and close): the first one asks the run to
 // finish what is under way, a second one ends the program at once. False
 // with the system's text when it cannot be set up.
 bool InstallStopRequest(std::string& strError);
 bool StopRequested();
+// The run has finished and everything it had to write is out: a console
+// being closed on Windows waits for this (within the time the system gives).
+void RunFinished();
 // Waits up to nMs, ending early when a stop is requested or WakeStopWait is
 // called (from any thread; a call with no wait under way ends the next one).
 void WaitForStopRequest(int nMs);
@@ -45,9 +49,11 @@ std::string HostName();
 // The broken-down UTC time of t.
 std::tm UtcTime(std::time_t t);
 
-// A file opened for appending, each line of which reaches the disk whole:
-// one write at the end of the file (also beside another process appending to
-// it), then flushed to the disk.
+// A file opened for appending lines, each of which is in it whole or not at
+// all: appended under an exclusive lock on the file (so another process
+// appending the same way never cuts in), in one write at the end, after a
+// line end when the file does not end in one, then flushed to the disk. A
+// write that fails or is cut short (a full disk) is cut off again.
 class CAppendFile {
 public:
     CAppendFile() = default;
@@ -55,11 +61,13 @@ public:
     CAppendFile(const CAppendFile&) = delete;
     CAppendFile& operator=(const CAppendFile&) = delete;
 
-    // Opens (creates) the file. False with the system's text.
+    // Opens (creates) the file, without ever waiting: anything but a regular
+    // file (a FIFO, a device, a folder) is refused. False with the reason.
     bool Open(const std::string& strPath, std::string& strError);
     bool IsOpen() const { return m_h != -1; }
-    // False with the system's text when the bytes did not reach the disk whole.
-    bool AppendWhole(const std::string& strBytes, std::string& strError);
+    // Appends strLine and its line end. False with the system's text when
+    // the line did not reach the disk whole; the file is as it was then.
+    bool AppendLine(const std::string& strLine, std::string& strError);
 
 private:
     std::intptr_t m_h = -1; // a descriptor, or a Windows handle

@@ -88,10 +88,13 @@ CtlError CCtlUnit::UnitError(const std::wstring& strErr, bool bWithLine) const
     if (!bWithLine)
         return err;
     const std::wstring strLine = m_session.GetSendData();
+    const CtlField* pField = FieldOfSetLine(strLine);
+    if (pField) {
+        err.strField = pField->strName;
+        err.strNoValues = err.strMessage + " (at the " + pField->strName + " line)";
+    }
     if (!strLine.empty())
         err.strMessage += " (at \"" + ShowLine(strLine, false) + "\")";
-    if (const CtlField* pField = FieldOfSetLine(strLine))
-        err.strField = pField->strName;
     return err;
 }
 
@@ -137,11 +140,12 @@ bool CCtlUnit::Write(const UnitSettings& previous, const UnitSettings& wanted, C
         err = UnitError(strErr, true);
         progress("restoring");
         const bool bRestored = Restore(previous, wanted, nSent);
-        if (bRestored && !bCommitInDoubt) {
-            err.strMessage += "; restored the unit's previous settings";
-        } else {
-            err.strMessage += "; the unit holds unconfirmed changes and must be power-cycled or erased";
-        }
+        const std::string strOutcome = bRestored && !bCommitInDoubt
+            ? "; restored the unit's previous settings"
+            : "; the unit holds unconfirmed changes and must be power-cycled or erased";
+        err.strMessage += strOutcome;
+        if (!err.strNoValues.empty())
+            err.strNoValues += strOutcome;
         LogError(logtext::kCtlFailure, err.strMessage);
         return false;
     };
@@ -172,7 +176,10 @@ bool CCtlUnit::Write(const UnitSettings& previous, const UnitSettings& wanted, C
     progress("reading back");
     UnitSettings stored;
     if (!ReadSettings(stored, err)) {
-        err.strMessage += "; the unit took the commit, but what it holds could not be read back";
+        const std::string strWhy = "; the unit took the commit, but what it holds could not be read back";
+        err.strMessage += strWhy;
+        if (!err.strNoValues.empty())
+            err.strNoValues += strWhy;
         return false;
     }
     for (const CtlField& field : CtlFields()) {
@@ -184,7 +191,8 @@ bool CCtlUnit::Write(const UnitSettings& previous, const UnitSettings& wanted, C
                    + (bShow ? "\"" + ToUtf8(field.In(stored)) + "\"" : std::string("(hidden)"))
                    + " after the write, not "
                    + (bShow ? "\"" + ToUtf8(field.In(wanted)) + "\"" : std::string("the value written")),
-               field.strName};
+               field.strName,
+               m_identity.strPort + " holds another " + field.strName + " after the write than the value written"};
         LogError(logtext::kCtlReadBackDiffers, field.strName);
         return false;
     }
@@ -265,7 +273,7 @@ bool CheckSendable(const UnitSettings& s, CtlError& err)
         if (field.IsIndex() && !ParseIndexNumber(field, strValue)) {
             err = {kExitInvalid,
                    field.strName + " is \"" + ToUtf8(strValue) + "\": Please enter one of " + IndexChoices(field) + ".",
-                   field.strName};
+                   field.strName, field.strName + ": Please enter one of " + IndexChoices(field) + "."};
             return false;
         }
         const std::wstring strLine = field.pWire->SetLine(strValue);

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/QVLSession.h"
@@ -23,9 +24,19 @@ enum CtlExit {
 };
 
 struct CtlError {
+    CtlError() = default;
+    CtlError(int nExitStatus, std::string strText, std::string strFieldName, std::string strTextNoValues = {})
+        : nExit(nExitStatus), strMessage(std::move(strText)), strField(std::move(strFieldName)),
+          strNoValues(std::move(strTextNoValues))
+    {
+    }
+
     int nExit = kExitOk;
     std::string strMessage; // one line
     std::string strField;   // the field it concerns ("wwan1.apn"), empty when none
+    // The message without the values it quotes, for records that must hold
+    // none (the journal); empty when the message quotes no value.
+    std::string strNoValues;
 };
 
 // The identity without the reply labels.

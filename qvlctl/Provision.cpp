@@ -190,7 +190,7 @@ bool CJournal::Open(const std::string& strPath, std::string& strError)
 bool CJournal::Append(const std::string& strLine, std::string& strError)
 {
     std::lock_guard<std::mutex> lock(m_mtx);
-    return m_file.AppendWhole(strLine + "\n", strError);
+    return m_file.AppendLine(strLine, strError);
 }
 
 std::string UtcNowText()

@@ -33,18 +33,22 @@ struct UnitValues {
 bool ParseValuesCsv(const std::string& strName, const std::string& strBytes, std::map<std::string, UnitValues>& rows,
                     CtlError& err);
 
-// The journal file, opened for appending. Each entry is one line written with
-// one write() and flushed to disk (fsync) before Append returns, so a crash
-// or a concurrent run never leaves a half line or interleaves two.
+// The journal file, opened for appending. Each entry is one line, appended
+// under the file's lock in one write and flushed to disk (fsync) before
+// Append returns; a write that fails or is cut short (a full disk) is cut
+// off again. So a crash, a full disk or a concurrent run never leaves a half
+// line or interleaves two.
 class CJournal {
 public:
     CJournal() = default;
 
-    // Opens (creates) the file for appending. False with the system's text.
+    // Opens (creates) the file, without waiting; anything but a regular
+    // file is refused. False with the reason.
     bool Open(const std::string& strPath, std::string& strError);
     bool IsOpen() const { return m_file.IsOpen(); }
     // Appends strLine (one line without its newline). False with the
-    // system's text when the line did not reach the disk whole.
+    // system's text when the line did not reach the disk whole: then none
+    // of it is in the file.
     bool Append(const std::string& strLine, std::string& strError);
 
 private:

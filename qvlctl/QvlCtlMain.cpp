@@ -764,6 +764,7 @@ struct ProvisionPlan {
     std::vector<Assignment> preset;
     std::string strPresetSha256;
     bool bValues = false;
+    std::string strValuesSha256;
     std::map<std::string, UnitValues> rows;
     CJournal journal;
     std::string strHost;
@@ -771,10 +772,13 @@ struct ProvisionPlan {
     // The serial numbers provisioned in this run, and the outcome counts.
     std::mutex mtx;
     std::set<std::string> done;
-    size_t nProvisioned = 0, nFailed = 0, nSkipped = 0;
+    size_t nProvisioned = 0, nFailed = 0, nRefused = 0, nSkipped = 0, nNotJournaled = 0;
     int nFirstExit = kExitOk;
-    bool bJournalFailed = false;
 };
+
+// The journal's line format. It goes up when a field is removed or renamed,
+// or its meaning changes; a field added leaves it as it is.
+constexpr int kJournalFormat = 2;
 
 // Reads the preset and the values file, checks every row merged with the
 // preset, opens the journal. False with err when any of it fails: then no
@@ -800,6 +804,7 @@ bool PlanProvision(const Options& o, ProvisionPlan& plan, CtlError& err)
         }
         if (!ParseValuesCsv(o.strValues, strCsv, plan.rows, err))
             return false;
+        plan.strValuesSha256 = Sha256Hex(strCsv);
         // Each row with the preset, by the window's rules; the row's line is
         // named, never its values.
         for (const auto& [strSerial, row] : plan.rows) {
@@ -836,7 +841,8 @@ constexpr int kOpenTries = 8;
 void ProvisionUnit(const Options& o, ProvisionPlan& plan, const FoundPort& port)
 {
     const auto start = std::chrono::steady_clock::now();
-    json entry = {{"time", UtcNowText()},
+    json entry = {{"format", kJournalFormat},
+                  {"time", UtcNowText()},
                   {"host", plan.strHost},
                   {"port", port.strPort},
                   {"usb_path", port.strUsbPath},
@@ -845,6 +851,9 @@ void ProvisionUnit(const Options& o, ProvisionPlan& plan, const FoundPort& port)
                   {"firmware", nullptr},
                   {"preset", o.strFile},
                   {"preset_sha256", plan.strPresetSha256},
+                  {"values", plan.bValues ? json(o.strValues) : json(nullptr)},
+                  {"values_sha256", plan.bValues ? json(plan.strValuesSha256) : json(nullptr)},
+                  {"values_row", nullptr},
                   {"changed", json::array()},
                   {"result", "failed"},
                   {"error", nullptr},
@@ -868,7 +877,14 @@ void ProvisionUnit(const Options& o, ProvisionPlan& plan, const FoundPort& port)
         entry["serial"] = id.strSerial;
         entry["mcuid"] = id.strMcuId;
         entry["firmware"] = id.strVersion;
-        strWho += " " + Printable(id.strSerial);
+        strWho += " " + (id.strSerial.empty() ? std::string("-") : Printable(id.strSerial));
+        // A unit is known by the serial number it reports: one that reports
+        // none cannot be told from the next one, nor traced by the journal.
+        if (strSerial.empty()) {
+            strResult = "refused";
+            err = {kExitUnit, "the unit reported no serial number, so it cannot be traced: nothing was sent to it", ""};
+            return;
+        }
         {
             std::lock_guard<std::mutex> lock(plan.mtx);
             if (!o.bAgain && plan.done.count(strSerial) != 0) {
@@ -885,6 +901,8 @@ void ProvisionUnit(const Options& o, ProvisionPlan& plan, const FoundPort& port)
                    ""};
             return;
         }
+        if (row != plan.rows.end())
+            entry["values_row"] = row->second.nRow;
         UnitSettings current;
         if (!unit.ReadSettings(current, err))
             return;
@@ -906,8 +924,9 @@ void ProvisionUnit(const Options& o, ProvisionPlan& plan, const FoundPort& port)
         strResult = "provisioned";
     }();
     entry["result"] = strResult;
+    // The journal names fields, never their values.
     if (err.nExit != kExitOk)
-        entry["error"] = err.strMessage;
+        entry["error"] = err.strNoValues.empty() ? err.strMessage : err.strNoValues;
     entry["duration_ms"] =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
 
@@ -921,22 +940,27 @@ void ProvisionUnit(const Options& o, ProvisionPlan& plan, const FoundPort& port)
         } else if (strResult == "skipped") {
             ++plan.nSkipped;
         } else {
-            ++plan.nFailed;
+            ++(strResult == "refused" ? plan.nRefused : plan.nFailed);
             if (plan.nFirstExit == kExitOk)
                 plan.nFirstExit = err.nExit;
         }
         if (!bJournaled)
-            plan.bJournalFailed = true;
+            ++plan.nNotJournaled;
     }
 
+    const std::string strNotJournaled = bJournaled ? "" : "; NOT in the journal";
     if (o.bJson) {
+        if (!bJournaled)
+            entry["journaled"] = false;
         OutLine(Dump(entry, false));
     } else if (strResult == "provisioned") {
-        OutLine(strWho + " provisioned (" + std::to_string(entry["changed"].size()) + " fields changed)");
+        OutLine(strWho + " provisioned (" + std::to_string(entry["changed"].size()) + " fields changed)"
+                + strNotJournaled);
     } else if (strResult == "skipped") {
-        OutLine(strWho + " skipped: provisioned already (--again provisions it again)");
+        OutLine(strWho + " skipped: provisioned already (--again provisions it again)" + strNotJournaled);
     } else {
-        OutLine(strWho + (strResult == "refused" ? " refused: " : " FAILED: ") + Printable(err.strMessage));
+        OutLine(strWho + (strResult == "refused" ? " refused: " : " FAILED: ") + Printable(err.strMessage)
+                + strNotJournaled);
     }
     if (err.nExit != kExitOk)
         std::fprintf(stderr, "qvlctl: %s\n",
@@ -965,6 +989,13 @@ std::vector<FoundPort> PortsNow(const Options& o)
 
 int RunProvision(const Options& o)
 {
+    // Ctrl+C, SIGTERM and a hang-up stop the run once the units in progress
+    // are done; a second one ends the program at once.
+    std::string strStopError;
+    if (!InstallStopRequest(strStopError)) {
+        ReportError({kExitUnit, "cannot set up the stop signal: " + strStopError, ""}, o.bJson);
+        return kExitUnit;
+    }
     ProvisionPlan plan;
     CtlError err;
     if (!o.bWatch && !CheckNamedPorts(o, err)) {
@@ -975,11 +1006,8 @@ int RunProvision(const Options& o)
         ReportError(err, o.bJson);
         return err.nExit;
     }
-
-    // Ctrl+C and SIGTERM stop the watch; a second one ends the program at once.
-    std::string strStopError;
-    if (!InstallStopRequest(strStopError)) {
-        ReportError({kExitUnit, "cannot set up the stop signal: " + strStopError, ""}, o.bJson);
+    if (!o.bWatch && StopRequested()) {
+        ReportError({kExitUnit, "stopped before any unit was touched", ""}, o.bJson);
         return kExitUnit;
     }
 
@@ -1057,19 +1085,24 @@ int RunProvision(const Options& o)
         return kExitNoUnit;
     }
     if (o.bJson) {
-        OutLine(Dump(
-            {{"summary", {{"provisioned", plan.nProvisioned}, {"failed", plan.nFailed}, {"skipped", plan.nSkipped}}}},
-            false));
+        OutLine(Dump({{"summary",
+                       {{"provisioned", plan.nProvisioned},
+                        {"failed", plan.nFailed},
+                        {"refused", plan.nRefused},
+                        {"skipped", plan.nSkipped},
+                        {"not_journaled", plan.nNotJournaled}}}},
+                     false));
     } else {
         OutLine("provisioned " + std::to_string(plan.nProvisioned) + ", failed " + std::to_string(plan.nFailed)
-                + ", skipped " + std::to_string(plan.nSkipped));
+                + ", refused " + std::to_string(plan.nRefused) + ", skipped " + std::to_string(plan.nSkipped)
+                + (plan.nNotJournaled == 0 ? "" : "; " + std::to_string(plan.nNotJournaled) + " NOT in the journal"));
     }
-    if (plan.bJournalFailed)
-        return kExitOutput;
-    if (plan.nFailed == 0)
-        return kExitOk;
-    // A watch says only that some unit failed; a single pass says how, as --all does.
-    return o.bWatch ? kExitUnit : plan.nFirstExit;
+    RunFinished();
+    // A unit that failed or was refused needs the operator first; a watch
+    // says only that there is one, a single pass says how, as --all does.
+    if (plan.nFailed + plan.nRefused != 0)
+        return o.bWatch ? kExitUnit : plan.nFirstExit;
+    return plan.nNotJournaled != 0 ? kExitOutput : kExitOk;
 }
 
 int RunCommand(const Options& o)

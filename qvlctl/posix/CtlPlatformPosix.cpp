@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,8 +31,10 @@ bool PrepareStandardStreams()
         if (open("/dev/null", O_RDWR | O_CLOEXEC) != fd)
             std::abort();
     }
-    // A reader that went away is reported by the write's error, not a signal.
+    // A reader that went away, or a file size limit reached, is reported by
+    // the write's error, not a signal that ends the run mid-way.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     return bStdout;
 }
 
@@ -63,7 +66,11 @@ bool PortIsThere(const std::string& strPort)
 
 namespace {
 
-// Set by SIGINT and SIGTERM; the pipe wakes a wait.
+// The signals that ask a run to stop: Ctrl+C, kill, and a hang-up (the
+// terminal closed, the ssh connection dropped).
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Set by the stop signals; the pipe wakes a wait.
 volatile sig_atomic_t g_bStopRequested = 0;
 int g_fdStopPipe[2] = {-1, -1};
 
@@ -87,8 +94,8 @@ bool InstallStopRequest(std::string& strError)
     sa.sa_handler = OnStopSignal;
     sa.sa_flags = SA_RESETHAND; // a second signal ends the program
     sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+    for (const int nSignal : kStopSignals)
+        sigaction(nSignal, &sa, nullptr);
     return true;
 }
 
@@ -114,13 +121,17 @@ void WakeStopWait()
     (void)n; // a full pipe wakes the wait as well
 }
 
+void RunFinished()
+{
+}
+
 std::thread StartWorker(std::function<void()> fn)
 {
     // A new thread takes the creating thread's signal mask.
     sigset_t block, old;
     sigemptyset(&block);
-    sigaddset(&block, SIGINT);
-    sigaddset(&block, SIGTERM);
+    for (const int nSignal : kStopSignals)
+        sigaddset(&block, nSignal);
     pthread_sigmask(SIG_BLOCK, &block, &old);
     std::thread t(std::move(fn));
     pthread_sigmask(SIG_SETMASK, &old, nullptr);
@@ -150,29 +161,69 @@ CAppendFile::~CAppendFile()
 
 bool CAppendFile::Open(const std::string& strPath, std::string& strError)
 {
-    const int fd = open(strPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
+    // Never waits: a FIFO without a reader would block the open, a device
+    // may. What is there already is looked at before it is opened.
+    struct stat st { };
+    if (stat(strPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        strError = "not a regular file";
+        return false;
+    }
+    const int fd = open(strPath.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
     if (fd < 0) {
         strError = std::strerror(errno);
+        return false;
+    }
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        strError = "not a regular file";
+        close(fd);
         return false;
     }
     m_h = fd;
     return true;
 }
 
-bool CAppendFile::AppendWhole(const std::string& strBytes, std::string& strError)
+bool CAppendFile::AppendLine(const std::string& strLine, std::string& strError)
 {
-    // One write: with O_APPEND the bytes land whole at the end.
-    const ssize_t n = write(static_cast<int>(m_h), strBytes.data(), strBytes.size());
-    if (n < 0) {
+    const int fd = static_cast<int>(m_h);
+    // Another process appending the same way waits meanwhile.
+    int nLock;
+    while ((nLock = flock(fd, LOCK_EX)) != 0 && errno == EINTR) { }
+    if (nLock != 0) {
         strError = std::strerror(errno);
         return false;
     }
-    if (static_cast<size_t>(n) != strBytes.size()) {
-        strError = "only part of the line was written (is the disk full?)";
+    struct Unlock {
+        int fd;
+        ~Unlock() { flock(fd, LOCK_UN); }
+    } unlock{fd};
+
+    struct stat st { };
+    if (fstat(fd, &st) != 0) {
+        strError = std::strerror(errno);
         return false;
     }
-    if (fsync(static_cast<int>(m_h)) != 0) {
+    const off_t nStart = st.st_size;
+    std::string strBytes;
+    // A file cut by something else: this line starts on a line of its own.
+    char cLast = '\n';
+    if (nStart > 0 && pread(fd, &cLast, 1, nStart - 1) != 1) {
         strError = std::strerror(errno);
+        return false;
+    }
+    if (cLast != '\n')
+        strBytes = "\n";
+    strBytes += strLine + "\n";
+
+    // One write: with O_APPEND the bytes land at the end. What a failed or
+    // short write left is cut off again, so the file never holds half a line.
+    ssize_t n;
+    while ((n = write(fd, strBytes.data(), strBytes.size())) < 0 && errno == EINTR) { }
+    if (n < 0 || static_cast<size_t>(n) != strBytes.size() || fsync(fd) != 0) {
+        strError = n >= 0 && static_cast<size_t>(n) != strBytes.size()
+            ? "only part of the line could be written (is the disk full?)"
+            : std::strerror(errno);
+        if (ftruncate(fd, nStart) == 0)
+            fsync(fd);
         return false;
     }
     return true;

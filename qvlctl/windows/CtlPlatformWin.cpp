@@ -10,6 +10,7 @@
 #include <shellapi.h>
 
 #include "core/TextUtil.h"
+#include "link/PortDiscovery.h"
 
 std::vector<std::string> ProgramArguments(int argc, char** argv)
 {
@@ -46,9 +47,13 @@ bool CheckPortName(const std::string&, std::string&)
 
 bool PortIsThere(const std::string& strPort)
 {
-    // A COM port cannot be looked at without opening it: one that is not
-    // there fails to open, with its reason.
-    return !strPort.empty();
+    // A COM port is there while the system has its device name (it goes
+    // when the unit is unplugged); "\\.\COM12" names the same port.
+    std::wstring strName = FromUtf8(strPort);
+    const std::wstring strDevicePrefix = L"\\\\.\\";
+    if (strName.compare(0, strDevicePrefix.size(), strDevicePrefix) == 0)
+        strName.erase(0, strDevicePrefix.size());
+    return !strName.empty() && PortPresent(strName);
 }
 
 namespace {
@@ -56,12 +61,22 @@ namespace {
 std::atomic<bool> g_bStopRequested{false};
 HANDLE g_hStopEvent = nullptr;
 HANDLE g_hWakeEvent = nullptr; // resets itself when a wait ends on it
+HANDLE g_hRunFinished = nullptr;
 
-BOOL WINAPI OnConsoleControl(DWORD)
+// The longest the system waits for a console being closed, or a session
+// ending, before it ends the program itself.
+constexpr DWORD kMaxCloseWaitMs = 20000;
+
+BOOL WINAPI OnConsoleControl(DWORD dwType)
 {
     if (g_bStopRequested.exchange(true))
         return FALSE; // the second one: the system ends the program
     SetEvent(g_hStopEvent);
+    // The system ends the program as soon as this returns for a close, a
+    // log-off or a shutdown: wait for the units in progress to finish and be
+    // journaled (it ends the program anyway once its time is up).
+    if (dwType == CTRL_CLOSE_EVENT || dwType == CTRL_LOGOFF_EVENT || dwType == CTRL_SHUTDOWN_EVENT)
+        WaitForSingleObject(g_hRunFinished, kMaxCloseWaitMs);
     return TRUE;
 }
 
@@ -82,7 +97,9 @@ bool InstallStopRequest(std::string& strError)
 {
     g_hStopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     g_hWakeEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (g_hStopEvent == nullptr || g_hWakeEvent == nullptr || !SetConsoleCtrlHandler(OnConsoleControl, TRUE)) {
+    g_hRunFinished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (g_hStopEvent == nullptr || g_hWakeEvent == nullptr || g_hRunFinished == nullptr
+        || !SetConsoleCtrlHandler(OnConsoleControl, TRUE)) {
         strError = SystemText(GetLastError());
         return false;
     }
@@ -103,6 +120,12 @@ void WaitForStopRequest(int nMs)
 void WakeStopWait()
 {
     SetEvent(g_hWakeEvent);
+}
+
+void RunFinished()
+{
+    if (g_hRunFinished != nullptr)
+        SetEvent(g_hRunFinished);
 }
 
 std::thread StartWorker(std::function<void()> fn)
@@ -137,31 +160,84 @@ bool CAppendFile::Open(const std::string& strPath, std::string& strError)
     std::wstring strWide(n > 0 ? static_cast<size_t>(n) : 1, L'\0');
     if (n > 0)
         MultiByteToWideChar(CP_UTF8, 0, strPath.c_str(), -1, &strWide[0], n);
-    // FILE_APPEND_DATA alone: every write lands at the end of the file.
-    const HANDLE h = CreateFileW(strWide.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Read access for the file's last byte, write access to cut a failed
+    // line off again; every line is written at the end, under the lock.
+    const HANDLE h = CreateFileW(strWide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         strError = SystemText(GetLastError());
+        return false;
+    }
+    // A console, a pipe or a device is no journal.
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info)
+        || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        CloseHandle(h);
+        strError = "not a regular file";
         return false;
     }
     m_h = reinterpret_cast<std::intptr_t>(h);
     return true;
 }
 
-bool CAppendFile::AppendWhole(const std::string& strBytes, std::string& strError)
+bool CAppendFile::AppendLine(const std::string& strLine, std::string& strError)
 {
     const HANDLE h = reinterpret_cast<HANDLE>(m_h);
+    // Another process appending the same way waits meanwhile.
+    OVERLAPPED whole{};
+    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
+        strError = SystemText(GetLastError());
+        return false;
+    }
+    struct Unlock {
+        HANDLE h;
+        ~Unlock()
+        {
+            OVERLAPPED whole{};
+            UnlockFileEx(h, 0, MAXDWORD, MAXDWORD, &whole);
+        }
+    } unlock{h};
+
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(h, &size)) {
+        strError = SystemText(GetLastError());
+        return false;
+    }
+    auto at = [](LONGLONG nOffset) {
+        OVERLAPPED ov{};
+        ov.Offset = static_cast<DWORD>(nOffset & 0xFFFFFFFF);
+        ov.OffsetHigh = static_cast<DWORD>(nOffset >> 32);
+        return ov;
+    };
+    std::string strBytes;
+    // A file cut by something else: this line starts on a line of its own.
+    if (size.QuadPart > 0) {
+        char cLast = '\n';
+        DWORD dwRead = 0;
+        OVERLAPPED ov = at(size.QuadPart - 1);
+        if (!ReadFile(h, &cLast, 1, &dwRead, &ov) || dwRead != 1) {
+            strError = SystemText(GetLastError());
+            return false;
+        }
+        if (cLast != '\n')
+            strBytes = "\n";
+    }
+    strBytes += strLine + "\n";
+
+    // One write at the end; what a failed or short write left is cut off
+    // again, so the file never holds half a line.
     DWORD dwWritten = 0;
-    if (!WriteFile(h, strBytes.data(), static_cast<DWORD>(strBytes.size()), &dwWritten, nullptr)) {
-        strError = SystemText(GetLastError());
-        return false;
-    }
-    if (dwWritten != strBytes.size()) {
-        strError = "only part of the line was written (is the disk full?)";
-        return false;
-    }
-    if (!FlushFileBuffers(h)) {
-        strError = SystemText(GetLastError());
+    OVERLAPPED ov = at(size.QuadPart);
+    const BOOL bWritten = WriteFile(h, strBytes.data(), static_cast<DWORD>(strBytes.size()), &dwWritten, &ov);
+    const DWORD dwError = GetLastError();
+    if (!bWritten || dwWritten != strBytes.size() || !FlushFileBuffers(h)) {
+        strError = bWritten && dwWritten != strBytes.size()
+            ? "only part of the line could be written (is the disk full?)"
+            : SystemText(bWritten ? GetLastError() : dwError);
+        FILE_END_OF_FILE_INFO end{};
+        end.EndOfFile = size;
+        if (SetFileInformationByHandle(h, FileEndOfFileInfo, &end, sizeof end))
+            FlushFileBuffers(h);
         return false;
     }
     return true;

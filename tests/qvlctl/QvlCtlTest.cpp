@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -25,6 +26,7 @@
 #include "support/ProcessRun.h"
 #include "support/BuildPaths.h"
 #include "support/WaitFor.h"
+#include "support/FileBytes.h"
 
 namespace {
 
@@ -535,6 +537,81 @@ TEST_F(QvlCtlTest, ReadBackDifferenceNamesTheField)
     const nlohmann::json error = nlohmann::json::parse(run.strOut);
     EXPECT_EQ(error["field"], "wwan2.apn");
     EXPECT_NE(error["error"].get<std::string>().find("\"internet.telekom\""), std::string::npos) << run.strOut;
+}
+
+// provision's record of each unit: its line, the exit status, and one
+// journal line that names fields but never holds a value.
+TEST_F(QvlCtlTest, ProvisionRecordsEachUnitWithoutItsValues)
+{
+    WriteBytes(m_dir.Path("line.all"),
+               "[WWAN1]\r\nAPN=line.apn\r\nUSERNAME=\r\nPASSWORD=\r\nAUTHTYPE=0\r\nPDPTYPE=0\r\n\r\n"
+               "[Wi-Fi]\r\nSSID=LineAP\r\nPASSPHRASE=linepass1\r\nSECURITY=1\r\nPWTYPE=0\r\n");
+    WriteBytes(m_dir.Path("units.csv"), "serial,wwan2.apn\n99999999,x.apn\n12345678,own.apn\n");
+    struct Case {
+        const char* pszSerialReply; // nullptr: the unit's serial number
+        int nErrorOnSet;
+        const char* pszErrorOn;
+        const char* pszSilentOn;
+        const char* pszCut;
+        int nExit;
+        const char* pszResult;
+        const char* pszLine;  // after the port in the unit's line
+        const char* pszError; // the journal's error after the port, or without it (nullptr: none)
+    };
+    const Case cases[] = {
+        {nullptr, 0, "", "", "", 0, "provisioned", " 12345678 provisioned (5 fields changed)", nullptr},
+        {"ERROR\r\n", 0, "", "", "", 1, "refused",
+         " - refused: the unit reported no serial number, so it cannot be traced: nothing was sent to it",
+         "the unit reported no serial number, so it cannot be traced: nothing was sent to it"},
+        {nullptr, 1, "", "", "", 1, "failed", " 12345678 FAILED: $ Write Error. (at \"set 1 apn line.apn\")",
+         "$ Write Error. (at the wwan1.apn line); restored the unit's previous settings"},
+        {nullptr, 0, "", "fw\r", "", 1, "failed", " 12345678 FAILED: $ Timeout Error. (at \"fw\"); the unit holds",
+         "$ Timeout Error. (at \"fw\"); the unit holds unconfirmed changes and must be power-cycled or erased"},
+        {nullptr, 0, "", "", "1 apn", 1, "failed", " 12345678 FAILED: $ holds wwan1.apn \"line.ap\"",
+         "$ holds another wwan1.apn after the write than the value written"},
+        {nullptr, 0, "", "", "w pw", 1, "failed", " 12345678 FAILED: $ holds wifi.passphrase (hidden)",
+         "$ holds another wifi.passphrase after the write than the value written"},
+    };
+    for (const Case& c : cases) {
+        const std::string strCase = c.pszLine;
+        VirtualUnitOptions options;
+        options.settings = Sample();
+        options.strSerialReply = c.pszSerialReply ? c.pszSerialReply : "SERIAL 12345678\r\n";
+        m_units.push_back(std::make_unique<VirtualUnit>(options));
+        VirtualUnit& u = *m_units.back();
+        ASSERT_TRUE(u.Start());
+        auto withPort = [&u](std::string str) {
+            for (size_t n; (n = str.find('$')) != std::string::npos;)
+                str.replace(n, 1, u.PortPath());
+            return str;
+        };
+        VirtualUnitFaults faults;
+        faults.nErrorOnSetLine = c.nErrorOnSet;
+        faults.strErrorOnCommand = c.pszErrorOn;
+        faults.strSilentOnCommand = c.pszSilentOn;
+        faults.strCutValue = c.pszCut;
+        u.SetFaults(faults);
+        const std::string strJournal = m_dir.Path("journal-" + std::to_string(m_units.size()) + ".jsonl");
+        const CtlRun run = Ctl(
+            {"provision", m_dir.Path("line.all"), "--values", m_dir.Path("units.csv"), "--journal", strJournal}, &u);
+        EXPECT_EQ(run.nExit, c.nExit) << strCase << run.strErr;
+        EXPECT_EQ(run.strOut.rfind(u.PortPath() + withPort(c.pszLine), 0), 0u) << run.strOut;
+        const std::string strText = ReadBytes(strJournal);
+        ASSERT_EQ(std::count(strText.begin(), strText.end(), '\n'), 1) << strText;
+        const nlohmann::json entry = nlohmann::json::parse(strText);
+        EXPECT_EQ(entry["format"], 2);
+        EXPECT_EQ(entry["result"], c.pszResult) << strCase;
+        EXPECT_EQ(entry["error"], c.pszError ? nlohmann::json(withPort(c.pszError)) : nlohmann::json()) << strCase;
+        EXPECT_EQ(entry["preset_sha256"], "9c05dfde15c0d596d377dd7a2b47ff90006de98746cb61fdd151a1b0ba5781d8");
+        EXPECT_EQ(entry["values_sha256"], "200816e05d12076c6d15c5f667c3a79e08001ae23aefa58d95abb86748b980d6");
+        EXPECT_EQ(entry["values_row"], c.pszSerialReply ? nlohmann::json() : nlohmann::json(3)) << strCase;
+        for (const char* pszValue : {"line.ap", "linepass", "own.apn"})
+            EXPECT_EQ(strText.find(pszValue), std::string::npos) << strCase << " " << pszValue;
+        EXPECT_EQ(run.strOut.find("linepass"), std::string::npos) << strCase;
+        if (c.pszSerialReply) {
+            EXPECT_TRUE(ChangingLines(u).empty());
+        }
+    }
 }
 
 // What the unit sends is shown, never obeyed by the terminal. A value no

@@ -12,6 +12,7 @@ Run under umockdev-wrapper:  provision_test.py QVLCTL QVL_UNIT_SIM
 import json
 import os
 import random
+import resource
 import signal
 import subprocess
 import sys
@@ -211,7 +212,7 @@ class ProvisionTest(unittest.TestCase):
             self.assertEqual(Bed.lines(again), ["ver\\r", "serial\\r"])
             watch.send_signal(signal.SIGINT)
             out, err = watch.communicate(timeout=20)
-            self.assertEqual(out.strip(), "provisioned 2, failed 0, skipped 1")
+            self.assertEqual(out.strip(), "provisioned 2, failed 0, refused 0, skipped 1")
             self.assertEqual(watch.returncode, 0, err)
         finally:
             if watch.poll() is None:
@@ -224,7 +225,7 @@ class ProvisionTest(unittest.TestCase):
         self.assertEqual((first["port"], first["usb_path"], first["firmware"], first["mcuid"]),
                          ("/dev/ttyACM0", "1-1.1", "1.0.4", "0123ABCD"))
         self.assertEqual(first["changed"], ["wwan1.apn", "wifi.ssid", "wifi.security", "wifi.passphrase"])
-        self.assertEqual(len(first["preset_sha256"]), 64)
+        self.assertEqual(first["preset_sha256"], "9c05dfde15c0d596d377dd7a2b47ff90006de98746cb61fdd151a1b0ba5781d8")
         with open(self.journal) as f:
             self.assertNotIn("linepass1", f.read())
         for acm in (1, 2):
@@ -272,7 +273,7 @@ class ProvisionTest(unittest.TestCase):
         lines = sorted(r.stdout.splitlines())
         self.assertIn("/dev/ttyACM2 33330000 refused: no row for serial number 33330000 in " + values +
                       ": nothing was sent to it", lines)
-        self.assertEqual(lines[-1], "provisioned 2, failed 1, skipped 0")
+        self.assertEqual(lines[-1], "provisioned 2, failed 0, refused 1, skipped 0")
         self.assertEqual(Bed.lines(stranger), ["ver\\r", "serial\\r"])
         self.assertEqual(self.settings(0)["wwan1"]["apn"], "apn.one")
         self.assertEqual(self.settings(1)["wwan1"]["apn"], "apn.two")
@@ -282,23 +283,116 @@ class ProvisionTest(unittest.TestCase):
         self.assertNotIn("passone1", text)
         self.assertNotIn("pass,two2", text)
 
+    def watch(self, *args):
+        return subprocess.Popen([QVLCTL, "provision", "--watch", *args], stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, text=True, env=self.bed.env(), cwd=self.tmp)
+
+    def test_a_port_is_tried_for_a_while_after_it_appears_and_a_failure_fails_the_watch(self):
+        self.bed.plug(1, 1, 0, "55550000")
+        self.bed.plug(1, 2, 1, "66660000", "--error-on=fw\\r")
+        # The station's port is there before it can be used as one.
+        late = os.path.join(self.tmp, "station-port")
+        open(late, "w").close()
+        watch = self.watch(f"--port={late}", "--port=/dev/ttyACM1", self.preset)
+        try:
+            self.assertRegex(watch.stdout.readline(), "^/dev/ttyACM1 66660000 FAILED: ")
+            time.sleep(0.8)
+            os.symlink(os.readlink(os.path.join(self.bed.tb.get_root_dir(), "dev/ttyACM0")), late + ".new")
+            os.replace(late + ".new", late)
+            self.assertEqual(watch.stdout.readline().strip(), f"{late} 55550000 provisioned (4 fields changed)")
+            watch.send_signal(signal.SIGINT)
+            out, err = watch.communicate(timeout=20)
+        finally:
+            if watch.poll() is None:
+                watch.kill()
+                watch.wait()
+        self.assertEqual(out.strip(), "provisioned 1, failed 1, refused 0, skipped 0")
+        self.assertEqual(watch.returncode, 1, err)
+
+    def test_a_watch_through_units_without_serial_numbers_a_full_journal_and_a_hang_up(self):
+        values = os.path.join(self.tmp, "values.csv")
+        with open(values, "w") as f:
+            f.write("serial,wifi.passphrase\n20260011,unitOwnSecret11\n20260012 ,unitOwnSecret12\n"
+                    "20260013,unitOwnSecret13\n")
+        # A journal larger than the log, its last line without its line end.
+        filler = json.dumps({"filler": "x" * (1 << 20)})
+        with open(self.journal, "w") as f:
+            f.write(filler)
+        watch = self.watch("--values", values, "--journal", self.journal, self.preset)
+        try:
+            def next_line():
+                return watch.stdout.readline().strip()
+
+            no_serial = " - refused: the unit reported no serial number, so it cannot be traced: nothing was sent to it"
+            # Two units without a serial number, one after the other on one port.
+            for acm in (0, 1):
+                sim = self.bed.plug(1, 1, acm, f"none{acm}", "--serial-reply=ERROR\\r\\n")
+                self.assertEqual(next_line(), f"/dev/ttyACM{acm}" + no_serial)
+                self.assertEqual(Bed.lines(sim), ["ver\\r", "serial\\r"])
+                self.bed.unplug(acm)
+            # A row whose serial cell has a stray blank.
+            self.bed.plug(1, 1, 2, "20260012")
+            self.assertEqual(next_line(), "/dev/ttyACM2 20260012 provisioned (4 fields changed)")
+            # The journal's disk is full, then has room again.
+            size = os.path.getsize(self.journal)
+            resource.prlimit(watch.pid, resource.RLIMIT_FSIZE, (size + 50, resource.RLIM_INFINITY))
+            self.bed.plug(1, 2, 3, "20260011")
+            self.assertEqual(next_line(), "/dev/ttyACM3 20260011 provisioned (4 fields changed); NOT in the journal")
+            # No room at all: the write fails (and no signal ends the run).
+            resource.prlimit(watch.pid, resource.RLIMIT_FSIZE, (size, resource.RLIM_INFINITY))
+            self.bed.plug(2, 2, 5, "20269999")
+            self.assertRegex(next_line(), "^/dev/ttyACM5 20269999 refused: no row .*; NOT in the journal$")
+            self.assertEqual(os.path.getsize(self.journal), size)
+            resource.prlimit(watch.pid, resource.RLIMIT_FSIZE, (resource.RLIM_INFINITY, resource.RLIM_INFINITY))
+            # A hang-up while the unit takes its set lines: it is finished.
+            slow = self.bed.plug(2, 1, 4, "20260013", "--late-lf=40")
+            deadline = time.monotonic() + 10
+            while not any(line.startswith("set ") for line in Bed.lines(slow)) and time.monotonic() < deadline:
+                time.sleep(0.02)
+            watch.send_signal(signal.SIGHUP)
+            out, err = watch.communicate(timeout=30)
+        finally:
+            if watch.poll() is None:
+                watch.kill()
+                watch.wait()
+        self.assertEqual(out.splitlines(), ["/dev/ttyACM4 20260013 provisioned (4 fields changed)",
+                                            "provisioned 3, failed 0, refused 3, skipped 0; 2 NOT in the journal"])
+        self.assertEqual(watch.returncode, 1, err)
+        self.assertEqual(Bed.lines(slow).count("fw\\r"), 1)
+        entries = self.journal_entries()
+        self.assertEqual(entries[0], json.loads(filler))
+        self.assertEqual([(e["port"], e["serial"], e["result"], e["values_row"]) for e in entries[1:]],
+                         [("/dev/ttyACM0", "", "refused", None), ("/dev/ttyACM1", "", "refused", None),
+                          ("/dev/ttyACM2", "20260012", "provisioned", 3),
+                          ("/dev/ttyACM4", "20260013", "provisioned", 4)])
+        self.assertEqual({e["values_sha256"] for e in entries[1:]},
+                         {"d795bc2e9be1a442568aaadf2f0908b8729f9647646696ad9a2e2456114acf71"})
+        with open(self.journal) as f:
+            self.assertNotIn("unitOwnSecret", f.read())
+        for acm, passphrase in ((2, "unitOwnSecret12"), (3, "unitOwnSecret11"), (4, "unitOwnSecret13")):
+            self.assertEqual(self.settings(acm)["wifi"]["passphrase"], passphrase)
+
     def test_journal_lines_stay_whole_after_kill_9(self):
         for acm in range(4):
             self.bed.plug(1 + acm // 2, 1 + acm % 2, acm, f"4444000{acm}", "--chunk=16", "--chunk-pause=1")
         # Replies in pieces keep the four units' runs overlapping; the kill
-        # comes as the first line is in, while the others are mid-run.
+        # comes as the first line is in, while the others are mid-run. The
+        # journal has a line already, without its line end.
+        with open(self.journal, "w") as f:
+            f.write('{"before":1}')
         run = subprocess.Popen([QVLCTL, "provision", "--watch", self.preset, "--journal", self.journal],
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                env=self.bed.env(), cwd=self.tmp)
         deadline = time.monotonic() + 20
         while time.monotonic() < deadline and (not os.path.exists(self.journal) or
-                                               os.path.getsize(self.journal) == 0):
+                                               os.path.getsize(self.journal) <= 12):
             time.sleep(0.002)
         run.send_signal(signal.SIGKILL)
         run.wait()
         entries = self.journal_entries()
-        self.assertGreaterEqual(len(entries), 1)
-        self.assertTrue(all(e["result"] == "provisioned" for e in entries))
+        self.assertEqual(entries[0], {"before": 1})
+        self.assertGreaterEqual(len(entries), 2)
+        self.assertTrue(all(e["result"] == "provisioned" for e in entries[1:]))
 
 
 if __name__ == "__main__":
