@@ -327,7 +327,6 @@ int RunOnUnits(const Options& o, const std::vector<Assignment>& assignments, con
     const bool bChanges = o.strCommand == "write" || o.strCommand == "set" || o.strCommand == "erase";
     Progress progress(arrPorts.size(), bChanges && !o.bDryRun);
     SendGate gate(arrPorts.size());
-    std::vector<size_t> arrIndexes(arrPorts.size());
     std::vector<UnitResult> results = RunEach(arrPorts, [&](const std::string& strPort) {
         const size_t nIndex =
             static_cast<size_t>(std::find(arrPorts.begin(), arrPorts.end(), strPort) - arrPorts.begin());
