@@ -101,11 +101,10 @@ void CQVLUtilityDlg::ConnectAttempt()
                     nOutcome = kConnectThreadFailed;
             }
         }
-        std::wstring strErr;
         if (!bStarted) {
             // Nothing reads the port: close it so the next attempt can open it.
             UninitSerial();
-        } else if (!QueryQvlVer() || !get_APN_WIFI_info(strErr)) {
+        } else if (!QueryQvlVer() || !get_APN_WIFI_info()) {
             // A unit that does not answer its identity or settings queries is
             // not kept half-connected: stopping the receive thread closes the
             // port, and its lost-link notification returns the window to

@@ -84,15 +84,23 @@ public:
     // "<port> Timeout Error." / "<port> Disconnected." / "<port> Write Error."
     // (the last for a line that could not be written or was refused)
     std::wstring TxErrorText(TxStatus status) const;
+    // The failure an exchange that did not end Ok stands for, with
+    // TxErrorText's text: InvalidData for an error reply (the unit refused
+    // the line or answered another command), NotFound for a port lost during
+    // the wait, IoError for a line that could not be written or a reply that
+    // did not come in time.
+    Failure TxFailure(TxStatus status) const;
 
+    // The transactions below fail with a TxFailure, except that get and fe
+    // name an error reply "<port> Reload Error." / "<port> Erase Error.".
+    // Each logs its failure.
     bool QueryQvlVer();
-    bool get_APN_WIFI_info(std::wstring& strErr);
-    bool fe_APN_WIFI_info(std::wstring& strErr);
-    bool set_APN_WIFI_info(std::wstring& strErr);
-    // Closes a write with "fw\r". FALSE with strErr "<port> Write Error." when
-    // the line cannot be written or is answered "ERROR\r\n", or with the
-    // timeout / lost-port text. Logs with strLogName as qualified name.
-    bool fw_APN_WIFI_info(std::wstring& strErr, const char* pszLogName = logtext::kWriteStep);
+    Status get_APN_WIFI_info();
+    Status fe_APN_WIFI_info();
+    Status set_APN_WIFI_info();
+    // Closes a write with "fw\r"; an error reply (InvalidData) means the unit
+    // stored nothing. Logs with pszLogName as qualified name.
+    Status fw_APN_WIFI_info(const char* pszLogName = logtext::kWriteStep);
 
     // ---- Preset sections -------------------------------------------------
     // A read that does not set the records tells why: InvalidData for a

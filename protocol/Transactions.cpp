@@ -114,6 +114,16 @@ std::wstring CQVLSession::TxErrorText(TxStatus status) const
     return {};
 }
 
+Failure CQVLSession::TxFailure(TxStatus status) const
+{
+    FailureKind kind = FailureKind::IoError;
+    if (status == TxStatus::ErrorReply)
+        kind = FailureKind::InvalidData;
+    else if (status == TxStatus::Lost)
+        kind = FailureKind::NotFound;
+    return Failure{kind, 0, TxErrorText(status)};
+}
+
 bool CQVLSession::QueryQvlVer()
 {
     LogInfo(logtext::kQueryQvlVer);
@@ -134,31 +144,33 @@ bool CQVLSession::QueryQvlVer()
 namespace {
 
 // One command whose error reply is a failure with the given text.
-bool CheckedCommand(CQVLSession& session, const char* pszName, const wchar_t* pszCommand,
-                    const wchar_t* pszErrorReplyText, std::wstring& strErr)
+Status CheckedCommand(CQVLSession& session, const char* pszName, const wchar_t* pszCommand,
+                      const wchar_t* pszErrorReplyText)
 {
     LogInfo(logtext::kStep, pszName);
     const TxStatus status = session.Transact(pszCommand);
     if (status == TxStatus::Ok)
-        return true;
-    strErr = status == TxStatus::ErrorReply ? session.ComPort() + pszErrorReplyText : session.TxErrorText(status);
-    LogError(logtext::kStepFailed, pszName, strErr);
-    return false;
+        return {};
+    Failure failure = session.TxFailure(status);
+    if (status == TxStatus::ErrorReply)
+        failure.strText = session.ComPort() + pszErrorReplyText;
+    LogError(logtext::kStepFailed, pszName, failure.strText);
+    return failure;
 }
 
 } // namespace
 
-bool CQVLSession::get_APN_WIFI_info(std::wstring& strErr)
+Status CQVLSession::get_APN_WIFI_info()
 {
-    return CheckedCommand(*this, logtext::kGetInfoStep, L"get\r", L" Reload Error.", strErr);
+    return CheckedCommand(*this, logtext::kGetInfoStep, L"get\r", L" Reload Error.");
 }
 
-bool CQVLSession::fe_APN_WIFI_info(std::wstring& strErr)
+Status CQVLSession::fe_APN_WIFI_info()
 {
-    return CheckedCommand(*this, logtext::kFeInfoStep, L"fe\r", L" Erase Error.", strErr);
+    return CheckedCommand(*this, logtext::kFeInfoStep, L"fe\r", L" Erase Error.");
 }
 
-bool CQVLSession::set_APN_WIFI_info(std::wstring& strErr)
+Status CQVLSession::set_APN_WIFI_info()
 {
     LogInfo(logtext::kSetInfo);
 
@@ -189,20 +201,20 @@ bool CQVLSession::set_APN_WIFI_info(std::wstring& strErr)
         const TxStatus status = Transact(line.strLine);
         if (status == TxStatus::Ok)
             continue;
-        strErr = TxErrorText(status);
-        LogError(logtext::kSetInfoFailed, strErr);
-        return false;
+        Failure failure = TxFailure(status);
+        LogError(logtext::kSetInfoFailed, failure.strText);
+        return failure;
     }
-    return true;
+    return {};
 }
 
-bool CQVLSession::fw_APN_WIFI_info(std::wstring& strErr, const char* pszLogName)
+Status CQVLSession::fw_APN_WIFI_info(const char* pszLogName)
 {
     const TxStatus status = Transact(L"fw\r");
     if (status == TxStatus::Ok)
-        return true;
+        return {};
     // An error reply means the unit did not commit the settings.
-    strErr = TxErrorText(status);
-    LogError(logtext::kStepFailed, pszLogName, strErr);
-    return false;
+    Failure failure = TxFailure(status);
+    LogError(logtext::kStepFailed, pszLogName, failure.strText);
+    return failure;
 }

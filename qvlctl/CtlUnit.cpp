@@ -78,9 +78,9 @@ bool CCtlUnit::ReadIdentity(CtlError& err)
     return true;
 }
 
-CtlError CCtlUnit::UnitError(const std::wstring& strErr, bool bWithLine) const
+CtlError CCtlUnit::UnitError(const std::wstring& strText, bool bWithLine) const
 {
-    CtlError err{kExitUnit, ToUtf8(strErr), ""};
+    CtlError err{kExitUnit, ToUtf8(strText), ""};
     // The session's texts name the port in wide text; say it as given.
     const std::string strWide = ToUtf8(m_session.ComPort());
     if (err.strMessage.compare(0, strWide.size(), strWide) == 0)
@@ -116,10 +116,10 @@ void CCtlUnit::SetRecords(const UnitSettings& settings)
 
 bool CCtlUnit::ReadSettings(UnitSettings& settings, CtlError& err)
 {
-    std::wstring strErr;
-    if (!m_session.get_APN_WIFI_info(strErr)) {
+    const Status read = m_session.get_APN_WIFI_info();
+    if (!read) {
         LogError(logtext::kReloadFailed);
-        err = UnitError(strErr, true);
+        err = UnitError(read.Text(), true);
         return false;
     }
     LogInfo(logtext::kReloadSuccessfully);
@@ -136,8 +136,8 @@ bool CCtlUnit::Write(const UnitSettings& previous, const UnitSettings& wanted, C
 
     // A failure after the unit took some lines: its working settings are
     // put back, so that no later commit stores what this run left behind.
-    auto failed = [&](const std::wstring& strErr, size_t nSent, bool bCommitInDoubt) {
-        err = UnitError(strErr, true);
+    auto failed = [&](const Status& why, size_t nSent, bool bCommitInDoubt) {
+        err = UnitError(why.Text(), true);
         progress("restoring");
         const bool bRestored = Restore(previous, wanted, nSent);
         const std::string strOutcome = bRestored && !bCommitInDoubt
@@ -151,24 +151,22 @@ bool CCtlUnit::Write(const UnitSettings& previous, const UnitSettings& wanted, C
     };
 
     progress("writing");
-    std::wstring strErr;
-    if (!m_session.set_APN_WIFI_info(strErr)) {
-        LogError(logtext::kStepFailed, logtext::kWriteStep, strErr);
+    const Status set = m_session.set_APN_WIFI_info();
+    if (!set) {
+        LogError(logtext::kStepFailed, logtext::kWriteStep, set.Text());
         // The fields up to the failed line were sent; the failed one may
         // have been taken without a reply.
         size_t nSent = nFields;
         if (const CtlField* pField = FieldOfSetLine(m_session.GetSendData()))
             nSent = static_cast<size_t>(pField - CtlFields().data()) + 1;
-        return failed(strErr, nSent, false);
+        return failed(set, nSent, false);
     }
     progress("committing");
-    const TxStatus commit = m_session.Transact(L"fw\r");
-    if (commit != TxStatus::Ok) {
-        strErr = m_session.TxErrorText(commit);
-        LogError(logtext::kStepFailed, logtext::kWriteStep, strErr);
+    const Status commit = m_session.fw_APN_WIFI_info(logtext::kWriteStep);
+    if (!commit) {
         // An error reply says the unit stored nothing; without a reply it
         // may have.
-        return failed(strErr, nFields, commit != TxStatus::ErrorReply);
+        return failed(commit, nFields, !commit.Is(FailureKind::InvalidData));
     }
     LogInfo(logtext::kWriteSuccessfully);
 
@@ -213,8 +211,7 @@ bool CCtlUnit::Restore(const UnitSettings& previous, const UnitSettings& wanted,
             return false;
         }
     }
-    std::wstring strErr;
-    if (!m_session.get_APN_WIFI_info(strErr))
+    if (!m_session.get_APN_WIFI_info())
         return false;
     const bool bSame = Records() == previous;
     if (!bSame)
@@ -226,10 +223,10 @@ bool CCtlUnit::Erase(UnitSettings& after, CtlError& err, const std::function<voi
 {
     LogInfo(logtext::kOnBnClickedErase);
     progress("erasing");
-    std::wstring strErr;
-    if (!m_session.fe_APN_WIFI_info(strErr)) {
+    const Status erased = m_session.fe_APN_WIFI_info();
+    if (!erased) {
         LogError(logtext::kEraseFailed);
-        err = UnitError(strErr, true);
+        err = UnitError(erased.Text(), true);
         return false;
     }
     LogInfo(logtext::kEraseSuccessfully);

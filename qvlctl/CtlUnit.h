@@ -81,7 +81,7 @@ public:
     void Close();
 
 private:
-    CtlError UnitError(const std::wstring& strErr, bool bWithLine) const;
+    CtlError UnitError(const std::wstring& strText, bool bWithLine) const;
     // Sends previous for the first nSent fields where it differs from
     // wanted, then reads the working settings: true when they equal previous.
     bool Restore(const UnitSettings& previous, const UnitSettings& wanted, size_t nSent);

@@ -47,10 +47,10 @@ void CQVLUtilityDlg::OnBnClickedErase(wxCommandEvent&)
 {
     LogInfo(logtext::kOnBnClickedErase);
 
-    std::wstring strErr;
-    if (!fe_APN_WIFI_info(strErr)) {
+    const Status erased = fe_APN_WIFI_info();
+    if (!erased) {
         LogError(logtext::kEraseFailed);
-        ShowResult(this, L"Erase Result", L"Erase Failed", GetSendData(), strErr);
+        ShowResult(this, L"Erase Result", L"Erase Failed", GetSendData(), erased.Text());
         return;
     }
     LogInfo(logtext::kEraseSuccessfully);
@@ -70,13 +70,13 @@ void CQVLUtilityDlg::OnBnClickedReload(wxCommandEvent&)
 
 bool CQVLUtilityDlg::ReloadForm(bool bAfterErase)
 {
-    std::wstring strErr;
-    if (!get_APN_WIFI_info(strErr)) {
+    const Status read = get_APN_WIFI_info();
+    if (!read) {
         if (bAfterErase)
             LogError(logtext::kEraseFailed);
         else
             LogError(logtext::kReloadFailed);
-        ShowResult(this, L"Reload Result", L"Reload Failed", GetSendData(), strErr);
+        ShowResult(this, L"Reload Result", L"Reload Failed", GetSendData(), read.Text());
         return false;
     }
     LogInfo(logtext::kReloadSuccessfully);
@@ -96,17 +96,18 @@ void CQVLUtilityDlg::OnBnClickedWrite(wxCommandEvent&)
     for (int nNo = 0; nNo < kGroupCount; ++nNo)
         GetDataFromGroup(nNo);
 
-    std::wstring strErr;
-    if (!set_APN_WIFI_info(strErr)) {
-        LogError(logtext::kStepFailed, logtext::kWriteStep, strErr);
-        ShowResult(this, L"Write Result", L"Write Failed", GetSendData(), strErr);
+    const Status set = set_APN_WIFI_info();
+    if (!set) {
+        LogError(logtext::kStepFailed, logtext::kWriteStep, set.Text());
+        ShowResult(this, L"Write Result", L"Write Failed", GetSendData(), set.Text());
         return;
     }
 
     // Commits the lines just written. An error reply means the unit did not
     // store them: that is a failed write, not a successful one.
-    if (!fw_APN_WIFI_info(strErr, logtext::kWriteStep)) {
-        ShowResult(this, L"Write Result", L"Write Failed", GetSendData(), strErr);
+    const Status committed = fw_APN_WIFI_info(logtext::kWriteStep);
+    if (!committed) {
+        ShowResult(this, L"Write Result", L"Write Failed", GetSendData(), committed.Text());
         return;
     }
     LogInfo(logtext::kWriteSuccessfully);

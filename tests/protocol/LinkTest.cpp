@@ -403,18 +403,15 @@ TEST(Transactions, FullExchangeWithTheUnit)
     EXPECT_TRUE(log.Has("[info] CQVLUtilityDlg::QueryQvlVer"));
     EXPECT_TRUE(log.Has("[info] QvlVersion:VER 1.0.4 QvlMcuID:MCUID 0123ABCD QvlSerial: 12345678"));
 
-    std::wstring strErr = L"untouched";
-    ASSERT_TRUE(session.get_APN_WIFI_info(strErr));
-    EXPECT_EQ(strErr, L"untouched");
+    ASSERT_TRUE(session.get_APN_WIFI_info());
     EXPECT_EQ(session.GetWwanProfile(2), (WwanProfile{L"apn3", L"user3", L"pw3", L"pdp3", L"auth3"}));
     EXPECT_EQ(session.GetWifiSettings(), (WifiSettings{L"office", L"1", L"0", L"secret"}));
 
     session.SetWwanProfile(0, WwanProfile{L"internet", L"", L"p w", L"-1", L"2"});
     session.SetWifiSettings(WifiSettings{L"home net", L"0", L"1", L"pass"});
-    ASSERT_TRUE(session.set_APN_WIFI_info(strErr));
-    ASSERT_TRUE(session.fw_APN_WIFI_info(strErr));
-    ASSERT_TRUE(session.fe_APN_WIFI_info(strErr));
-    EXPECT_EQ(strErr, L"untouched");
+    ASSERT_TRUE(session.set_APN_WIFI_info());
+    ASSERT_TRUE(session.fw_APN_WIFI_info());
+    ASSERT_TRUE(session.fe_APN_WIFI_info());
 
     const auto lines = unit.Lines();
     ASSERT_EQ(lines.size(), 29u);
@@ -438,7 +435,7 @@ TEST(Transactions, FullExchangeWithTheUnit)
 
     // What the unit now holds comes back unchanged.
     session.SetWifiSettings(WifiSettings{});
-    ASSERT_TRUE(session.get_APN_WIFI_info(strErr));
+    ASSERT_TRUE(session.get_APN_WIFI_info());
     EXPECT_EQ(session.GetWwanProfile(0), (WwanProfile{L"internet", L"", L"p w", L"-1", L"2"}));
     EXPECT_EQ(session.GetWifiSettings(), (WifiSettings{L"home net", L"0", L"1", L"pass"}));
 }
@@ -454,16 +451,16 @@ TEST(Transactions, ErrorRepliesFailWithTheirTexts)
     ASSERT_TRUE(session.Connect(unit.strPath));
     const std::wstring strPort = Wide(unit.strPath);
 
-    std::wstring strErr;
-    EXPECT_FALSE(session.set_APN_WIFI_info(strErr));
-    EXPECT_EQ(strErr, strPort + L" Write Error.");
+    const Status set = session.set_APN_WIFI_info();
+    EXPECT_EQ(set.Text(), strPort + L" Write Error.");
+    EXPECT_TRUE(set.Is(FailureKind::InvalidData));
     EXPECT_EQ(session.GetSendData(), L"set 2 user \r");
     EXPECT_EQ(unit.Lines().size(), 7u);
     EXPECT_TRUE(log.Has("[error] CQVLUtilityDlg::set_APN_WIFI_info " + unit.strPath + " Write Error."));
 
-    strErr.clear();
-    EXPECT_FALSE(session.fw_APN_WIFI_info(strErr, "CQVLUtilityDlg::OnBnClickedWrite"));
-    EXPECT_EQ(strErr, strPort + L" Write Error.");
+    const Status committed = session.fw_APN_WIFI_info("CQVLUtilityDlg::OnBnClickedWrite");
+    EXPECT_EQ(committed.Text(), strPort + L" Write Error.");
+    EXPECT_TRUE(committed.Is(FailureKind::InvalidData));
     EXPECT_TRUE(log.Has("[error] CQVLUtilityDlg::OnBnClickedWrite " + unit.strPath + " Write Error."));
 }
 
@@ -475,9 +472,9 @@ TEST(Transactions, ErrorReplyToReadAndErase)
     TestSession session;
     ASSERT_TRUE(session.Connect(unit.strPath));
     session.SetWifiSettings(WifiSettings{L"kept", L"", L"", L""});
-    std::wstring strErr;
-    EXPECT_FALSE(session.get_APN_WIFI_info(strErr));
-    EXPECT_EQ(strErr, Wide(unit.strPath) + L" Reload Error.");
+    const Status read = session.get_APN_WIFI_info();
+    EXPECT_EQ(read.Text(), Wide(unit.strPath) + L" Reload Error.");
+    EXPECT_TRUE(read.Is(FailureKind::InvalidData));
     EXPECT_EQ(session.GetWifiSettings().strSsid, L"kept");
 
     FakeUnit eraseUnit;
@@ -485,9 +482,9 @@ TEST(Transactions, ErrorReplyToReadAndErase)
     eraseUnit.Start();
     TestSession eraseSession;
     ASSERT_TRUE(eraseSession.Connect(eraseUnit.strPath));
-    strErr.clear();
-    EXPECT_FALSE(eraseSession.fe_APN_WIFI_info(strErr));
-    EXPECT_EQ(strErr, Wide(eraseUnit.strPath) + L" Erase Error.");
+    const Status erased = eraseSession.fe_APN_WIFI_info();
+    EXPECT_EQ(erased.Text(), Wide(eraseUnit.strPath) + L" Erase Error.");
+    EXPECT_TRUE(erased.Is(FailureKind::InvalidData));
 }
 
 TEST(Transactions, RepliesArrivingInPieces)
@@ -500,8 +497,7 @@ TEST(Transactions, RepliesArrivingInPieces)
     ASSERT_TRUE(session.QueryQvlVer());
     EXPECT_EQ(session.GetDeviceInfo().strMcuId, L"MCUID 0123ABCD");
     EXPECT_EQ(session.GetDeviceInfo().strSerial, L"12345678");
-    std::wstring strErr;
-    ASSERT_TRUE(session.get_APN_WIFI_info(strErr));
+    ASSERT_TRUE(session.get_APN_WIFI_info());
     EXPECT_EQ(session.GetWwanProfile(3).strPdpType, L"pdp4");
     EXPECT_EQ(session.GetWifiSettings().strPassphrase, L"secret");
 }
@@ -602,19 +598,20 @@ TEST(Transactions, UnplugDuringWaitFailsAtOnce)
         unit.Unplug();
     });
     const auto t0 = Clock::now();
-    std::wstring strErr;
-    EXPECT_FALSE(session.get_APN_WIFI_info(strErr));
+    const Status read = session.get_APN_WIFI_info();
     EXPECT_LT(SecondsSince(t0), 1.0);
     unplug.join();
-    EXPECT_EQ(strErr, Wide(unit.strPath) + L" Disconnected.");
+    EXPECT_EQ(read.Text(), Wide(unit.strPath) + L" Disconnected.");
+    EXPECT_TRUE(read.Is(FailureKind::NotFound));
     EXPECT_TRUE(log.Has("[error] CQVLUtilityDlg::get_APN_WIFI_info " + unit.strPath + " Disconnected."));
     EXPECT_TRUE(log.Has("[debug] CQVLUtilityDlg::RecvThreadTerminate"));
     EXPECT_TRUE(log.Has("[debug] CQVLUtilityDlg::UninitSerial"));
     EXPECT_FALSE(session.IsRecvThreadRunning());
 
     // The port is gone: the next command cannot be written.
-    EXPECT_FALSE(session.fe_APN_WIFI_info(strErr));
-    EXPECT_EQ(strErr, Wide(unit.strPath) + L" Write Error.");
+    const Status erased = session.fe_APN_WIFI_info();
+    EXPECT_EQ(erased.Text(), Wide(unit.strPath) + L" Write Error.");
+    EXPECT_TRUE(erased.Is(FailureKind::IoError));
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(session.nPosts, 1);
 }

@@ -4,7 +4,7 @@
 // its command stores nothing.
 #include <chrono>
 #include <string>
-#include <utility>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -78,8 +78,8 @@ TEST_P(ReplySplit, IdentityAndAllFieldsArriveExactlyAndAWriteSendsExactlyItsLine
     ASSERT_TRUE(session.QueryQvlVer());
     EXPECT_TRUE(log.Has("[info] QvlVersion:VER 1.0.4 QvlMcuID:MCUID 0123ABCD QvlSerial: 12345678"));
 
-    std::wstring strErr;
-    ASSERT_TRUE(session.get_APN_WIFI_info(strErr)) << ToUtf8(strErr);
+    const Status read = session.get_APN_WIFI_info();
+    ASSERT_TRUE(read) << ToUtf8(read.Text());
     for (int n = 0; n < kWwanCount; ++n)
         EXPECT_EQ(session.GetWwanProfile(n), options.settings.wwan[static_cast<size_t>(n)]) << n;
     EXPECT_EQ(session.GetWifiSettings(), options.settings.wifi);
@@ -89,8 +89,10 @@ TEST_P(ReplySplit, IdentityAndAllFieldsArriveExactlyAndAWriteSendsExactlyItsLine
         session.SetWwanProfile(n, written.wwan[static_cast<size_t>(n)]);
     session.SetWifiSettings(written.wifi);
     unit.ClearReceived();
-    ASSERT_TRUE(session.set_APN_WIFI_info(strErr)) << ToUtf8(strErr);
-    ASSERT_TRUE(session.fw_APN_WIFI_info(strErr)) << ToUtf8(strErr);
+    const Status set = session.set_APN_WIFI_info();
+    ASSERT_TRUE(set) << ToUtf8(set.Text());
+    const Status committed = session.fw_APN_WIFI_info();
+    ASSERT_TRUE(committed) << ToUtf8(committed.Text());
     const std::vector<std::string> expected = {
         "set 1 apn bapn0\r",   "set 1 user buser0\r", "set 1 pw bpw0\r",   "set 1 auth 0\r",         "set 1 pdp 0\r",
         "set 2 apn bapn1\r",   "set 2 user buser1\r", "set 2 pw bpw1\r",   "set 2 auth 0\r",         "set 2 pdp 0\r",
@@ -102,7 +104,8 @@ TEST_P(ReplySplit, IdentityAndAllFieldsArriveExactlyAndAWriteSendsExactlyItsLine
 
     // Read back what the unit now holds.
     session.SetWifiSettings(WifiSettings{});
-    ASSERT_TRUE(session.get_APN_WIFI_info(strErr)) << ToUtf8(strErr);
+    const Status reread = session.get_APN_WIFI_info();
+    ASSERT_TRUE(reread) << ToUtf8(reread.Text());
     EXPECT_EQ(session.GetWifiSettings(), written.wifi);
     EXPECT_EQ(session.GetWwanProfile(3), written.wwan[3]);
 }
@@ -132,9 +135,9 @@ TEST(ReplyMismatch, NothingIsStoredAndTheCommandFailsUnlessTheRestOfAnEarlierRep
     VirtualUnitFaults noise;
     noise.strNoise = "ERROR\r\n";
     unit.SetFaults(noise);
-    std::wstring strErr;
-    EXPECT_FALSE(session.get_APN_WIFI_info(strErr));
-    EXPECT_EQ(strErr, strPort + L" Reload Error.");
+    const Status read = session.get_APN_WIFI_info();
+    EXPECT_EQ(read.Text(), strPort + L" Reload Error.");
+    EXPECT_TRUE(read.Is(FailureKind::InvalidData));
     EXPECT_EQ(session.GetWifiSettings(), kept);
     EXPECT_EQ(session.GetWwanProfile(0), WwanProfile{});
 
@@ -142,21 +145,22 @@ TEST(ReplyMismatch, NothingIsStoredAndTheCommandFailsUnlessTheRestOfAnEarlierRep
     // the noise on its own line or in front of the word.
     // On its own line the "ERROR" is an error reply; behind the noise it is
     // no reply at all, and the wait runs out.
-    const std::pair<const char*, const wchar_t*> cases[] = {{"noise\r\n", L" Write Error."},
-                                                            {"noise ", L" Timeout Error."}};
-    for (const auto& [pszNoise, pszError] : cases) {
+    const std::tuple<const char*, const wchar_t*, FailureKind> cases[] = {
+        {"noise\r\n", L" Write Error.", FailureKind::InvalidData},
+        {"noise ", L" Timeout Error.", FailureKind::IoError}};
+    for (const auto& [pszNoise, pszError, kind] : cases) {
         VirtualUnitFaults refused;
         refused.strNoise = pszNoise;
         refused.nErrorOnSetLine = 1;
         unit.SetFaults(refused);
-        strErr.clear();
-        EXPECT_FALSE(session.set_APN_WIFI_info(strErr)) << pszNoise;
-        EXPECT_EQ(strErr, strPort + pszError) << pszNoise;
+        const Status set = session.set_APN_WIFI_info();
+        EXPECT_EQ(set.Text(), strPort + pszError) << pszNoise;
+        EXPECT_TRUE(set.Is(kind)) << pszNoise;
         EXPECT_EQ(session.GetSendData(), L"set 1 apn \r");
     }
     // A line left from an earlier reply is passed over.
     noise.strNoise = "SERIAL 12345678\r\n";
     unit.SetFaults(noise);
-    EXPECT_TRUE(session.get_APN_WIFI_info(strErr));
+    EXPECT_TRUE(session.get_APN_WIFI_info());
     EXPECT_EQ(session.GetWifiSettings(), options.settings.wifi);
 }

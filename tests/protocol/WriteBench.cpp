@@ -89,10 +89,12 @@ int main(int argc, char** argv)
             link.SetWwanProfile(n, s.wwan[static_cast<size_t>(n)]);
         link.SetWifiSettings(s.wifi);
         for (int nRun = 0; nRun < nRuns; ++nRun) {
-            std::wstring strErr;
             const auto t0 = Clock::now();
-            if (!link.set_APN_WIFI_info(strErr) || !link.fw_APN_WIFI_info(strErr)) {
-                std::fprintf(stderr, "write failed: %s\n", ToUtf8(strErr).c_str());
+            Status written = link.set_APN_WIFI_info();
+            if (written)
+                written = link.fw_APN_WIFI_info();
+            if (!written) {
+                std::fprintf(stderr, "write failed: %s\n", ToUtf8(written.Text()).c_str());
                 return 1;
             }
             session.push_back(MsSince(t0));

@@ -90,19 +90,19 @@ TEST_F(ComPort, ExchangesWithTheUnit)
     ASSERT_TRUE(session.QueryQvlVer());
     EXPECT_FALSE(session.GetDeviceInfo().strVersion.empty());
 
-    std::wstring strErr;
-    ASSERT_TRUE(session.get_APN_WIFI_info(strErr));
+    ASSERT_TRUE(session.get_APN_WIFI_info());
     const WwanProfile profile{L"apn.example", L"user", L"p w", L"1", L"2"};
     const WifiSettings wifi{L"home net", L"1", L"0", L"passphrase"};
     session.SetWwanProfile(3, profile);
     session.SetWifiSettings(wifi);
-    ASSERT_TRUE(session.set_APN_WIFI_info(strErr)) << std::string(strErr.begin(), strErr.end());
-    ASSERT_TRUE(session.fw_APN_WIFI_info(strErr));
+    const Status set = session.set_APN_WIFI_info();
+    ASSERT_TRUE(set) << std::string(set.Text().begin(), set.Text().end());
+    ASSERT_TRUE(session.fw_APN_WIFI_info());
 
     // Read back what the unit now holds.
     session.SetWwanProfile(3, WwanProfile{});
     session.SetWifiSettings(WifiSettings{});
-    ASSERT_TRUE(session.get_APN_WIFI_info(strErr));
+    ASSERT_TRUE(session.get_APN_WIFI_info());
     EXPECT_EQ(session.GetWwanProfile(3), profile);
     EXPECT_EQ(session.GetWifiSettings(), wifi);
 }
