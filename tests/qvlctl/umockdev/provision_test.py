@@ -157,15 +157,14 @@ class ProvisionTest(unittest.TestCase):
     def setUp(self):
         self.tmpdir = tempfile.TemporaryDirectory(prefix="qvl-umockdev-")
         self.tmp = self.tmpdir.name
+        self.addCleanup(self.tmpdir.cleanup)
         self.bed = Bed(self.tmp)
+        # Runs after the cleanups added later: a watch still running is ended first.
+        self.addCleanup(self.bed.close)
         self.preset = os.path.join(self.tmp, "line.all")
         with open(self.preset, "w", newline="") as f:
             f.write(PRESET)
         self.journal = os.path.join(self.tmp, "journal.jsonl")
-
-    def tearDown(self):
-        self.bed.close()
-        self.tmpdir.cleanup()
 
     def settings(self, acm):
         r = self.bed.qvlctl(f"--port=/dev/ttyACM{acm}", "get", "--json")
@@ -191,33 +190,27 @@ class ProvisionTest(unittest.TestCase):
         self.assertEqual(self.settings(1)["serial"], "22220000")
 
     def test_watch_provisions_each_arrival_once_and_journals_it(self):
-        watch = subprocess.Popen([QVLCTL, "provision", "--watch", self.preset, "--journal", self.journal],
-                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
-                                 env=self.bed.env(), cwd=self.tmp)
-        try:
-            def next_line():
-                return watch.stdout.readline().strip()
+        watch = self.watch(self.preset, "--journal", self.journal)
 
-            first = self.bed.plug(1, 1, 0, "11110000")
-            self.assertEqual(next_line(), "/dev/ttyACM0 11110000 provisioned (4 fields changed)")
-            self.bed.plug(2, 1, 1, "22220000")
-            self.assertEqual(next_line(), "/dev/ttyACM1 22220000 provisioned (4 fields changed)")
-            time.sleep(0.8)   # both stay attached for a few scans
-            self.assertEqual(Bed.lines(first).count("fw\\r"), 1)
-            # The first unit leaves and comes back: recognised, not written again.
-            self.assertEqual(self.bed.unplug(0).count("fw\\r"), 1)
-            # (umockdev keeps a removed node's pty: it comes back as ttyACM2.)
-            again = self.bed.plug(1, 1, 2, "11110000")
-            self.assertEqual(next_line(), "/dev/ttyACM2 11110000 skipped: provisioned already (--again provisions it again)")
-            self.assertEqual(Bed.lines(again), ["ver\\r", "serial\\r"])
-            watch.send_signal(signal.SIGINT)
-            out, err = watch.communicate(timeout=20)
-            self.assertEqual(out.strip(), "provisioned 2, failed 0, refused 0, skipped 1")
-            self.assertEqual(watch.returncode, 0, err)
-        finally:
-            if watch.poll() is None:
-                watch.kill()
-                watch.wait()
+        def next_line():
+            return watch.stdout.readline().strip()
+
+        first = self.bed.plug(1, 1, 0, "11110000")
+        self.assertEqual(next_line(), "/dev/ttyACM0 11110000 provisioned (4 fields changed)")
+        self.bed.plug(2, 1, 1, "22220000")
+        self.assertEqual(next_line(), "/dev/ttyACM1 22220000 provisioned (4 fields changed)")
+        time.sleep(0.8)   # both stay attached for a few scans
+        self.assertEqual(Bed.lines(first).count("fw\\r"), 1)
+        # The first unit leaves and comes back: recognised, not written again.
+        self.assertEqual(self.bed.unplug(0).count("fw\\r"), 1)
+        # (umockdev keeps a removed node's pty: it comes back as ttyACM2.)
+        again = self.bed.plug(1, 1, 2, "11110000")
+        self.assertEqual(next_line(), "/dev/ttyACM2 11110000 skipped: provisioned already (--again provisions it again)")
+        self.assertEqual(Bed.lines(again), ["ver\\r", "serial\\r"])
+        watch.send_signal(signal.SIGINT)
+        out, err = watch.communicate(timeout=20)
+        self.assertEqual(out.strip(), "provisioned 2, failed 0, refused 0, skipped 1")
+        self.assertEqual(watch.returncode, 0, err)
         entries = self.journal_entries()
         self.assertEqual([(e["serial"], e["result"]) for e in entries],
                          [("11110000", "provisioned"), ("22220000", "provisioned"), ("11110000", "skipped")])
@@ -242,9 +235,7 @@ class ProvisionTest(unittest.TestCase):
                 env = self.bed.env()
                 if not monitor:
                     env["QVL_NO_PORT_MONITOR"] = "1"
-                watch = subprocess.Popen([QVLCTL, "provision", "--watch", "--json", self.preset],
-                                         stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
-                                         env=env, cwd=self.tmp)
+                watch = self.watch("--json", self.preset, env=env)
                 try:
                     waits = []
                     for n in range(6):
@@ -283,9 +274,16 @@ class ProvisionTest(unittest.TestCase):
         self.assertNotIn("passone1", text)
         self.assertNotIn("pass,two2", text)
 
-    def watch(self, *args):
-        return subprocess.Popen([QVLCTL, "provision", "--watch", *args], stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE, text=True, env=self.bed.env(), cwd=self.tmp)
+    def watch(self, *args, env=None):
+        watch = subprocess.Popen([QVLCTL, "provision", "--watch", *args], stdout=subprocess.PIPE,
+                                 stderr=subprocess.PIPE, text=True, env=env or self.bed.env(), cwd=self.tmp)
+
+        def end():
+            if watch.poll() is None:
+                watch.kill()
+                watch.wait()
+        self.addCleanup(end)
+        return watch
 
     def test_a_port_is_tried_for_a_while_after_it_appears_and_a_failure_fails_the_watch(self):
         self.bed.plug(1, 1, 0, "55550000")
@@ -294,18 +292,13 @@ class ProvisionTest(unittest.TestCase):
         late = os.path.join(self.tmp, "station-port")
         open(late, "w").close()
         watch = self.watch(f"--port={late}", "--port=/dev/ttyACM1", self.preset)
-        try:
-            self.assertRegex(watch.stdout.readline(), "^/dev/ttyACM1 66660000 FAILED: ")
-            time.sleep(0.8)
-            os.symlink(os.readlink(os.path.join(self.bed.tb.get_root_dir(), "dev/ttyACM0")), late + ".new")
-            os.replace(late + ".new", late)
-            self.assertEqual(watch.stdout.readline().strip(), f"{late} 55550000 provisioned (4 fields changed)")
-            watch.send_signal(signal.SIGINT)
-            out, err = watch.communicate(timeout=20)
-        finally:
-            if watch.poll() is None:
-                watch.kill()
-                watch.wait()
+        self.assertRegex(watch.stdout.readline(), "^/dev/ttyACM1 66660000 FAILED: ")
+        time.sleep(0.8)
+        os.symlink(os.readlink(os.path.join(self.bed.tb.get_root_dir(), "dev/ttyACM0")), late + ".new")
+        os.replace(late + ".new", late)
+        self.assertEqual(watch.stdout.readline().strip(), f"{late} 55550000 provisioned (4 fields changed)")
+        watch.send_signal(signal.SIGINT)
+        out, err = watch.communicate(timeout=20)
         self.assertEqual(out.strip(), "provisioned 1, failed 1, refused 0, skipped 0")
         self.assertEqual(watch.returncode, 1, err)
 
@@ -319,42 +312,37 @@ class ProvisionTest(unittest.TestCase):
         with open(self.journal, "w") as f:
             f.write(filler)
         watch = self.watch("--values", values, "--journal", self.journal, self.preset)
-        try:
-            def next_line():
-                return watch.stdout.readline().strip()
+        def next_line():
+            return watch.stdout.readline().strip()
 
-            no_serial = " - refused: the unit reported no serial number, so it cannot be traced: nothing was sent to it"
-            # Two units without a serial number, one after the other on one port.
-            for acm in (0, 1):
-                sim = self.bed.plug(1, 1, acm, f"none{acm}", "--serial-reply=ERROR\\r\\n")
-                self.assertEqual(next_line(), f"/dev/ttyACM{acm}" + no_serial)
-                self.assertEqual(Bed.lines(sim), ["ver\\r", "serial\\r"])
-                self.bed.unplug(acm)
-            # A row whose serial cell has a stray blank.
-            self.bed.plug(1, 1, 2, "20260012")
-            self.assertEqual(next_line(), "/dev/ttyACM2 20260012 provisioned (4 fields changed)")
-            # The journal's disk is full, then has room again.
-            size = os.path.getsize(self.journal)
-            resource.prlimit(watch.pid, resource.RLIMIT_FSIZE, (size + 50, resource.RLIM_INFINITY))
-            self.bed.plug(1, 2, 3, "20260011")
-            self.assertEqual(next_line(), "/dev/ttyACM3 20260011 provisioned (4 fields changed); NOT in the journal")
-            # No room at all: the write fails (and no signal ends the run).
-            resource.prlimit(watch.pid, resource.RLIMIT_FSIZE, (size, resource.RLIM_INFINITY))
-            self.bed.plug(2, 2, 5, "20269999")
-            self.assertRegex(next_line(), "^/dev/ttyACM5 20269999 refused: no row .*; NOT in the journal$")
-            self.assertEqual(os.path.getsize(self.journal), size)
-            resource.prlimit(watch.pid, resource.RLIMIT_FSIZE, (resource.RLIM_INFINITY, resource.RLIM_INFINITY))
-            # A hang-up while the unit takes its set lines: it is finished.
-            slow = self.bed.plug(2, 1, 4, "20260013", "--late-lf=40")
-            deadline = time.monotonic() + 10
-            while not any(line.startswith("set ") for line in Bed.lines(slow)) and time.monotonic() < deadline:
-                time.sleep(0.02)
-            watch.send_signal(signal.SIGHUP)
-            out, err = watch.communicate(timeout=30)
-        finally:
-            if watch.poll() is None:
-                watch.kill()
-                watch.wait()
+        no_serial = " - refused: the unit reported no serial number, so it cannot be traced: nothing was sent to it"
+        # Two units without a serial number, one after the other on one port.
+        for acm in (0, 1):
+            sim = self.bed.plug(1, 1, acm, f"none{acm}", "--serial-reply=ERROR\\r\\n")
+            self.assertEqual(next_line(), f"/dev/ttyACM{acm}" + no_serial)
+            self.assertEqual(Bed.lines(sim), ["ver\\r", "serial\\r"])
+            self.bed.unplug(acm)
+        # A row whose serial cell has a stray blank.
+        self.bed.plug(1, 1, 2, "20260012")
+        self.assertEqual(next_line(), "/dev/ttyACM2 20260012 provisioned (4 fields changed)")
+        # The journal's disk is full, then has room again.
+        size = os.path.getsize(self.journal)
+        resource.prlimit(watch.pid, resource.RLIMIT_FSIZE, (size + 50, resource.RLIM_INFINITY))
+        self.bed.plug(1, 2, 3, "20260011")
+        self.assertEqual(next_line(), "/dev/ttyACM3 20260011 provisioned (4 fields changed); NOT in the journal")
+        # No room at all: the write fails (and no signal ends the run).
+        resource.prlimit(watch.pid, resource.RLIMIT_FSIZE, (size, resource.RLIM_INFINITY))
+        self.bed.plug(2, 2, 5, "20269999")
+        self.assertRegex(next_line(), "^/dev/ttyACM5 20269999 refused: no row .*; NOT in the journal$")
+        self.assertEqual(os.path.getsize(self.journal), size)
+        resource.prlimit(watch.pid, resource.RLIMIT_FSIZE, (resource.RLIM_INFINITY, resource.RLIM_INFINITY))
+        # A hang-up while the unit takes its set lines: it is finished.
+        slow = self.bed.plug(2, 1, 4, "20260013", "--late-lf=40")
+        deadline = time.monotonic() + 10
+        while not any(line.startswith("set ") for line in Bed.lines(slow)) and time.monotonic() < deadline:
+            time.sleep(0.02)
+        watch.send_signal(signal.SIGHUP)
+        out, err = watch.communicate(timeout=30)
         self.assertEqual(out.splitlines(), ["/dev/ttyACM4 20260013 provisioned (4 fields changed)",
                                             "provisioned 3, failed 0, refused 3, skipped 0; 2 NOT in the journal"])
         self.assertEqual(watch.returncode, 1, err)
