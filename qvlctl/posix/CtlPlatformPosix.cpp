@@ -1,5 +1,6 @@
 #include "qvlctl/CtlPlatform.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -70,16 +71,21 @@ namespace {
 // terminal closed, the ssh connection dropped).
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// Set by the stop signals; the pipe wakes a wait.
-volatile sig_atomic_t g_bStopRequested = 0;
+// Set by the stop signals; the pipe wakes a wait. The system may run the
+// handler on any thread that does not block the signals (the log's or the
+// port monitor's), so the flag is a lock-free atomic, not a plain variable.
+std::atomic<bool> g_bStopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set in a signal handler");
 int g_fdStopPipe[2] = {-1, -1};
 
 void OnStopSignal(int)
 {
-    g_bStopRequested = 1;
+    const int nErrno = errno; // the interrupted code's
+    g_bStopRequested = true;
     const char c = 's';
     const ssize_t n = write(g_fdStopPipe[1], &c, 1);
     (void)n;
+    errno = nErrno;
 }
 
 } // namespace
@@ -101,7 +107,7 @@ bool InstallStopRequest(std::string& strError)
 
 bool StopRequested()
 {
-    return g_bStopRequested != 0;
+    return g_bStopRequested;
 }
 
 void WaitForStopRequest(int nMs)
